@@ -1,0 +1,71 @@
+#include "platform/core/message_box.h"
+
+#include <QFileInfo>
+#include <cstdio>
+#include <mutex>
+
+namespace platform {
+namespace {
+
+std::mutex& HandlerLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+MessageBoxHandler& Handler() {
+  static MessageBoxHandler handler;
+  return handler;
+}
+
+QString& TitleOverride() {
+  static QString title;
+  return title;
+}
+
+int FirstButton(unsigned type) {
+  switch (type & 0xF) {
+    case MB_YESNO: return IDYES;
+    default: return IDOK;
+  }
+}
+
+}  // namespace
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
+  std::lock_guard<std::mutex> hold(HandlerLock());
+  MessageBoxHandler previous = std::move(Handler());
+  Handler() = std::move(handler);
+  return previous;
+}
+
+int ShowMessageBox(WindowId owner, const QString& text, const QString& title, unsigned type) {
+  MessageBoxHandler handler;
+  {
+    std::lock_guard<std::mutex> hold(HandlerLock());
+    handler = Handler();
+  }
+  MessageBoxRequest request{owner, title, text, type};
+  if (handler) return handler(request);
+  std::fprintf(stderr, "[%s] %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+  return FirstButton(type);
+}
+
+int FrameworkMessageBox(const QString& text, unsigned type) {
+  return ShowMessageBox(kNoWindow, text, ApplicationTitle(), type);
+}
+
+QString ApplicationTitle() {
+  {
+    std::lock_guard<std::mutex> hold(HandlerLock());
+    if (!TitleOverride().isEmpty()) return TitleOverride();
+  }
+  const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+  return exe.isEmpty() ? QStringLiteral("Tarnwell") : QFileInfo(exe).completeBaseName();
+}
+
+void SetApplicationTitle(const QString& title) {
+  std::lock_guard<std::mutex> hold(HandlerLock());
+  TitleOverride() = title;
+}
+
+}  // namespace platform
