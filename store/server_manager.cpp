@@ -24,12 +24,17 @@ bool FitsServerStore(const ServerEntry& entry) {
 CServerManager::~CServerManager() { m_db.Close(); }
 
 int CServerManager::Insert(const ServerEntry& entry) {
-  // The scrambled texts hold only hex digits and letters, never a quote.
-  const QString sql = QStringLiteral("insert into server values(") + Quoted(ScrambleSalted(entry.GetSaveEnable())) + u',' +
-                      Quoted(ScrambleSalted(entry.GetServerName())) + u',' + Quoted(ScrambleFixed(entry.GetIp())) +
-                      u',' + Quoted(ScrambleSalted(entry.GetPort())) + u',' +
-                      Quoted(ScrambleSalted(entry.GetUserName())) + u',' +
-                      Quoted(ScrambleSalted(entry.GetPassword())) + QStringLiteral(");");
+  // The scrambled texts hold only hex digits and letters, never a quote. The
+  // insert names no columns: the table has exactly these six, in this order.
+  const QString values[] = {ScrambleSalted(entry.GetSaveEnable()), ScrambleSalted(entry.GetServerName()),
+                            ScrambleFixed(entry.GetIp()),          ScrambleSalted(entry.GetPort()),
+                            ScrambleSalted(entry.GetUserName()),   ScrambleSalted(entry.GetPassword())};
+  QString sql = QStringLiteral("insert into server values(");
+  for (const QString& value : values) {
+    if (&value != values) sql += u',';
+    sql += Quoted(value);
+  }
+  sql += QStringLiteral(");");
   return m_db.Exec(sql);
 }
 

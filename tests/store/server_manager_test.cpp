@@ -113,6 +113,18 @@ TEST_F(ServerStoreTest, AddedEntryIsFoundWholeAndStoredScrambled) {
   EXPECT_EQ(RawValue("select ip from server limit 1;"), ScrambleFixed("10.0.0.5").toStdString());
 }
 
+// A row as another writer of this file format stores it, texts written out by
+// hand: pins the column order and the scrambling parameters of stored files.
+TEST_F(ServerStoreTest, ReadsARowOfTheStoredFormat) {
+  const std::string z(84, 'Z');
+  MakeDatabase("INSERT INTO server VALUES ('Z6WFZW36" + z + "', '116QWE3D" + z +
+               "', 'GGK1GGK9GGK2GG2RGGK1GGK6GGK8GG2RGGK1GG2RGGK1GGKG', '126Q1Z481Z4Z" + std::string(76, 'Z') +
+               "', '1W6Q1Z711Z741Z7D1Z791Z7E" + std::string(52, 'Z') + "', 'Z4WDZ3Z2" + z + "');");
+  ExpectSame(Find("192.168.1.10"),
+             Entry("192.168.1.10", QString::fromUtf16(u"\u4E2D"), QString::fromUtf16(u"\u00FF"), "1"));
+  EXPECT_EQ(List(), (std::vector<Line>{{"192.168.1.10", QString::fromUtf16(u"\u4E2D")}}));
+}
+
 TEST_F(ServerStoreTest, TheAddressIsAnExactTextKey) {
   ASSERT_EQ(Add(Entry("192.168.1.10", "short")), 0);
   ASSERT_EQ(Add(Entry("NVR", "upper")), 0);
