@@ -51,7 +51,10 @@ QString ScrambleSalted(QString value) { return ScrambleSalted(std::move(value), 
 QString ScrambleSalted(QString value, const SaltSource& source) {
   const qsizetype n = value.size();
   if (n > kMaxSaltedUnits) return QString();
-  int ms = source.milliseconds();
+  const SaltSource fallback = DefaultSaltSource();
+  const auto& clock = source.milliseconds ? source.milliseconds : fallback.milliseconds;
+  const auto& random = source.random ? source.random : fallback.random;
+  int ms = clock();
   if (ms < 0) ms = -ms;
   const int k = ms % kSaltOffsetMax + 1;
 
@@ -66,7 +69,7 @@ QString ScrambleSalted(QString value, const SaltSource& source) {
   }
   const qsizetype length = out.size();
   if (length < 50) {
-    for (qsizetype i = 0; i < 50 - length; ++i) AppendByte(out, source.random() & 0xFF);
+    for (qsizetype i = 0; i < 50 - length; ++i) AppendByte(out, random() & 0xFF);
   }
   Substitute(out, kSaltedDigits, kSaltedLetters);
   return out;

@@ -42,7 +42,7 @@ inline constexpr char16_t kFixedLetters[3] = {u'G', u'K', u'R'};
 }  // namespace store_scramble
 
 // Where the salted scrambler takes its offset and filler from; tests inject
-// both to get exact texts.
+// both to get exact texts. An unset member falls back to the default.
 struct SaltSource {
   std::function<int()> milliseconds;  // 0 to 999, the milliseconds of the local time
   std::function<unsigned()> random;   // any number; only its low byte is used
