@@ -56,11 +56,12 @@ FrameEncoder::FrameEncoder(Codec codec, int width, int height, EncoderOptions op
   context_->framerate = AVRational{25, 1};
   context_->gop_size = options.gopSize;
   context_->max_b_frames = 0;
-  context_->thread_count = 1;
+  context_->thread_count = options.threads;
   if (codec == Codec::H264) {
     av_opt_set(context_->priv_data, "preset", options.x264Preset.c_str(), 0);
     // One packet out for every picture in, as a live camera sends them.
     av_opt_set(context_->priv_data, "tune", "zerolatency", 0);
+    if (options.bitRate > 0) context_->bit_rate = options.bitRate;
   } else {
     context_->flags |= AV_CODEC_FLAG_QSCALE;
     context_->global_quality = FF_QP2LAMBDA * 3;
@@ -133,7 +134,13 @@ void FillPattern(std::vector<std::uint8_t>& bgr, int width, int height, int inde
       const unsigned sx = static_cast<unsigned>(x + shift);
       unsigned h = (sx / 4) * 2654435761u ^ (static_cast<unsigned>(y) / 4) * 2246822519u;
       h ^= h >> 15;
-      const int noise = static_cast<int>(h & 31) - 16;
+      // Fine grain that changes with every picture, as a camera's sensor has.
+      unsigned g2 = (static_cast<unsigned>(x) * 73856093u) ^ (static_cast<unsigned>(y) * 19349663u) ^
+                    (static_cast<unsigned>(index) * 83492791u);
+      g2 ^= g2 >> 13;
+      g2 *= 0x5bd1e995u;
+      g2 ^= g2 >> 15;
+      const int noise = static_cast<int>(h & 31) - 16 + static_cast<int>(g2 % 7) - 3;
       int b = static_cast<int>((sx * 255) / (width + 1) % 256) + noise;
       int g = (y * 255) / (height + 1) + noise;
       int r = 128 + noise;

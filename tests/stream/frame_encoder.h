@@ -22,6 +22,11 @@ struct EncoderOptions {
   std::string x264Preset = "ultrafast";
   // A key picture every gopSize pictures, so a late joiner soon gets one.
   int gopSize = 25;
+  // Encoder threads; 0 lets the encoder choose.
+  int threads = 1;
+  // H.264 average bit rate in bits per second; 0 for the encoder's own
+  // constant-quality default.
+  std::int64_t bitRate = 0;
 };
 
 class FrameEncoder {
