@@ -103,9 +103,8 @@ int VideoDecoder::Decode(const std::uint8_t* data, int size, std::uint8_t* outpu
     scaler = sws_getCachedContext(scaler, width, height, static_cast<AVPixelFormat>(frame->format),
                                   width, height, AV_PIX_FMT_BGR24, ConversionFlags(width), nullptr,
                                   nullptr, nullptr);
-    if (scaler) {
-      sws_scale(scaler, frame->data, frame->linesize, 0, height, frameBgr->data,
-                frameBgr->linesize);
+    if (scaler && sws_scale(scaler, frame->data, frame->linesize, 0, height, frameBgr->data,
+                            frameBgr->linesize) == height) {
       std::memcpy(output, bgrBuffer, static_cast<std::size_t>(bgrSize));
       if (outputSize) *outputSize = bgrSize;
       result = 1;
