@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in build-fuzz/ and runs each for a
+# fixed time (FUZZ_SECONDS, default 60), its corpus seeded from the stream
+# fixture. A crash or a failed check fails the run; the input that caused it
+# is kept under build-fuzz/artifacts/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=build-fuzz
+seconds=${FUZZ_SECONDS:-60}
+
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWELL_FUZZ=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target stream_parser_fuzz stream_corpus_seed
+
+corpus=$dir/corpus/stream_parser
+mkdir -p "$corpus" "$dir/artifacts"
+"$dir/bin/stream_corpus_seed" "$corpus"
+"$dir/bin/stream_parser_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/artifacts/" "$corpus"
