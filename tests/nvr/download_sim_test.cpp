@@ -163,6 +163,7 @@ TEST_F(DownloadSim, PauseBeforeTheFirstRead) {
   DownloadTask task;
   Prepare(task, "/rec/2012/05/03/ch01.avi");
   ASSERT_TRUE(task.Start());
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));  // inside the pause before the request
   task.state = 1;
   while (task.running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   task.Join();

@@ -127,16 +127,28 @@ TEST_F(HttpGetSim, ReadToSinkRulesOnBodies) {
 }
 
 TEST_F(HttpGetSim, SilentRecorderCostsTheReceiveTimeOut) {
-  recorder->AddFault(sim::FaultRule::For(9, sim::FaultKind::StallHeaders));
-  HttpGet http;
-  ASSERT_EQ(http.Connect("127.0.0.1", "admin", "admin", 3000, 0, Port()), 1);
-  char answer[64] = {};
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(http.GetToBuffer("/config/datetime", answer, sizeof answer), 0);
-  const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(took, std::chrono::milliseconds(4900));
-  EXPECT_LT(took, std::chrono::milliseconds(7000));
-  EXPECT_EQ(answer[0], 0);
+  struct Case {
+    const char* name;
+    sim::FaultKind kind;
+    int result;  // headers that arrived make the request sent
+  } cases[] = {{"headers, then silence", sim::FaultKind::StallHeaders, 1}, {"silence", sim::FaultKind::Delay, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    recorder->ClearFaults();
+    sim::FaultRule rule = sim::FaultRule::For(9, c.kind);
+    rule.stall_ms = 9000;
+    recorder->AddFault(rule);
+    HttpGet http;
+    ASSERT_EQ(http.Connect("127.0.0.1", "admin", "admin", 3000, 0, Port()), 1);
+    char answer[64] = {};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(http.GetToBuffer("/config/datetime", answer, sizeof answer), c.result);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(4900));
+    EXPECT_LT(took, std::chrono::milliseconds(7000));
+    EXPECT_EQ(answer[0], 0);
+    recorder->ReleaseStalls();
+  }
 }
 
 TEST_F(HttpGetSim, HostileAnswersStayInsideTheBuffer) {
