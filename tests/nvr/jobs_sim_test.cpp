@@ -290,3 +290,45 @@ TEST_F(JobsSim, DestroyingTheSessionWhileItsThreadsRun) {
     recorder->ReleaseStalls();
   }
 }
+
+TEST_F(JobsSim, MalformedAnswerFilesFailTheJobAndWriteNothingElsewhere) {
+  UseClock(6, 7, 8);
+  UseDay(2012, 12, 10);
+  Remember(Bin("060708.txt"));
+  struct Case {
+    const char* name;
+    std::string answer;
+    size_t recordListRequests;
+    std::string path;  // what request 8 asked for
+  } cases[] = {
+      {"no complete line", "to,100", 0, ""},
+      {"last line without a comma", "to,100\n/rec/a.avi,50\nno comma here\n", 1, ""},
+      {"a path leaving every folder", "to,100\n/../../../../tmp/evil,50\n", 1, "/../../../../tmp/evil"},
+      {"binary junk", std::string("to,\xFF\x00\x01\n\x7F\x80,\n", 14), 1, "\x7F\x80"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    recorder->ClearFaults();
+    recorder->ClearRequests();
+    recorder->AddFault(sim::FaultRule::AnswerWith(7, 200, c.answer));
+    recorder->AddFault(sim::FaultRule::For(8, sim::FaultKind::NotFound));
+    MessageCatcher window;
+    NvrSession s;
+    PointSession(s);
+    s.notifyWindow = window.Id();
+    s.QueueNvrBackup(At(2012, 12, 10, 8, 0, 0), At(2012, 12, 10, 9, 0, 0), 1);
+    Posted done{};
+    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    EXPECT_EQ(done.lParam, 1);
+    EXPECT_EQ(s.jobs.Count(), 0);
+    const auto eight = recorder->Requests(8);
+    ASSERT_EQ(eight.size(), c.recordListRequests);
+    if (!eight.empty()) {
+      const std::string prefix = "/config/backupdownload?id=" + std::to_string(s.backupId.load()) + "&path=";
+      EXPECT_EQ(eight[0].target.substr(0, prefix.size()), prefix);
+    }
+    EXPECT_FALSE(QFileInfo::exists(Bin("060708.txt")));
+    EXPECT_FALSE(QFileInfo::exists(recordList));
+    EXPECT_FALSE(QFileInfo::exists("/tmp/evil"));
+  }
+}

@@ -75,6 +75,16 @@ TEST_F(SessionSim, LogoutSendsOnlyWhenLoggedIn) {
   EXPECT_EQ(s.playId.load(), play);
   EXPECT_FALSE(s.controlClient.IsConnected());
   EXPECT_FALSE(recorder->LoggedIn());
+
+  // A session destroyed while logged in logs out; one logged out sends nothing.
+  {
+    NvrSession other;
+    PointSession(other);
+    ASSERT_EQ(other.Login(), 1);
+  }
+  { NvrSession idle; }
+  ASSERT_TRUE(recorder->WaitForRequests(2, 2));
+  EXPECT_EQ(recorder->RequestCount(2), 2u);
 }
 
 TEST_F(SessionSim, PlaybackIdGrantRenewalAndMarkers) {
