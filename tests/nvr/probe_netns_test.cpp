@@ -1,13 +1,17 @@
 // A host that never answers the ICMP probe, made in a network namespace of the
 // test's own: its loopback ignores echo requests.
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sched.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 #include <thread>
 
+#include "nvr/ping_host.h"
+#include "platform/core/icmp_socket.h"
 #include "sim_fixture.h"
 
 using namespace nvr;
@@ -23,6 +27,9 @@ class Namespace {
   }
   ~Namespace() { Run("ip netns del " + name_); }
   bool Ok() const { return ok_; }
+  bool Sysctl(const std::string& setting) {
+    return Run("ip netns exec " + name_ + " sysctl -q -w " + setting) == 0;
+  }
   bool IgnoreEcho(bool ignore) {
     return Run("ip netns exec " + name_ + " sysctl -q -w net.ipv4.icmp_echo_ignore_all=" + (ignore ? "1" : "0")) == 0;
   }
@@ -39,6 +46,16 @@ class Namespace {
   std::string name_;
   bool ok_ = false;
 };
+
+// Capabilities are per thread: without CAP_NET_RAW this thread cannot open a
+// raw socket, as an unprivileged user could not.
+bool DropRawSocketCapability() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2] = {};
+  if (::syscall(SYS_capget, &header, data) != 0) return false;
+  data[CAP_NET_RAW / 32].effective &= ~(1u << (CAP_NET_RAW % 32));
+  return ::syscall(SYS_capset, &header, data) == 0;
+}
 
 }  // namespace
 
@@ -66,6 +83,27 @@ TEST(ProbeNamespace, SilentHostGetsNoHttpRequest) {
     if (!ns.IgnoreEcho(false)) failure += "sysctl failed; ";
     if (s.Login() != 1) failure += "no login once the host answers; ";
     if (recorder.RequestCount(1) != 1) failure += "expected exactly one login request; ";
+  });
+  inside.join();
+  EXPECT_EQ(failure, "");
+}
+
+TEST(ProbeNamespace, DatagramSocketWhereRawIsNotPermitted) {
+  Namespace ns;
+  if (!ns.Ok() || !ns.Sysctl("net.ipv4.ping_group_range='0 0'")) GTEST_SKIP() << "network namespaces are not available here";
+  std::string failure;
+  std::thread inside([&] {
+    if (!ns.Enter() || !DropRawSocketCapability()) {
+      failure = "could not enter the namespace or drop CAP_NET_RAW";
+      return;
+    }
+    platform::IcmpSocket socket;
+    if (!socket.Open()) failure += "no ICMP socket at all; ";
+    if (socket.IsRaw()) failure += "a raw socket without CAP_NET_RAW; ";
+    socket.Close();
+    PingReply reply;
+    if (PingHost("127.0.0.1", &reply) != 1) failure += "no reply, error " + std::to_string(PingLastError()) + "; ";
+    if (reply.address != 0x0100007Fu) failure += "wrong source; ";
   });
   inside.join();
   EXPECT_EQ(failure, "");
