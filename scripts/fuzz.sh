@@ -15,5 +15,11 @@ cmake --build "$dir" -j"$(nproc)" --target stream_parser_fuzz stream_corpus_seed
 corpus=$dir/corpus/stream_parser
 mkdir -p "$corpus" "$dir/artifacts"
 "$dir/bin/stream_corpus_seed" "$corpus"
-"$dir/bin/stream_parser_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
-  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/artifacts/" "$corpus"
+log=$dir/stream_parser_fuzz.log
+if ! "$dir/bin/stream_parser_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/artifacts/" "$corpus" >"$log" 2>&1; then
+  tail -n 60 "$log"
+  echo "fuzz: stream_parser_fuzz failed; the input is under $dir/artifacts/" >&2
+  exit 1
+fi
+grep -E '^(Done|stat::number_of_executed_units)' "$log" || true
