@@ -1,0 +1,32 @@
+#pragma once
+// The recorder's answer file ("%.6d.txt": a total line, one line per file, the
+// day's record list last) and the record-list file with its end-time clamp.
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace nvr {
+
+// Appends every piece that is followed by the separator (empty ones too); the
+// text after the last separator is not a piece.
+void SplitString(const QString& text, QChar separator, QStringList* pieces);
+
+// The total size from the answer file's first line ("to...,<total>"), which must
+// end within its first 80 bytes; 0 when it cannot be read.
+std::int64_t ReadAnswerFileTotal(const QString& path);
+
+// The recorder path of a "path,size" line: the text before its first ",".
+QString RecorderPathOfLine(const QString& line);
+
+// A recorder path that may be placed under a local folder: no "." or ".."
+// component, no backslash, no control bytes.
+bool IsSafeRecorderPath(const QString& path);
+
+// Rewrites every entry time after hour:minute:second down to that limit (to one
+// second before it when the limit is a whole minute). A file that is short, has
+// an entry count outside 1..100000 or lacks entry bytes is left untouched; the
+// rewrite replaces the file in one step and keeps only header and entries.
+void ClampRecordListEndTimes(int hour, const QString& path, int minute, int second);
+
+}  // namespace nvr

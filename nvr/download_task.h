@@ -1,0 +1,71 @@
+#pragma once
+// Downloads one recorder path into one local file on a thread of its own.
+//
+// The file is written under its name plus ".part" and renamed over the target
+// only when complete; any other end leaves the target as it was. The owner
+// starts, pauses (state := 1) or stops (Stop) the run and reads the outcome:
+// state 2 complete, 1 paused, 0 failed, with the last HTTP status.
+#include <QString>
+
+#include <atomic>
+
+#include "platform/core/thread.h"
+#include "platform/core/window_post.h"
+
+namespace nvr {
+
+class DownloadTask {
+ public:
+  static constexpr int kBufferSize = 32768;
+  static constexpr int kConnectTimeoutMs = 30000;
+  static constexpr int kPauseBeforeRequestMs = 500;
+
+  DownloadTask() = default;
+  ~DownloadTask();
+  DownloadTask(const DownloadTask&) = delete;
+  DownloadTask& operator=(const DownloadTask&) = delete;
+
+  void SetConnection(const QString& host, const QString& user, const QString& password, int port, int https);
+  void SetLocalPath(const QString& path) { localPath_ = path; }
+  QString GetLocalPath() const { return localPath_; }
+  void SetUrl(const QString& path) { url_ = path; }
+  QString GetUrl() const { return url_; }
+
+  // Starts a run (running := 1) unless one is still going; false then.
+  bool Start();
+  // running := 0 and waits for the run to end (within about a second).
+  void Stop();
+  // Waits for a run that ends by itself.
+  void Join() { thread_.Join(); }
+  // True while a run's thread has not finished (the "thread handle is set").
+  bool IsThreadActive() const { return thread_.IsActive(); }
+
+  // One download on the calling thread.
+  void Run();
+  static int ThreadProc(DownloadTask* task);
+
+  // Written by the owner while no run is active, except where said.
+  platform::WindowId notifyWindow = platform::kNoWindow;
+  std::atomic<int> running{0};     // owner may clear it at any time to stop
+  std::atomic<int> state{0};       // owner may set 1 at any time to pause
+  std::atomic<int> httpStatus{0};  // written by the run
+  int rowIndex = 0;                // kept for the owner; never read here
+
+ private:
+  QString host_;
+  QString user_;
+  QString password_;
+  int port_ = 0;
+  int https_ = 0;
+  QString localPath_;
+  QString url_;
+  platform::Thread thread_;
+};
+
+// Creates the folder that will hold the file (and its parents) when missing.
+void CreateParentDirectory(const QString& filePath);
+
+// The temporary name a download writes before it is complete.
+QString PartialPath(const QString& localPath);
+
+}  // namespace nvr

@@ -1,0 +1,72 @@
+#pragma once
+// The one HTTP client of the recorder link: one GET at a time on a kept
+// connection, with the recorder's Basic authorisation, read into a fixed buffer
+// or copied into a file.
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <vector>
+
+#include "platform/core/http_client.h"
+
+class QFile;
+
+namespace nvr {
+
+class HttpGet {
+ public:
+  static constexpr int kChunkSize = 8200;
+  static constexpr int kReceiveTimeoutMs = 5000;
+
+  HttpGet();
+  virtual ~HttpGet();
+  HttpGet(const HttpGet&) = delete;
+  HttpGet& operator=(const HttpGet&) = delete;
+
+  // No network traffic happens here: a recorder that cannot be reached makes the
+  // first request fail. 0 for a host that is not an address or plain host name,
+  // and for a port outside 0..65535 (0 = 80, or 443 with HTTPS).
+  int Connect(const QString& host, const QString& user, const QString& password, int connectTimeoutMs, int https,
+              int port);
+  int SendGet(const QString& path);
+  // 1 when the request was sent, whatever reading gave; the answer is appended
+  // only while it stays strictly below the capacity (the chunk that would reach
+  // it is dropped whole).
+  int GetToBuffer(const QString& path, char* buffer, int capacity);
+  // Copies the body into the file. 1 on completion (state := 2) or on a pause
+  // request (state 1), 0 on stop, failure, an empty or a cut-short body.
+  int ReadToSink(QFile& file, char* buffer, int size, std::atomic<int>& state, std::atomic<int>& running);
+  int Close();
+
+  bool HasRequest() const { return client_.HasRequest(); }
+  // The current answer's status code; 0 without a request.
+  int QueryStatusCode(int* status) const;
+  // Every wait of this client ends (as a failure) soon after the check says so.
+  void SetAbortCheck(std::function<bool()> check) { client_.SetAbortCheck(std::move(check)); }
+
+  int Port() const { return port_; }
+  int ConnectTimeout() const { return connectTimeoutMs_; }
+  int Https() const { return https_; }
+  bool IsConnected() const { return client_.IsOpen(); }
+
+ private:
+  platform::HttpClient client_;
+  QString host_;
+  QString user_;
+  QString password_;
+  int port_ = 0;
+  int connectTimeoutMs_ = 0;
+  int https_ = 0;
+  std::vector<char> chunk_;
+};
+
+// Base64 (RFC 4648, standard alphabet, "=" fill) of the bytes.
+QByteArray EncodeBase64(int count, const char* bytes);
+
+// "Authorization: Basic " and the Base64 of user ":" password, taking the low
+// byte of each unit.
+QByteArray BasicAuthorizationHeader(const QString& user, const QString& password);
+
+}  // namespace nvr

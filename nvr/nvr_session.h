@@ -1,0 +1,118 @@
+#pragma once
+// The one session with one recorder: connection data, login and logout, the
+// playback-id and backup-id leases, and the recorder-side backup jobs.
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+
+#include "nvr/backup_job.h"
+#include "nvr/data_queue.h"
+#include "nvr/download_task.h"
+#include "nvr/http_get.h"
+#include "nvr/nvr_time.h"
+#include "platform/core/thread.h"
+#include "platform/core/window_post.h"
+
+namespace nvr {
+
+class NvrSession {
+ public:
+  static constexpr int kControlConnectTimeoutMs = 3000;
+
+  NvrSession();
+  ~NvrSession();
+  NvrSession(const NvrSession&) = delete;
+  NvrSession& operator=(const NvrSession&) = delete;
+
+  void SetServer(const QString& serverName, const QString& host, const QString& user, const QString& password,
+                 int port, int https);
+  QString GetServerName() const { return serverName_; }
+  QString GetHost() const { return host_; }
+  QString GetUser() const { return user_; }
+  QString GetPassword() const { return password_; }
+  int GetPort() const { return port_; }
+  int GetHttps() const { return https_; }
+
+  int Login();
+  void Logout();
+
+  int GetPlayId();
+  int RenewPlayId();
+  void AcquireBackupId();
+  int RenewBackupId();
+  int QueryBackupId();
+  int PingBackupId();
+
+  // Jobs.
+  void QueueNvrBackup(const NvrTime& start, const NvrTime& end, std::uint32_t mask);
+  bool GetJob(BackupJob* job, int index) const;
+  bool GetJobInfo(int index, NvrTime* start, NvrTime* end, std::uint32_t* mask, std::int64_t* size) const;
+  void RemoveJob(int index);
+  void RemoveAllJobs();
+  QString GetAnswerFilePath() const;
+  std::int64_t ReadAnswerTotal() const;
+  void JobThread();
+  static int JobThreadProc(NvrSession* session);
+
+  // Fields other parts of the program read and write directly.
+  HttpGet controlClient;
+  std::atomic<int> loggedIn{0};
+  std::atomic<int> playId{-1};
+  std::atomic<int> backupId{-1};
+  std::atomic<int> keepBackupId{1};
+  std::atomic<int> jobPending{0};
+  std::atomic<platform::WindowId> notifyWindow{platform::kNoWindow};
+  DataQueue<BackupJob> jobs;
+  DownloadTask downloader;  // used only by the job thread
+  BackupParameters backupParams;
+  std::atomic<int> jobThreadRunning{0};
+
+ private:
+  // What the job thread needs of one queued job, taken when it was queued.
+  struct PendingFetch {
+    int jobId = 0;
+    NvrTime start;
+    NvrTime end;
+    QString answerPath;
+    QString request;
+    QString host, user, password;
+    int port = 0, https = 0;
+  };
+  enum class FetchOutcome { Done, Failed, Abandoned };
+
+  void FetchJob(const PendingFetch& fetch);
+  bool Download(const PendingFetch& fetch, const QString& localPath, const QString& request);
+  bool JobExists(int jobId) const;
+  int PositionOf(int jobId) const;
+  void DropJob(int jobId);
+  bool StopRequested() const { return stopping_.load() != 0; }
+  void PostJobFinished(int count, int failed);
+
+  QString user_;
+  QString password_;
+  QString host_;
+  QString serverName_;
+  int port_ = 0;
+  int https_ = 0;
+
+  mutable std::mutex fetchLock_;
+  std::deque<PendingFetch> pending_;
+  bool fetching_ = false;
+  QString answerFilePath_;
+  std::atomic<int> stopping_{0};
+  platform::Thread jobThread_;
+};
+
+// The backup id in a getbackupid answer: the text before the first "lease",
+// after its first "=" (all of it without "="). False without "lease".
+bool ReadLeaseValue(const QString& answer, int* value);
+// The playback id: between the first "=" and the first "lease" after it (0 when
+// there is no later "lease"). False without "=".
+bool ReadPlayIdValue(const QString& answer, int* value);
+// The answer's bytes up to its first zero byte, as text.
+QString AnswerText(const char* buffer, int capacity);
+
+}  // namespace nvr

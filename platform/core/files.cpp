@@ -1,0 +1,36 @@
+#include "platform/core/files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace platform {
+
+QString ExecutableFolder() {
+  QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+  QString folder = exe.isEmpty() ? QDir::currentPath() : QFileInfo(exe).absolutePath();
+  if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+  return folder;
+}
+
+bool PathExists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
+
+bool CreateDirectoryChain(const QString& path) {
+  if (path.isEmpty()) return false;
+  return QDir().mkpath(path);
+}
+
+bool DeleteFilePath(const QString& path) {
+  const QByteArray native = QFile::encodeName(path);
+  return ::unlink(native.constData()) == 0 || errno == ENOENT;
+}
+
+bool RenameOver(const QString& from, const QString& to) {
+  return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+}  // namespace platform

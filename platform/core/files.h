@@ -1,0 +1,18 @@
+#pragma once
+// The executable's folder and the few file and folder operations the program uses.
+#include <QString>
+
+namespace platform {
+
+// The folder of the running program's file, ending with "/".
+QString ExecutableFolder();
+
+bool PathExists(const QString& path);
+// Creates the folder and any missing parents; true when it exists afterwards.
+bool CreateDirectoryChain(const QString& path);
+// True when the file is gone afterwards (a missing file counts as deleted).
+bool DeleteFilePath(const QString& path);
+// Replaces `to` with `from` in one step (same filesystem).
+bool RenameOver(const QString& from, const QString& to);
+
+}  // namespace platform

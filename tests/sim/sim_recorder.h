@@ -1,0 +1,304 @@
+// Simulated network video recorder for tests and for trying the program by hand.
+//
+// It speaks the recorder's HTTP interface on a loopback address: login and
+// logout, playback-id and backup-id leases, the NVR-side backup request with its
+// answer file, file downloads (generated deterministic content or real files),
+// record lists, the selection queries and the preview packet stream. Every
+// request is logged as it arrived, and any request can be told to fail.
+//
+// Requests are numbered as the client's catalogue numbers them:
+//   1 /config/login            6 /config/getbackupid?id=N    11 /play/recdate?...
+//   2 /config/logout           7 /config/tarnwell?...        12 /live/avdevlist
+//   3 /play/getid              8 /config/backupdownload?...  13 /play/reclist?...
+//   4 /play/getid?id=N         9 /config/datetime            14 /play/searchdata?...
+//   5 /config/getbackupid     10 /config/userprivileges      15 /play/mav/nvrprofilestream?...
+// Anything else is number 0 and answered 404.
+//
+// Thread safety: every public member may be called from any thread while the
+// recorder runs.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace sim {
+
+// ---------------------------------------------------------------- content
+
+struct Date {
+  int year = 0;
+  int month = 0;  // 1..12
+  int day = 0;    // 1..31
+  friend bool operator==(const Date&, const Date&) = default;
+  friend auto operator<=>(const Date&, const Date&) = default;
+};
+
+// One recording of one channel on one day; times are seconds of the day.
+struct Recording {
+  int channel = 1;     // 1..16
+  int start = 0;       // 0..86399
+  int end = 0;         // exclusive end, start < end <= 86400
+  int type = 1;        // type bits as the record list reports them (> 0)
+};
+
+// Broken-down time as request 7 carries it.
+struct DateTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  friend bool operator==(const DateTime&, const DateTime&) = default;
+};
+
+// A file the recorder can hand out with request 8.
+struct FileEntry {
+  std::string path;    // recorder path, "/" separated, exactly as the answer file lists it
+  uint64_t size = 0;   // bytes
+};
+
+// One NVR-side backup job, created by request 7.
+struct Job {
+  int number = 0;                  // 1, 2, ... in the order the requests arrived
+  DateTime start;                  // as requested
+  DateTime end;                    // as requested
+  uint32_t channel_mask = 0;       // bit i = channel i + 1
+  std::vector<FileEntry> files;    // the listed recordings, in answer order
+  FileEntry record_list;           // the last line of the answer file
+  uint64_t total = 0;              // total on line 0: files plus the record list
+  std::string answer;              // the answer file's bytes, exactly as sent
+};
+
+// ------------------------------------------------------------ request log
+
+struct RequestRecord {
+  uint64_t sequence = 0;           // 0, 1, 2, ... over the recorder's life
+  int number = 0;                  // catalogue number 1..15, 0 when unknown
+  std::string method;              // "GET"
+  std::string target;              // raw request target as it came on the wire (not decoded)
+  std::string version;             // "HTTP/1.1"
+  // Every header as received (name as sent, value with surrounding blanks
+  // trimmed). The HTTP library hands them over sorted by name, so the order
+  // on the wire is not kept.
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string remote_addr;
+  int remote_port = 0;             // tells connections apart
+  bool authorised = false;         // Basic credentials matched
+  int status = 0;                  // status sent (0 when the connection was closed without one)
+  std::string fault;               // name of the injected fault that handled it, empty when none
+  int64_t received_ms = 0;         // steady clock, ms since the recorder started
+
+  // "GET /path?query HTTP/1.1"
+  std::string RequestLine() const;
+  // Value of the first header with this name (case-insensitive), or nullopt.
+  std::optional<std::string> Header(std::string_view name) const;
+};
+
+// ------------------------------------------------------------- faults
+
+enum class FaultKind {
+  RefuseLogin,        // 200 "login=0\n"
+  LoginNoDecision,    // 200 "Login=1\n": neither login=0 nor login=1, so the client asks again
+  NotFound,           // 404 with a short body
+  Unavailable,        // 503 with a short body
+  ErrorPage,          // 200 with an HTML error page instead of the expected answer
+  Answer,             // `status` with `body` exactly as given
+  CutShort,           // the normal answer's headers with its full Content-Length, then only
+                      // `send_bytes` of the body, then the connection is closed
+  CutShortChunked,    // the normal answer chunked, `send_bytes` of it, no last chunk, then close
+  StallHeaders,       // status line and headers (full Content-Length), then nothing for
+                      // `stall_ms`, then close (or finish, with `finish_after_stall`)
+  StallBody,          // headers and `send_bytes` of the body, then as StallHeaders
+  CloseWithoutAnswer, // the connection is closed without a byte of answer
+  Delay,              // wait `stall_ms` before answering normally (nothing is sent meanwhile)
+};
+
+struct FaultRule {
+  FaultKind kind = FaultKind::NotFound;
+  // Which requests: by catalogue number (1..15) when not 0, else by raw-target
+  // prefix when not empty, else every request.
+  int request_number = 0;
+  std::string path_prefix;
+  int times = -1;               // number of matching requests to hit; -1 = always
+  int status = 200;             // Answer only
+  std::string body;             // Answer only
+  int64_t send_bytes = -1;      // CutShort*, StallBody: body bytes sent; -1 = half the body
+  int stall_ms = 8000;          // StallHeaders, StallBody, Delay; longer than the 5000 ms
+                                // receive time-out by default. Stop() and ReleaseStalls() end it early
+  bool finish_after_stall = false;  // Stall*: send the rest normally after the stall
+
+  // Shorthands.
+  static FaultRule For(int request_number, FaultKind kind, int times = -1);
+  static FaultRule ForPrefix(std::string prefix, FaultKind kind, int times = -1);
+  static FaultRule AnswerWith(int request_number, int status, std::string body, int times = -1);
+};
+
+// What the backup-id requests (5 and 6) report about the recorder's own work.
+enum class BackupState {
+  Idle,                // ids are granted and renewed
+  DailyBackupRunning,  // "result=-1\nlease=0\n"
+  ManualBackupRunning, // "result=-2\nlease=0\n"
+  Busy,                // "500\n"
+};
+
+// ---------------------------------------------------------------- stream
+
+// Request 15 as received, with the preceding request 14 of the same play id.
+struct StreamRequest {
+  int play_id = -1;
+  std::string channel_flags;     // the avdevid value, "1,0,...,0"
+  int channel = 0;               // 1..16: position of the first flag 1, 0 when none
+  std::string search_start;      // recstarttime of the last request 14 ("" when none)
+  std::string search_end;        // recendtime of the last request 14
+  std::string target;            // raw target of request 15
+};
+
+// Writes bytes of the stream to the client. Returns false once the client has
+// gone or the recorder is stopping; the source should then return.
+using StreamWriter = std::function<bool(std::string_view bytes)>;
+// Produces the whole stream for one request 15; the answer ends (connection
+// closed) when it returns. Runs on a server thread.
+using StreamSource = std::function<void(const StreamRequest&, const StreamWriter&)>;
+
+// One packet of the preview stream: start code, little-endian header length,
+// header, payload. Video packets have a 128-byte header, other packets 48 bytes.
+struct VideoPacketInfo {
+  uint32_t seconds = 0;       // time stamp
+  uint32_t microseconds = 0;
+  uint32_t codec = 100;       // 101/102 MPEG-4, 104/105 H.264, other MJPEG
+  uint16_t channel_mask = 1;  // bit n-1 = channel n
+  uint16_t width = 0;
+  uint16_t height = 0;
+};
+std::string BuildVideoPacket(const VideoPacketInfo& info, std::string_view payload);
+std::string BuildOtherPacket(uint32_t type_code, uint32_t seconds, uint32_t microseconds,
+                             std::string_view payload);
+// The default stream: a few video packets (dummy payload, 352x240, the
+// requested channel's mask) with one other packet among them.
+std::string DefaultStreamBytes(int channel);
+
+// ----------------------------------------------------- generated contents
+
+// Byte `offset` of the generated content of a recorder path. Content depends
+// only on the path and the offset, so a test can check a downloaded file.
+uint8_t ContentByte(std::string_view recorder_path, uint64_t offset);
+// `length` bytes of the generated content from `offset`.
+std::string ContentBytes(std::string_view recorder_path, uint64_t offset, size_t length);
+// Record-list file for a day: 56-byte header ("RLDB", count, "YYYYMMDD"), then
+// one 25-byte entry per recording (start HHMMSS, end HHMMSS, channel byte,
+// type byte, 11 zero bytes), sorted by start then channel.
+std::string BuildRecordList(const Date& day, const std::vector<Recording>& recordings);
+
+// ----------------------------------------------------------------- config
+
+struct Config {
+  std::string host = "127.0.0.1";    // must be a loopback address
+  int port = 0;                      // 0 = the kernel chooses
+  std::string user = "admin";
+  std::string password = "admin";
+  int play_privilege = 0xFFFF;       // answer of request 10
+  std::vector<std::string> channel_names;  // UTF-8; empty = 16 default names
+  std::string record_root = "/rec";  // prefix of every recorder path
+  uint64_t bytes_per_second = 64;    // recording size = 4096 + rate * seconds
+  std::string local_root;            // when set, a recorder path P that exists as
+                                     // local_root + P is served from that file
+  bool default_content = true;       // recordings on a few days this month and last
+  bool require_backup_lease = true;  // request 7 answers 404 without a valid backup id
+  // An unknown or expired id in request 6: false answers "error=expired\n"
+  // (renewal fails, query gives no answer); true hands out the current or a new
+  // id ("id=M\nlease=600\n"), which a query adopts.
+  bool regrant_unknown_backup_id = false;
+};
+
+// ---------------------------------------------------------------- recorder
+
+class SimRecorder {
+ public:
+  explicit SimRecorder(Config config = {});
+  ~SimRecorder();  // Stop()
+  SimRecorder(const SimRecorder&) = delete;
+  SimRecorder& operator=(const SimRecorder&) = delete;
+
+  // Binds to config.host:config.port and serves on a thread of its own.
+  // False when the host is not loopback or the port cannot be bound; Error()
+  // says why. Call once.
+  bool Start();
+  // Ends stalls and streams, closes every connection and joins the threads.
+  // Safe to call twice.
+  void Stop();
+  bool Running() const;
+  int Port() const;               // bound port (valid after Start)
+  std::string BaseUrl() const;    // "http://127.0.0.1:PORT"
+  std::string Error() const;
+  const Config& GetConfig() const;
+
+  // --- request log
+  std::vector<RequestRecord> Requests() const;
+  std::vector<RequestRecord> Requests(int number) const;  // only that catalogue number
+  size_t RequestCount(int number = -1) const;  // -1 = all
+  void ClearRequests();
+  // Waits until at least `count` requests of `number` (-1 = any) were logged
+  // and answered (or failed); false on time-out.
+  bool WaitForRequests(size_t count, int number = -1, int timeout_ms = 10000) const;
+
+  // --- faults
+  int AddFault(FaultRule rule);     // id for RemoveFault / FaultHits
+  void RemoveFault(int id);
+  void ClearFaults();
+  int FaultHits(int id) const;      // requests handled by the rule so far
+  void ReleaseStalls();             // ends every running stall now
+
+  // --- login and leases
+  bool LoggedIn() const;            // last login succeeded and no logout since
+  void SetBackupState(BackupState state);
+  BackupState GetBackupState() const;
+  void SetPlaybackBusy(bool busy);  // requests 3/4 answer "busy\n" (no "=")
+  std::vector<int> ValidPlayIds() const;
+  std::vector<int> ValidBackupIds() const;
+  int LastPlayId() const;           // -1 when none was granted
+  int LastBackupId() const;         // -1 when none was granted
+  void ExpirePlayId(int id);
+  void ExpireBackupId(int id);
+  void ExpireAllLeases();
+
+  // --- content
+  void ClearRecordings();
+  void SetRecordings(const Date& day, std::vector<Recording> recordings);
+  std::vector<Recording> RecordingsOn(const Date& day) const;
+  std::vector<Date> DaysWithRecordings() const;  // sorted
+  // Adds a downloadable file with generated content (replaces one of that path).
+  void AddFile(std::string recorder_path, uint64_t size);
+  // Adds a downloadable file served from a local file (size taken when asked).
+  void AddLocalFile(std::string recorder_path, std::string local_path);
+  std::optional<uint64_t> FileSize(const std::string& recorder_path) const;
+  // Files of the next jobs: when set, every following request 7 lists exactly
+  // these (they become downloadable with generated content) instead of the
+  // recordings in its span. nullopt returns to the recordings.
+  void SetJobFiles(std::optional<std::vector<FileEntry>> files);
+  // Record-list path of a day: record_root + "/YYYY/MM/DD/RecordList.db".
+  std::string RecordListPath(const Date& day) const;
+
+  // --- jobs
+  std::vector<Job> Jobs() const;
+  std::optional<Job> LastJob() const;
+
+  // --- preview stream
+  void SetStreamSource(StreamSource source);  // empty = the default stream
+  std::optional<StreamRequest> LastStreamRequest() const;
+
+  // Fills the default content relative to a day (normally today): recordings
+  // on four days of that month and three of the month before.
+  void LoadDefaultContent(const Date& today);
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// True for 127.0.0.0/8, ::1 and "localhost".
+bool IsLoopbackHost(std::string_view host);
+
+}  // namespace sim

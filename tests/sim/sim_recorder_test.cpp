@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "sim_recorder.h"
+TEST(SimRecorder, Builds) { sim::SimRecorder r; SUCCEED(); }

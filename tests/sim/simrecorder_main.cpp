@@ -1,0 +1,2 @@
+#include "sim_recorder.h"
+int main() { return 1; }
