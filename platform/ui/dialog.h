@@ -80,7 +80,21 @@ class Dialog {
   // WM_COMMAND: the base dispatches through the command map (IDOK and IDCANCEL by default).
   virtual bool OnCommand(std::uintptr_t wParam, std::intptr_t lParam);
   virtual bool OnNotify(int controlId, unsigned code, std::intptr_t data);
-  virtual bool OnInitDialog() { return true; }
+  // The base binds the controls through DoDataExchange; derived classes call it first.
+  virtual bool OnInitDialog() {
+    DoDataExchange();
+    return true;
+  }
+  virtual void DoDataExchange() {}
+  // Binds a member to the template's control with that id (null when there is none of that kind).
+  template <class T>
+  void DDX_Control(int id, T*& member) {
+    member = Item<T>(id);
+  }
+  template <class T>
+  void DDX_Control(int id, QPointer<T>& member) {
+    member = Item<T>(id);
+  }
   virtual void OnTimer(unsigned id) { (void)id; }
   virtual void OnSysCommand(unsigned id, std::intptr_t lParam) { (void)id; (void)lParam; }
   virtual void OnDestroy() {}
