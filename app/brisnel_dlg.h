@@ -49,6 +49,7 @@ class CBrisnelDlg : public platform::ui::Dialog {
   void OnPaint(platform::ui::PaintDC& dc) override;
 
  private:
+  friend class CBrisnelDlgTestAccess;  // tests start the play-lease timer, whose handler is not built yet
   void RegisterToolTips();
   QIcon OnQueryDragIcon() const { return m_hIcon; }
   void OnAbout();
