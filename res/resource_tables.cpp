@@ -29,7 +29,7 @@ DialogTemplate AboutBox() {
       {-1, ControlKind::StaticText, QStringLiteral("Tarnwell V2.2.2"), 40, 10, 119, 8,
        ui::kVisible | ui::kNoPrefix | ui::kGroup},
       {-1, ControlKind::StaticText,
-       QStringLiteral("Backs up recordings from network video recorders\nto a folder of your choice."), 40, 25,
+       QStringLiteral("Backs up recordings from network\nvideo recorders to a folder."), 40, 25,
        139, 23, ui::kVisible | ui::kGroup},
       {ui::IDOK, ControlKind::DefPushButton, QStringLiteral("OK"), 178, 7, 50, 16,
        ui::kVisible | ui::kGroup | ui::kTabStop},

@@ -35,6 +35,8 @@ class Dialog {
   // when the window could not be made (also when it is already running).
   int DoModal();
   void EndDialog(int result);
+  // True once EndDialog was called in the current run.
+  bool HasEnded() const { return ended_; }
 
   // The window's id while it exists, else kNoWindow.
   WindowId Id() const { return id_; }

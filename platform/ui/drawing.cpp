@@ -15,7 +15,12 @@ bool Bitmap::Load(const QString& path) {
   return true;
 }
 
-QIcon LoadIcon(const QString& path) { return QIcon(path); }
+QIcon LoadIcon(const QString& path) {
+  // QIcon reads its file lazily and is never null; a missing picture must give an empty icon.
+  QPixmap pixmap;
+  if (!pixmap.load(path)) return QIcon();
+  return QIcon(pixmap);
+}
 
 const Bitmap* MemoryDC::SelectObject(const Bitmap* bitmap) {
   const Bitmap* previous = selected_;

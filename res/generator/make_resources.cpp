@@ -224,7 +224,7 @@ std::vector<QImage> IndicatorFrames() {
       const int age = (f - i + n) % n;  // 0: the newest dot
       const double angle = 2 * M_PI * i / n - M_PI / 2;
       const double r = age == 0 ? 4.2 : 3.2;
-      QColor c = age == 0 ? QColor(20, 60, 160) : QColor(60 + age * 22, 100 + age * 17, 190 + age * 7);
+      QColor c = age == 0 ? QColor(20, 60, 160) : QColor(40 + age * 18, 80 + age * 16, 180 + age * 8);
       p.setBrush(c);
       p.drawEllipse(QPointF(16 + 10.5 * std::cos(angle), 16 + 10.5 * std::sin(angle)), r, r);
     }
