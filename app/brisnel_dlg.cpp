@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "app/about_dlg.h"
-#include "app/ui_state.h"
+#include "app/main_window_commands.h"
 #include "platform/core/app_messages.h"
 #include "platform/core/message_box.h"
 #include "res/resource_tables.h"
@@ -125,7 +125,7 @@ void CBrisnelDlg::SetUiState(int state) {
 
 bool CBrisnelDlg::OnCommand(std::uintptr_t wParam, std::intptr_t lParam) {
   // The history pop-up's items have no entry in the command map.
-  if (wParam >= ID_HISTORY_FIRST && wParam <= ID_HISTORY_LAST) LoginFromHistory(static_cast<int>(wParam - ID_HISTORY_FIRST));
+  if (const std::optional<int> index = HistoryIndexForCommand(wParam)) LoginFromHistory(*index);
   return Dialog::OnCommand(wParam, lParam);
 }
 

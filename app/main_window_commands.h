@@ -1,6 +1,8 @@
 #pragma once
-// The command state of the main window for "logged in" and "logged out",
-// without a window: which menu items and toolbar buttons are enabled.
+// The main window's command rules, without a window: which menu items and
+// toolbar buttons are enabled when logged in and out, and which commands are
+// the login history's.
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -15,3 +17,7 @@ inline constexpr int kUiLoggedOut = 1;
 
 // Nothing for any other state: no command changes.
 std::optional<UiCommandStates> CommandStatesFor(int state);
+
+// The history entry a command stands for: the whole wParam must lie in
+// 32777 to 32786 (the history pop-up's items); nothing for any other command.
+std::optional<int> HistoryIndexForCommand(std::uintptr_t wParam);
