@@ -2,6 +2,7 @@
 // nested dialog runs, and every way of closing it.
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QToolButton>
@@ -152,18 +153,30 @@ TEST(MainWindow, ASecondBackupIdReadyStartsNoSecondTimer) {
   CBrisnelDlg dlg;
   EXPECT_EQ(dlg.BackupLeaseTimer(), -1);
   RunDialog<CBrisnelDlg>(dlg, [](CBrisnelDlg& d) {
+    // Counts the window's timer events.
+    struct TickCounter : QObject {
+      int ticks = 0;
+      bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Timer) ++ticks;
+        return false;
+      }
+    } counter;
+    d.Window()->installEventFilter(&counter);
     EXPECT_EQ(d.BackupLeaseTimer(), -1);
+    QElapsedTimer clock;
+    clock.start();
     d.PostMessage(WM_BACKUP_ID_READY);
     ASSERT_TRUE(PumpUntil([&] { return d.BackupLeaseTimer() != -1; }));
     EXPECT_EQ(d.BackupLeaseTimer(), static_cast<int>(CBrisnelDlg::TIMER_BACKUP_LEASE));
-    // A restarted timer would be pushed back: the first tick must still come
-    // one period after the first message.
+    testing_ui::Pump(std::chrono::milliseconds(600));
     d.PostMessage(WM_BACKUP_ID_READY);
-    d.PostMessage(WM_BACKUP_ID_READY);
-    testing_ui::Pump(std::chrono::milliseconds(20));
+    // A second timer (or a restarted one) would tick first 1600 ms after the first message.
+    ASSERT_TRUE(PumpUntil([&] { return counter.ticks > 0; }, std::chrono::seconds(3)));
+    EXPECT_LT(clock.elapsed(), 1400);
     EXPECT_EQ(d.BackupLeaseTimer(), static_cast<int>(CBrisnelDlg::TIMER_BACKUP_LEASE));
     EXPECT_TRUE(d.IsTimerRunning(CBrisnelDlg::TIMER_BACKUP_LEASE));
     EXPECT_FALSE(d.IsTimerRunning(CBrisnelDlg::TIMER_PLAY_LEASE));
+    d.Window()->removeEventFilter(&counter);
   });
   EXPECT_EQ(dlg.BackupLeaseTimer(), -1);
 }
@@ -324,4 +337,27 @@ TEST(AboutBox, OpensFromBothEntriesAndClosesEveryWay) {
     ui::SetDialogShownHook(outer);
   });
   EXPECT_EQ(shown, 0);
+}
+
+// The hidden "Remove" button clears the rows; the jobs they stand for go with them.
+TEST(MainWindow, ClearingTheListDropsItsJobsAndGraysBackup) {
+  CBrisnelDlg dlg;
+  RunDialog<CBrisnelDlg>(dlg, [](CBrisnelDlg& d) {
+    for (int i = 0; i < 2; ++i) {
+      auto job = std::make_unique<nvr::BackupJob>();
+      job->id = 999990 + i;  // no such answer file exists
+      d.Session().jobs.Push(std::move(job));
+      d.JobList()->InsertItem(i, QStringLiteral("row"));
+    }
+    d.MenuBar()->EnableMenuItem(ID_RUN_BACKUP, ui::MF_ENABLED);
+    d.SendCommand(IDC_BTN_REMOVE);
+    EXPECT_EQ(d.JobList()->GetItemCount(), 0);
+    EXPECT_EQ(d.Session().jobs.Count(), 0);
+    EXPECT_FALSE(d.MenuBar()->IsItemEnabled(ID_RUN_BACKUP));
+    EXPECT_FALSE(d.GetDlgItem(IDC_BTN_BACKUP)->isEnabled());
+    // The hidden "Backup" button does nothing.
+    d.SendCommand(IDC_BTN_BACKUP);
+    EXPECT_TRUE(d.HasWindow());
+    EXPECT_FALSE(d.HasEnded());
+  });
 }
