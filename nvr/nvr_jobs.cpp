@@ -20,6 +20,9 @@ namespace nvr {
 namespace {
 
 constexpr int kPollMs = 100;
+// An answer file lists a day's files in lines of a few dozen bytes; anything
+// this large is not an answer and is not read into memory.
+constexpr qint64 kMaxAnswerFileBytes = 16 * 1024 * 1024;
 
 QString AnswerFilePathFor(int jobId) { return platform::ExecutableFolder() + QString::asprintf("%.6d.txt", jobId); }
 
@@ -163,10 +166,12 @@ void NvrSession::FetchJob(const PendingFetch& fetch) {
   QStringList lines;
   {
     QFile file(fetch.answerPath);
-    if (file.open(QIODevice::ReadOnly)) SplitString(platform::BytesToText(file.readAll()), QLatin1Char('\n'), &lines);
+    if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxAnswerFileBytes)
+      SplitString(platform::BytesToText(file.readAll()), QLatin1Char('\n'), &lines);
   }
   if (lines.isEmpty()) {
-    // Without one complete line there is no record list to ask for.
+    // Without one complete line (or with an oversized file) there is no record
+    // list to ask for.
     DropJob(fetch.jobId);
     if (lastOne()) jobPending = 0;
     return PostJobFinished(PositionOf(fetch.jobId) + 1, 1);

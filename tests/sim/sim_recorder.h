@@ -239,8 +239,9 @@ class SimRecorder {
   std::vector<RequestRecord> Requests(int number) const;  // only that catalogue number
   size_t RequestCount(int number = -1) const;  // -1 = all
   void ClearRequests();
-  // Waits until at least `count` requests of `number` (-1 = any) were logged
-  // and answered (or failed); false on time-out.
+  // Waits until at least `count` requests of `number` (-1 = any) have been
+  // logged (a request is logged when it arrives, before it is answered);
+  // false on time-out.
   bool WaitForRequests(size_t count, int number = -1, int timeout_ms = 10000) const;
 
   // --- faults

@@ -1,2 +1,96 @@
+// simrecorder: the simulated recorder as a program, to try the client by hand.
+//
+//   simrecorder --host 127.0.0.1 --port 8080 [--user admin --password admin] [--root DIR]
+//
+// With --root, a recorder path P is served from DIR + P when that file exists.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
 #include "sim_recorder.h"
-int main() { return 1; }
+
+namespace {
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: simrecorder [--host 127.0.0.1] [--port 8080] [--user admin] [--password admin] "
+               "[--root DIR]\n"
+               "Serves a simulated video recorder on a loopback address until SIGINT or SIGTERM.\n");
+}
+
+bool ParsePort(const char* text, int& port) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || v < 0 || v > 65535) return false;
+  port = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  sim::Config config;
+  config.port = 8080;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      Usage();
+      return 0;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "simrecorder: %s needs a value\n", arg.c_str());
+      Usage();
+      return 2;
+    }
+    const char* value = argv[++i];
+    if (arg == "--host") {
+      config.host = value;
+    } else if (arg == "--port") {
+      if (!ParsePort(value, config.port)) {
+        std::fprintf(stderr, "simrecorder: bad port '%s'\n", value);
+        return 2;
+      }
+    } else if (arg == "--user") {
+      config.user = value;
+    } else if (arg == "--password") {
+      config.password = value;
+    } else if (arg == "--root") {
+      config.local_root = value;
+      while (config.local_root.size() > 1 && config.local_root.back() == '/') config.local_root.pop_back();
+    } else {
+      std::fprintf(stderr, "simrecorder: unknown option %s\n", arg.c_str());
+      Usage();
+      return 2;
+    }
+  }
+  if (!sim::IsLoopbackHost(config.host)) {
+    std::fprintf(stderr, "simrecorder: refusing host '%s': only loopback addresses (127.0.0.0/8, ::1) are served\n",
+                 config.host.c_str());
+    return 2;
+  }
+
+  // Block the stop signals before any thread starts, then wait for one here.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+  sim::SimRecorder recorder(config);
+  if (!recorder.Start()) {
+    std::fprintf(stderr, "simrecorder: %s\n", recorder.Error().c_str());
+    return 1;
+  }
+  std::printf("simrecorder: listening on %s (user %s, password %s)\n", recorder.BaseUrl().c_str(),
+              config.user.c_str(), config.password.c_str());
+  std::fflush(stdout);
+
+  int signal_number = 0;
+  sigwait(&stop_signals, &signal_number);
+  recorder.Stop();
+  std::printf("simrecorder: stopped after %zu requests\n", recorder.RequestCount());
+  return 0;
+}

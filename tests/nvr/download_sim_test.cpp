@@ -1,0 +1,191 @@
+// The download worker against the simulated recorder: every way a run can end.
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <thread>
+
+#include "nvr/download_task.h"
+#include "platform/core/app_messages.h"
+#include "sim_fixture.h"
+
+using namespace nvr;
+using nvrtest::MessageCatcher;
+using nvrtest::SimTest;
+
+namespace {
+
+class DownloadSim : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    backupId = GrantBackupId();
+    ASSERT_GE(backupId, 0);
+    recorder->AddFile("/rec/2012/05/03/ch01.avi", 200000);
+    target = dir.path() + "/out/ch01.avi";
+  }
+
+  void Prepare(DownloadTask& task, const QString& recorderPath, int port = 0) {
+    task.SetConnection("127.0.0.1", "admin", "admin", port ? port : Port(), 0);
+    task.SetLocalPath(target);
+    task.SetUrl(QStringLiteral("/config/backupdownload?id=%1&path=").arg(backupId) + recorderPath);
+  }
+
+  // Runs to the end the way the job thread waits: polling the running flag.
+  static void RunToEnd(DownloadTask& task) {
+    ASSERT_TRUE(task.Start());
+    while (task.running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    task.Join();
+  }
+
+  bool NoPartialFile() const { return !QFileInfo::exists(PartialPath(target)); }
+
+  QTemporaryDir dir;
+  QString target;
+  int backupId = -1;
+};
+
+}  // namespace
+
+TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
+  struct Case {
+    const char* name;
+    std::optional<sim::FaultRule> fault;
+    int state;
+    int status;
+  } cases[] = {
+      {"complete", std::nullopt, 2, 200},
+      {"not found", sim::FaultRule::For(8, sim::FaultKind::NotFound), 0, 404},
+      {"error page", sim::FaultRule::AnswerWith(8, 500, "<html><body>Internal error</body></html>"), 0, 500},
+      {"unavailable", sim::FaultRule::For(8, sim::FaultKind::Unavailable), 0, 503},
+      {"empty body", sim::FaultRule::AnswerWith(8, 200, ""), 0, 200},
+      {"cut short", sim::FaultRule::For(8, sim::FaultKind::CutShort), 0, 200},
+      {"chunked, last chunk missing", sim::FaultRule::For(8, sim::FaultKind::CutShortChunked), 0, 200},
+      {"closed without answer", sim::FaultRule::For(8, sim::FaultKind::CloseWithoutAnswer), 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    recorder->ClearFaults();
+    if (c.fault) recorder->AddFault(*c.fault);
+    // What a failed run finds at the target stays exactly as it was.
+    QDir().mkpath(dir.path() + "/out");
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.write("previous contents");
+    old.close();
+
+    MessageCatcher window;
+    DownloadTask task;
+    task.notifyWindow = window.Id();
+    Prepare(task, "/rec/2012/05/03/ch01.avi");
+    RunToEnd(task);
+    EXPECT_EQ(task.state.load(), c.state);
+    EXPECT_EQ(task.httpStatus.load(), c.status);
+    EXPECT_EQ(task.running.load(), 0);
+    EXPECT_TRUE(NoPartialFile());
+    if (c.state == 2)
+      EXPECT_EQ(ReadFile(target), Content("/rec/2012/05/03/ch01.avi", 200000));
+    else
+      EXPECT_EQ(ReadFile(target), QByteArray("previous contents"));
+    ASSERT_TRUE(window.WaitFor(platform::WM_DOWNLOAD_FINISHED, nullptr, 2000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(window.Count(platform::WM_DOWNLOAD_FINISHED), 1);
+  }
+}
+
+TEST_F(DownloadSim, NoRecorderListening) {
+  const int port = Port();
+  recorder->Stop();
+  DownloadTask task;
+  Prepare(task, "/rec/2012/05/03/ch01.avi", port);
+  RunToEnd(task);
+  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.httpStatus.load(), 0);
+  EXPECT_FALSE(QFileInfo::exists(target));
+  EXPECT_TRUE(NoPartialFile());
+}
+
+TEST_F(DownloadSim, PathWithABlankFoldersAndRerun) {
+  recorder->AddFile("/rec/my clip.avi", 5000);
+  target = dir.path() + "/a/b/c/my clip.avi";  // folders that do not exist yet
+  DownloadTask task;
+  Prepare(task, "/rec/my clip.avi");
+  RunToEnd(task);
+  EXPECT_EQ(task.state.load(), 2);
+  EXPECT_EQ(ReadFile(target), Content("/rec/my clip.avi", 5000));
+  const auto eight = recorder->Requests(8);
+  ASSERT_EQ(eight.size(), 1u);
+  EXPECT_EQ(eight[0].target, "/config/backupdownload?id=" + std::to_string(backupId) + "&path=/rec/my%20clip.avi");
+
+  // A second run starts afresh: state and status come from that run alone.
+  recorder->AddFault(sim::FaultRule::For(8, sim::FaultKind::NotFound, 1));
+  RunToEnd(task);
+  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.httpStatus.load(), 404);
+  EXPECT_EQ(ReadFile(target), Content("/rec/my clip.avi", 5000));
+}
+
+TEST_F(DownloadSim, PauseAndStopDuringTheBody) {
+  for (const bool pause : {true, false}) {
+    SCOPED_TRACE(pause ? "pause" : "stop");
+    recorder->ClearFaults();
+    sim::FaultRule stall = sim::FaultRule::For(8, sim::FaultKind::StallBody);
+    stall.send_bytes = 100000;
+    stall.stall_ms = 20000;
+    recorder->AddFault(stall);
+    auto task = std::make_unique<DownloadTask>();
+    Prepare(*task, "/rec/2012/05/03/ch01.avi");
+    ASSERT_TRUE(task->Start());
+    EXPECT_FALSE(task->Start());  // a run is going: nothing more starts
+    EXPECT_EQ(task->running.load(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // past the request pause, into the body
+    EXPECT_TRUE(QFileInfo::exists(PartialPath(target)));
+    const auto start = std::chrono::steady_clock::now();
+    if (pause) {
+      task->state = 1;
+      while (task->running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      task->Join();
+      EXPECT_EQ(task->state.load(), 1);
+    } else {
+      task->Stop();
+      EXPECT_EQ(task->state.load(), 0);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    task.reset();  // the owner lets the task go at once
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_TRUE(NoPartialFile());
+    recorder->ReleaseStalls();
+  }
+}
+
+TEST_F(DownloadSim, PauseBeforeTheFirstRead) {
+  DownloadTask task;
+  Prepare(task, "/rec/2012/05/03/ch01.avi");
+  ASSERT_TRUE(task.Start());
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));  // inside the pause before the request
+  task.state = 1;
+  while (task.running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  task.Join();
+  EXPECT_EQ(task.state.load(), 1);
+  EXPECT_FALSE(QFileInfo::exists(target));
+  EXPECT_TRUE(NoPartialFile());
+}
+
+TEST_F(DownloadSim, StalledRecorderCostsTheReceiveTimeOut) {
+  sim::FaultRule stall = sim::FaultRule::For(8, sim::FaultKind::StallBody);
+  stall.send_bytes = 50000;
+  stall.stall_ms = 20000;
+  recorder->AddFault(stall);
+  DownloadTask task;
+  Prepare(task, "/rec/2012/05/03/ch01.avi");
+  const auto start = std::chrono::steady_clock::now();
+  RunToEnd(task);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(5000));
+  EXPECT_LT(took, std::chrono::milliseconds(8000));
+  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.httpStatus.load(), 200);
+  EXPECT_FALSE(QFileInfo::exists(target));
+  EXPECT_TRUE(NoPartialFile());
+}
