@@ -361,3 +361,23 @@ TEST(MainWindow, ClearingTheListDropsItsJobsAndGraysBackup) {
     EXPECT_FALSE(d.HasEnded());
   });
 }
+
+// After its window is gone, late messages and state changes do nothing.
+TEST(MainWindow, LateCallsAfterItsWindowIsGoneAreHarmless) {
+  BoxRecorder boxes;
+  CBrisnelDlg dlg;
+  WindowId id = kNoWindow;
+  RunDialog<CBrisnelDlg>(dlg, [&](CBrisnelDlg& d) { id = d.Id(); });
+  EXPECT_FALSE(PostWindowMessage(id, WM_JOB_FINISHED, 0, 1));
+  std::thread late([id] { EXPECT_FALSE(PostWindowMessage(id, WM_BACKUP_ID_READY)); });
+  late.join();
+  dlg.SetUiState(0);
+  dlg.SetUiState(1);
+  dlg.SendMessage(WM_BACKUP_ID_READY);
+  EXPECT_EQ(dlg.BackupLeaseTimer(), -1);
+  EXPECT_EQ(dlg.JobList(), nullptr);
+  dlg.SendCommand(IDC_BTN_REMOVE);
+  dlg.SendCommand(ID_RUN_EXIT);
+  testing_ui::Pump(std::chrono::milliseconds(20));
+  EXPECT_TRUE(boxes.boxes.empty());
+}
