@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QToolButton>
@@ -14,6 +15,7 @@
 #include "app/brisnel_app.h"
 #include "app/brisnel_dlg.h"
 #include "platform/core/app_messages.h"
+#include "platform/core/files.h"
 #include "res/resource.h"
 #include "tests/app/box_recorder.h"
 #include "tests/app/run_dialog.h"
@@ -380,4 +382,24 @@ TEST(MainWindow, LateCallsAfterItsWindowIsGoneAreHarmless) {
   dlg.SendCommand(ID_RUN_EXIT);
   testing_ui::Pump(std::chrono::milliseconds(20));
   EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// Deleting the main window drops the queued jobs with their answer files.
+TEST(MainWindow, DeletingItRemovesTheQueuedJobsWithTheirAnswerFiles) {
+  const QString answer = platform::ExecutableFolder() + QStringLiteral("987651.txt");
+  {
+    QFile file(answer);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("total,1\n");
+  }
+  auto dlg = std::make_unique<CBrisnelDlg>();
+  RunDialog<CBrisnelDlg>(*dlg, [](CBrisnelDlg& d) {
+    auto job = std::make_unique<nvr::BackupJob>();
+    job->id = 987651;
+    d.Session().jobs.Push(std::move(job));
+  });
+  EXPECT_TRUE(QFile::exists(answer));  // closing the window alone keeps them
+  EXPECT_EQ(dlg->Session().jobs.Count(), 1);
+  dlg.reset();
+  EXPECT_FALSE(QFile::exists(answer));
 }
