@@ -2,8 +2,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "sim_fixture.h"
 
@@ -165,4 +171,33 @@ TEST_F(HttpGetSim, HostileAnswersStayInsideTheBuffer) {
     for (int i = 0; i < 16; ++i) EXPECT_EQ(guard[i], 0x5A);
     for (int i = 80; i < 96; ++i) EXPECT_EQ(guard[i], 0x5A);
   }
+}
+
+TEST(HttpGetConnectTimeout, GivenTimeOutEndsAConnectThatHangs) {
+  // A listener that never accepts, its queue filled: further connects hang.
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  socklen_t len = sizeof addr;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    fillers.push_back(s);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+  HttpGet http;
+  ASSERT_EQ(http.Connect("127.0.0.1", "admin", "admin", 1000, 0, ntohs(addr.sin_port)), 1);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(http.SendGet("/config/login"), 0);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(900));
+  EXPECT_LT(took, std::chrono::milliseconds(3000));
+  for (int s : fillers) ::close(s);
+  ::close(listener);
 }

@@ -229,7 +229,7 @@ struct SimRecorder::Impl {
   void Handle(const httplib::Request& req, httplib::Response& res);
   bool Authorised(const httplib::Request& req) const;
   Answer Normal(int number, const httplib::Request& req, bool authorised);
-  void Send(const Answer& a, httplib::Response& res);
+  void Send(const Answer& a, const httplib::Request& req, httplib::Response& res);
   int SendRaw(const httplib::Request& req, Answer a, const FaultRule& rule);
   std::string BodyBytes(const Answer& a, uint64_t offset, size_t length) const;
   void Stall(int ms);
@@ -355,7 +355,7 @@ void SimRecorder::Impl::Handle(const httplib::Request& req, httplib::Response& r
   if (!fault) {
     a = Normal(rec.number, req, rec.authorised);
     Finish(seq, a.status, nullptr);
-    Send(a, res);
+    Send(a, req, res);
     return;
   }
   switch (fault->kind) {
@@ -366,7 +366,7 @@ void SimRecorder::Impl::Handle(const httplib::Request& req, httplib::Response& r
     case FaultKind::ErrorPage:
       a = Text(200,
                "<html><head><title>Error</title></head>"
-               "<body><h1>Internal error</h1><p>Please try again later.</p></body></html>\n",
+               "<body><h1>Internal error</h1><p>Try again later.</p></body></html>\n",
                "text/html");
       break;
     case FaultKind::Answer: a = Text(fault->status, fault->body); break;
@@ -379,10 +379,11 @@ void SimRecorder::Impl::Handle(const httplib::Request& req, httplib::Response& r
       return;
   }
   Finish(seq, a.status, nullptr);
-  Send(a, res);
+  Send(a, req, res);
 }
 
-void SimRecorder::Impl::Send(const Answer& a, httplib::Response& res) {
+void SimRecorder::Impl::Send(const Answer& a, const httplib::Request& req, httplib::Response& res) {
+  const int local_port = req.local_port, remote_port = req.remote_port;
   res.status = a.status;
   for (const auto& [k, v] : a.headers) res.set_header(k, v);
   switch (a.source) {
@@ -426,7 +427,7 @@ void SimRecorder::Impl::Send(const Answer& a, httplib::Response& res) {
         std::lock_guard<std::mutex> lock(mu);
         source = stream_source;
       }
-      res.set_content_provider(a.content_type, [this, sr, source](size_t, httplib::DataSink& sink) {
+      res.set_content_provider(a.content_type, [this, sr, source, local_port, remote_port](size_t, httplib::DataSink& sink) {
         StreamWriter writer = [this, &sink](std::string_view bytes) {
           if (stopping.load()) return false;
           return sink.write(bytes.data(), bytes.size());
@@ -436,6 +437,9 @@ void SimRecorder::Impl::Send(const Answer& a, httplib::Response& res) {
         else
           writer(DefaultStreamBytes(sr.channel));
         sink.done();
+        // A body without a length ends only with its connection; the library
+        // would keep the connection for the next request.
+        EndConnection(FindConnection(local_port, remote_port));
         return true;
       });
       return;
@@ -732,6 +736,7 @@ Answer SimRecorder::Impl::Download(std::string_view target) {
     a.size = *size;
     return a;
   }
+  if (it->second.size == 0) return a;  // an empty body goes out as text with Content-Length 0
   a.source = Answer::Source::Generated;
   a.path = *path;
   a.size = it->second.size;
@@ -882,6 +887,7 @@ bool SimRecorder::Start() {
   }
   IgnoreSigpipe();
   s.server.new_task_queue = [] { return new httplib::ThreadPool(32); };
+  s.server.set_tcp_nodelay(true);  // headers and body go out in separate writes
   s.server.set_keep_alive_max_count(1000000);
   s.server.set_keep_alive_timeout(60);
   s.server.set_read_timeout(5);
