@@ -1,0 +1,204 @@
+#include "app/brisnel_dlg.h"
+
+#include <QPainter>
+#include <QWidget>
+
+#include "app/about_dlg.h"
+#include "app/main_window_commands.h"
+#include "platform/core/app_messages.h"
+#include "platform/core/message_box.h"
+#include "res/resource_tables.h"
+
+namespace ui = platform::ui;
+
+namespace {
+
+const QString kToolTips[] = {QStringLiteral("Remote Server"), QStringLiteral("Add"), QStringLiteral("Remove"),
+                             QStringLiteral("Backup")};
+
+// The platform's icon metrics, for the minimised window's icon.
+constexpr int SM_CXICON = 32;
+constexpr int SM_CYICON = 32;
+
+}  // namespace
+
+CBrisnelDlg::CBrisnelDlg() : Dialog(res::Dialog(IDD_MAIN)) {
+  m_hIcon = res::Icon(IDR_MAINFRAME);
+  // Linux sleeps are already about a millisecond: no timer resolution to raise.
+
+  MapCommand(IDC_BTN_SELECT, [this] { OnAddJob(); });
+  MapCommand(IDC_BTN_OPEN, [this] { OnOpen(); });
+  MapCommand(ID_RUN_EXIT, [this] { OnExit(); });
+  MapCommand(ID_RUN_ADD, [this] { OnAddJob(); });
+  MapCommand(ID_RUN_REMOVE, [this] { OnMenuRemove(); });
+  MapCommand(ID_RUN_BACKUP, [this] { OnMenuBackup(); });
+  MapCommand(ID_RUN_LOGOUT, [this] { OnLogout(); });
+  MapCommand(IDC_BTN_BACKUP, [] {});
+  MapCommand(IDC_BTN_REMOVE, [this] { OnClearList(); });
+  MapNotify(IDC_LIST_JOBS, ui::LVN_ITEMCHANGED, [this](std::intptr_t) { OnItemChangedJobList(); });
+  MapCommand(ID_HELP_ABOUT, [this] { OnAbout(); });
+  MapCommand(ID_TOOL_REMOTE_SERVER, [this] { OnOpen(); });
+  MapCommand(ID_TOOL_ADD, [this] { OnAddJob(); });
+  MapCommand(ID_TOOL_REMOVE, [this] { OnRemoveJob(); });
+  MapCommand(ID_TOOL_BACKUP, [this] { OnBackup(); });
+  MapNotify(ui::AFX_IDW_TOOLBAR, ui::TBN_DROPDOWN, [this](std::intptr_t button) { ShowHistoryMenu(button); });
+  MapNotify(IDC_LIST_JOBS, ui::NM_RELEASEDCAPTURE, [this](std::intptr_t) { OnReleasedCaptureJobList(); });
+}
+
+CBrisnelDlg::~CBrisnelDlg() {
+  // The window is gone already (DoModal tore it down and OnDestroy stopped
+  // both timers); what is left is the session and the files.
+  SaveHistory();
+  m_session.Logout();
+  m_session.RemoveAllJobs();
+  DeleteTempFiles();
+  // The session's own destructor then stops and joins its workers.
+}
+
+void CBrisnelDlg::DoDataExchange() {
+  DDX_Control(IDC_LIST_JOBS, m_listJobs);
+  DDX_Control(IDC_BTN_OPEN, m_btnOpen);
+  DDX_Control(IDC_BTN_BACKUP, m_btnBackup);
+  DDX_Control(IDC_BTN_SELECT, m_btnSelect);
+  DDX_Control(IDC_BTN_REMOVE, m_btnRemove);
+}
+
+bool CBrisnelDlg::OnInitDialog() {
+  Dialog::OnInitDialog();
+
+  // The window managers here give a window no system menu to add the about
+  // entry to; "Help" > "About" opens the same box, and a WM_SYSCOMMAND with
+  // the entry's id still does.
+  SetIcon(m_hIcon);
+  m_bmpBackground.Load(res::ImagePath(IDB_BACKGROUND));
+  m_toolTip.Create(Window());
+  m_toolTip.Activate(true);
+
+  m_menuMain = std::make_unique<ui::MenuBar>(res::Menu(IDR_MENU_MAIN), Window(), CommandSink());
+  SetMenu(std::move(m_menuMain));  // the window owns it from now on
+
+  if (m_listJobs) {
+    m_listJobs->SetExtendedStyle(m_listJobs->ExtendedStyle() | ui::LVS_EX_GRIDLINES | ui::LVS_EX_FULLROWSELECT);
+    m_listJobs->InsertColumn(0, QStringLiteral("Start Time"), ui::LVCFMT_LEFT, 150);
+    m_listJobs->InsertColumn(1, QStringLiteral("End Time"), ui::LVCFMT_LEFT, 150);
+    m_listJobs->InsertColumn(2, QStringLiteral("Camera"), ui::LVCFMT_LEFT, 150);
+    m_listJobs->InsertColumn(3, QStringLiteral("Disk Size"), ui::LVCFMT_RIGHT, 100);
+  }
+  m_pMenu = GetMenu();
+
+  m_imageList.Create(32, 32);
+  for (int icon : {IDI_REMOTE_SERVER, IDI_ADD, IDI_REMOVE, IDI_BACKUP}) m_imageList.Add(res::Icon(icon));
+
+  m_toolBar.Create(Client(), ui::AFX_IDW_TOOLBAR, CommandSink(), [this](unsigned button) {
+    OnNotify(ui::AFX_IDW_TOOLBAR, ui::TBN_DROPDOWN, static_cast<std::intptr_t>(button));
+  });
+  m_toolBar.SetButtons({ID_TOOL_REMOTE_SERVER, ID_TOOL_ADD, ID_TOOL_REMOVE, ID_TOOL_BACKUP});
+  m_toolBar.SetButtonStyle(0, ui::TBSTYLE_DROPDOWN | ui::TBSTYLE_AUTOSIZE);
+  m_toolBar.SetImageList(&m_imageList);
+  m_toolBar.SetSizes(QSize(40, 40), QSize(32, 32));
+  m_toolBar.RepositionAtTop();
+
+  RegisterToolTips();
+  SetUiState(kUiLoggedOut);
+  LoadHistory();
+  return true;
+}
+
+void CBrisnelDlg::RegisterToolTips() {
+  for (int i = 0; i < m_toolBar.ButtonCount() && i < 4; ++i)
+    m_toolTip.AddTool(m_toolBar, kToolTips[i], m_toolBar.ItemRect(i), m_toolBar.ButtonId(i));
+}
+
+void CBrisnelDlg::SetUiState(int state) {
+  if (const std::optional<UiCommandStates> states = CommandStatesFor(state)) {
+    for (const auto& [id, enabled] : states->menuItems)
+      if (m_pMenu != nullptr) m_pMenu->EnableMenuItem(id, ui::MF_BYCOMMAND | (enabled ? ui::MF_ENABLED : ui::MF_GRAYED | ui::MF_DISABLED));
+    for (const auto& [id, enabled] : states->toolbarButtons) {
+      const unsigned current = m_toolBar.GetButtonState(id);
+      m_toolBar.SetButtonState(id, enabled ? current & ~ui::TBBS_DISABLED
+                                           : (current & ~ui::TBBS_PRESSED) | ui::TBBS_DISABLED);
+      m_toolBar.Invalidate();
+    }
+  }
+  RegisterToolTips();
+}
+
+bool CBrisnelDlg::OnCommand(std::uintptr_t wParam, std::intptr_t lParam) {
+  // The history pop-up's items have no entry in the command map.
+  if (const std::optional<int> index = HistoryIndexForCommand(wParam)) LoginFromHistory(*index);
+  return Dialog::OnCommand(wParam, lParam);
+}
+
+bool CBrisnelDlg::OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (msg == platform::WM_JOB_FINISHED) {
+    if (lParam == 0) {
+      AddJobRow(static_cast<int>(wParam));
+    } else {
+      // The job thread dropped the job already, so it gets no row.
+      platform::FrameworkMessageBox(QStringLiteral("Failed to download File List"));
+    }
+  } else if (msg == platform::WM_BACKUP_ID_READY) {
+    if (m_nBackupLeaseTimer == -1) {
+      const unsigned id = SetTimer(TIMER_BACKUP_LEASE, kLeasePeriodMs);
+      if (id != 0) m_nBackupLeaseTimer = static_cast<int>(id);
+    }
+  }
+  return Dialog::OnWndMsg(msg, wParam, lParam);
+}
+
+void CBrisnelDlg::OnSysCommand(unsigned id, std::intptr_t lParam) {
+  if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+    CAboutDlg about;
+    about.DoModal();
+    return;
+  }
+  Dialog::OnSysCommand(id, lParam);
+}
+
+void CBrisnelDlg::OnAbout() {
+  CAboutDlg about;
+  about.DoModal();
+}
+
+void CBrisnelDlg::OnExit() { OnCancel(); }
+
+void CBrisnelDlg::OnClearList() {
+  if (m_listJobs) m_listJobs->DeleteAllItems();
+  // Rows stand for the queued jobs by position: removing the rows removes the jobs.
+  m_session.RemoveAllJobs();
+  if (m_pMenu != nullptr) m_pMenu->EnableMenuItem(ID_RUN_BACKUP, ui::MF_BYCOMMAND | ui::MF_GRAYED | ui::MF_DISABLED);
+  if (m_btnBackup) m_btnBackup->setEnabled(false);
+}
+
+void CBrisnelDlg::OnTimer(unsigned id) {
+  // The lease ticks belong to the logins (not built yet: they do nothing).
+  (void)id;
+}
+
+void CBrisnelDlg::OnDestroy() {
+  Dialog::OnDestroy();
+  if (m_nPlayLeaseTimer != -1) {
+    KillTimer(static_cast<unsigned>(m_nPlayLeaseTimer));
+    m_nPlayLeaseTimer = -1;
+  }
+  if (m_nBackupLeaseTimer != -1) {
+    KillTimer(static_cast<unsigned>(m_nBackupLeaseTimer));
+    m_nBackupLeaseTimer = -1;
+  }
+}
+
+bool CBrisnelDlg::OnEraseBkgnd(ui::PaintDC& dc) {
+  ui::MemoryDC memory;
+  const ui::Bitmap* previous = memory.SelectObject(&m_bmpBackground);
+  dc.BitBlt(0, 0, m_bmpBackground.Width(), m_bmpBackground.Height(), memory, 0, 0);
+  memory.SelectObject(previous);
+  return true;
+}
+
+void CBrisnelDlg::OnPaint(ui::PaintDC& dc) {
+  if (!IsIconic() || Client() == nullptr) return;
+  const QRect client = Client()->rect();
+  const int x = (client.width() - SM_CXICON + 1) / 2;
+  const int y = (client.height() - SM_CYICON + 1) / 2;
+  dc.DrawIcon(x, y, m_hIcon, SM_CXICON);
+}

@@ -1,0 +1,437 @@
+#include "platform/ui/dialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
+
+namespace platform::ui {
+namespace {
+
+// A message posted to a window, carried as a Qt event to the window's thread.
+class AppMessageEvent : public QEvent {
+ public:
+  AppMessageEvent(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
+      : QEvent(EventType()), msg_(msg), wParam_(wParam), lParam_(lParam) {}
+  static QEvent::Type EventType() {
+    static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+  }
+  unsigned Msg() const { return msg_; }
+  std::uintptr_t WParam() const { return wParam_; }
+  std::intptr_t LParam() const { return lParam_; }
+
+ private:
+  unsigned msg_;
+  std::uintptr_t wParam_;
+  std::intptr_t lParam_;
+};
+
+// Window-thread bookkeeping: which dialog owns which id, and the modal stack.
+std::map<WindowId, Dialog*>& Windows() {
+  static std::map<WindowId, Dialog*> windows;
+  return windows;
+}
+std::vector<Dialog*>& ModalStack() {
+  static std::vector<Dialog*> stack;
+  return stack;
+}
+DialogShownHook& ShownHook() {
+  static DialogShownHook hook;
+  return hook;
+}
+Dialog*& MainDialogSlot() {
+  static Dialog* main = nullptr;
+  return main;
+}
+
+}  // namespace
+
+// The client area: children are placed in its pixel coordinates, and it
+// paints through the dialog's background and paint handlers.
+class ClientArea : public QWidget {
+ public:
+  ClientArea(QWidget* parent, std::function<void(QWidget*, QPaintEvent*)> paint)
+      : QWidget(parent), paint_(std::move(paint)) {}
+
+ protected:
+  void paintEvent(QPaintEvent* event) override { paint_(this, event); }
+
+ private:
+  std::function<void(QWidget*, QPaintEvent*)> paint_;
+};
+
+class DialogWindow : public QDialog {
+ public:
+  DialogWindow(Dialog* owner, QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags), owner_(owner) {
+    layout_ = new QVBoxLayout(this);
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->setSpacing(0);
+    layout_->setSizeConstraint(QLayout::SetFixedSize);
+    client_ = new ClientArea(this, [this](QWidget* w, QPaintEvent* e) { owner_->HandlePaint(w, e); });
+    layout_->addWidget(client_);
+  }
+  QWidget* Client() const { return client_; }
+  QVBoxLayout* Layout() const { return layout_; }
+
+ protected:
+  bool event(QEvent* event) override {
+    if (event->type() == AppMessageEvent::EventType()) {
+      auto* message = static_cast<AppMessageEvent*>(event);
+      owner_->Dispatch(message->Msg(), message->WParam(), message->LParam());
+      return true;
+    }
+    if (event->type() == QEvent::Timer) {
+      owner_->HandleTimerEvent(static_cast<QTimerEvent*>(event)->timerId());
+      return true;
+    }
+    return QDialog::event(event);
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    const int key = event->key();
+    if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (event->modifiers() & ~(Qt::KeypadModifier)) {
+        QDialog::keyPressEvent(event);
+        return;
+      }
+      event->accept();
+      owner_->HandleKey(key, focusWidget());
+      return;
+    }
+    QDialog::keyPressEvent(event);
+  }
+  void closeEvent(QCloseEvent* event) override {
+    // The close box takes the Cancel path; the dialog decides whether it ends.
+    event->ignore();
+    owner_->Dispatch(WM_CLOSE, 0, 0);
+  }
+  void reject() override { owner_->SendCommand(IDCANCEL); }
+  void accept() override { owner_->SendCommand(IDOK); }
+
+ private:
+  Dialog* owner_;
+  QVBoxLayout* layout_;
+  ClientArea* client_;
+};
+
+Dialog::Dialog(DialogTemplate tpl) : template_(std::move(tpl)) {}
+
+Dialog::~Dialog() {
+  if (window_ != nullptr) Teardown();
+  if (MainDialogSlot() == this) MainDialogSlot() = nullptr;
+}
+
+QWidget* Dialog::Window() const { return window_; }
+QWidget* Dialog::Client() const { return window_ ? window_->Client() : nullptr; }
+
+QWidget* Dialog::GetDlgItem(int id) const {
+  auto it = items_.find(id);
+  return it == items_.end() ? nullptr : it->second.data();
+}
+
+bool Dialog::BuildWindow() {
+  if (QApplication::instance() == nullptr) return false;
+  QWidget* parent = nullptr;
+  if (Dialog* active = ActiveModalDialog()) parent = active->Window();
+  else if (MainDialog() != nullptr && MainDialog() != this) parent = MainDialog()->Window();
+
+  Qt::WindowFlags flags;
+  if (template_.style & kAppWindow) {
+    flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (template_.style & kMinMaxBox) flags |= Qt::WindowMinMaxButtonsHint;
+  } else if (template_.style & kCaption) {
+    flags = Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint;
+    if (template_.style & kSysMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (template_.style & kMinMaxBox) flags |= Qt::WindowMinMaxButtonsHint;
+  } else {
+    flags = Qt::Dialog | Qt::FramelessWindowHint;
+  }
+
+  font_ = TemplateFont(template_.fontFace, template_.fontPoints);
+  units_ = DialogUnits(font_);
+  window_ = new DialogWindow(this, parent, flags);
+  window_->setFont(font_);
+  window_->setWindowTitle(template_.caption);
+  window_->setSizeGripEnabled(false);
+  if (!icon_.isNull()) window_->setWindowIcon(icon_);
+  QWidget* client = window_->Client();
+  client->setFixedSize(units_.ToPixelsX(template_.cx), units_.ToPixelsY(template_.cy));
+
+  for (const ControlTemplate& c : template_.controls) {
+    const QRect rect = units_.ToPixels(c.x, c.y, c.cx, c.cy);
+    QWidget* widget = nullptr;
+    switch (c.kind) {
+      case ControlKind::PushButton:
+      case ControlKind::DefPushButton: {
+        auto* button = new QPushButton(c.text, client);
+        const bool isDefault = c.kind == ControlKind::DefPushButton;
+        button->setAutoDefault(isDefault);
+        button->setDefault(isDefault);
+        button->setFocusPolicy((c.style & kTabStop) ? Qt::StrongFocus : Qt::NoFocus);
+        const unsigned id = static_cast<unsigned>(c.id);
+        QObject::connect(button, &QPushButton::clicked, client, [this, id] { SendCommand(id); });
+        widget = button;
+        break;
+      }
+      case ControlKind::StaticText: {
+        auto* label = new StaticText(client, c.id, [this](int id) { return OnCtlColor(id); });
+        label->setText(c.text);
+        label->setWordWrap(c.cy > 12);
+        widget = label;
+        break;
+      }
+      case ControlKind::StaticIcon: {
+        auto* label = new QLabel(client);
+        const QIcon icon = LoadIcon(c.text);
+        if (!icon.isNull()) label->setPixmap(icon.pixmap(32, 32));
+        widget = label;
+        break;
+      }
+      case ControlKind::ListView: {
+        auto* list = new ListView(client, c.id);
+        if (c.style & kBorder) list->setFrameShape(QFrame::StyledPanel);
+        else list->setFrameShape(QFrame::NoFrame);
+        list->setFocusPolicy((c.style & kTabStop) ? Qt::StrongFocus : Qt::NoFocus);
+        list->SetNotifySink([this](int id, unsigned code) { OnNotify(id, code, 0); });
+        widget = list;
+        break;
+      }
+    }
+    widget->setGeometry(c.kind == ControlKind::StaticIcon ? QRect(rect.topLeft(), QSize(32, 32)) : rect);
+    widget->setVisible((c.style & kVisible) != 0);
+    if (c.id != -1) items_[c.id] = widget;
+  }
+
+  id_ = NewWindowId();
+  RegisterWindow(id_, [win = window_](unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    // Called under the registry lock, which UnregisterWindow takes before the
+    // window is deleted, so the pointer is alive here.
+    QCoreApplication::postEvent(win, new AppMessageEvent(msg, wParam, lParam));
+  });
+  Windows()[id_] = this;
+  return true;
+}
+
+int Dialog::DoModal() {
+  if (window_ != nullptr) return -1;
+  ended_ = false;
+  result_ = -1;
+  if (!BuildWindow()) return -1;
+  if (menu_ && menu_->Widget()) window_->Layout()->setMenuBar(menu_->Widget());
+
+  OnInitDialog();
+  if (!ended_) {
+    window_->adjustSize();
+    if (window_->parentWidget() == nullptr || (template_.style & kCentered)) {
+      if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize size = window_->sizeHint();
+        window_->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+      }
+    }
+    ModalStack().push_back(this);
+    if (ShownHook()) ShownHook()(*this);
+    if (!ended_) {
+      running_ = true;
+      window_->exec();
+      running_ = false;
+    }
+    ModalStack().erase(std::remove(ModalStack().begin(), ModalStack().end(), this), ModalStack().end());
+  }
+  const int result = result_;
+  Teardown();
+  return result;
+}
+
+void Dialog::Teardown() {
+  if (window_ == nullptr) return;
+  Dispatch(WM_DESTROY, 0, 0);
+  for (const auto& [ours, qt] : timers_) window_->killTimer(qt);
+  timers_.clear();
+  UnregisterWindow(id_);
+  Windows().erase(id_);
+  id_ = kNoWindow;
+  ModalStack().erase(std::remove(ModalStack().begin(), ModalStack().end(), this), ModalStack().end());
+  items_.clear();
+  DialogWindow* window = window_;
+  window_ = nullptr;
+  delete window;  // children and queued events go with it
+}
+
+void Dialog::EndDialog(int result) {
+  result_ = result;
+  ended_ = true;
+  if (running_ && window_ != nullptr) window_->done(result);
+}
+
+unsigned Dialog::SetTimer(unsigned id, int milliseconds) {
+  if (window_ == nullptr) return 0;
+  KillTimer(id);
+  const int qt = window_->startTimer(std::max(milliseconds, 0));
+  if (qt == 0) return 0;
+  timers_[id] = qt;
+  return id;
+}
+
+bool Dialog::KillTimer(unsigned id) {
+  auto it = timers_.find(id);
+  if (it == timers_.end()) return false;
+  if (window_ != nullptr) window_->killTimer(it->second);
+  timers_.erase(it);
+  return true;
+}
+
+bool Dialog::IsTimerRunning(unsigned id) const { return timers_.count(id) != 0; }
+
+void Dialog::HandleTimerEvent(int qtTimerId) {
+  for (const auto& [ours, qt] : timers_) {
+    if (qt == qtTimerId) {
+      Dispatch(WM_TIMER, ours, 0);
+      return;
+    }
+  }
+}
+
+bool Dialog::SendMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  return Dispatch(msg, wParam, lParam);
+}
+
+bool Dialog::PostMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  return PostWindowMessage(id_, msg, wParam, lParam);
+}
+
+bool Dialog::Dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  return OnWndMsg(msg, wParam, lParam);
+}
+
+bool Dialog::OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  switch (msg) {
+    case WM_COMMAND: return OnCommand(wParam, lParam);
+    case WM_SYSCOMMAND: OnSysCommand(static_cast<unsigned>(wParam), lParam); return true;
+    case WM_TIMER: OnTimer(static_cast<unsigned>(wParam)); return true;
+    case WM_CLOSE: return SendCommand(IDCANCEL);
+    case WM_DESTROY: OnDestroy(); return true;
+    default: return false;
+  }
+}
+
+bool Dialog::OnCommand(std::uintptr_t wParam, std::intptr_t) {
+  const unsigned id = LoWord(wParam);
+  auto it = commands_.find(id);
+  if (it != commands_.end()) {
+    auto handler = it->second;  // a handler may change the map
+    handler();
+    return true;
+  }
+  if (id == static_cast<unsigned>(IDOK)) {
+    OnOK();
+    return true;
+  }
+  if (id == static_cast<unsigned>(IDCANCEL)) {
+    OnCancel();
+    return true;
+  }
+  return false;
+}
+
+bool Dialog::OnNotify(int controlId, unsigned code, std::intptr_t data) {
+  auto it = notifies_.find({controlId, code});
+  if (it == notifies_.end()) return false;
+  auto handler = it->second;
+  handler(data);
+  return true;
+}
+
+void Dialog::MapCommand(unsigned id, std::function<void()> handler) { commands_[id] = std::move(handler); }
+
+void Dialog::MapNotify(int controlId, unsigned code, std::function<void(std::intptr_t)> handler) {
+  notifies_[{controlId, code}] = std::move(handler);
+}
+
+void Dialog::HandlePaint(QWidget* client, QPaintEvent*) {
+  QPainter painter(client);
+  PaintDC dc(painter);
+  if (!OnEraseBkgnd(dc)) painter.fillRect(client->rect(), client->palette().color(QPalette::Window));
+  OnPaint(dc);
+}
+
+void Dialog::HandleKey(int key, QWidget* focus) {
+  if (key == Qt::Key_Escape) {
+    SendCommand(IDCANCEL);
+    return;
+  }
+  // Enter: a focused push button, else the default button, else OK.
+  if (auto* button = qobject_cast<QPushButton*>(focus); button && button->isVisible() && button->isEnabled()) {
+    button->click();
+    return;
+  }
+  for (const auto& [id, widget] : items_) {
+    auto* button = qobject_cast<QPushButton*>(widget.data());
+    if (button && button->isDefault() && button->isVisible() && button->isEnabled()) {
+      button->click();
+      return;
+    }
+  }
+  SendCommand(IDOK);
+}
+
+void Dialog::SetMenu(std::unique_ptr<MenuBar> menu) {
+  menu_ = std::move(menu);
+  if (window_ != nullptr && menu_ && menu_->Widget()) window_->Layout()->setMenuBar(menu_->Widget());
+}
+
+void Dialog::SetIcon(const QIcon& icon) {
+  icon_ = icon;
+  if (window_ != nullptr) window_->setWindowIcon(icon);
+}
+
+void Dialog::SetWindowText(const QString& text) {
+  template_.caption = text;
+  if (window_ != nullptr) window_->setWindowTitle(text);
+}
+
+void Dialog::Invalidate() {
+  if (window_ != nullptr) window_->Client()->update();
+}
+
+bool Dialog::IsIconic() const { return window_ != nullptr && window_->isMinimized(); }
+
+QWidget* Dialog::CreateStatic(int id, const QString& text, const QRect& rect) {
+  if (window_ == nullptr) return nullptr;
+  auto* label = new StaticText(window_->Client(), id, [this](int control) { return OnCtlColor(control); });
+  label->setText(text);
+  label->setGeometry(rect);
+  label->show();
+  if (id != -1) items_[id] = label;
+  return label;
+}
+
+std::function<void(unsigned)> Dialog::CommandSink() {
+  return [this](unsigned id) { SendCommand(id); };
+}
+
+DialogShownHook SetDialogShownHook(DialogShownHook hook) {
+  DialogShownHook previous = std::move(ShownHook());
+  ShownHook() = std::move(hook);
+  return previous;
+}
+
+Dialog* FindDialog(WindowId id) {
+  auto it = Windows().find(id);
+  return it == Windows().end() ? nullptr : it->second;
+}
+
+Dialog* ActiveModalDialog() { return ModalStack().empty() ? nullptr : ModalStack().back(); }
+
+void SetMainDialog(Dialog* dialog) { MainDialogSlot() = dialog; }
+Dialog* MainDialog() { return MainDialogSlot(); }
+
+}  // namespace platform::ui

@@ -1,0 +1,77 @@
+#pragma once
+// Dialog templates as tables: a caption, a size and a font, and the controls
+// placed in dialog units of that font.
+#include <QFont>
+#include <QRect>
+#include <QString>
+#include <vector>
+
+namespace platform::ui {
+
+enum class ControlKind {
+  PushButton,
+  DefPushButton,
+  StaticText,
+  StaticIcon,  // text holds the icon's resource path
+  ListView,
+};
+
+// Styles of the controls, as far as the program's templates use them.
+enum ControlStyle : unsigned {
+  kVisible = 0x1,
+  kTabStop = 0x2,
+  kBorder = 0x4,
+  kReport = 0x8,
+  kSingleSel = 0x10,
+  kNoPrefix = 0x20,
+  kGroup = 0x40,
+};
+
+struct ControlTemplate {
+  int id = -1;
+  ControlKind kind = ControlKind::StaticText;
+  QString text;
+  int x = 0, y = 0, cx = 0, cy = 0;  // dialog units
+  unsigned style = kVisible;
+};
+
+// Styles of the dialog window itself.
+enum DialogStyle : unsigned {
+  kCaption = 0x1,
+  kSysMenu = 0x2,
+  kMinMaxBox = 0x4,
+  kAppWindow = 0x8,   // its own taskbar entry: a top-level window, not a dialog
+  kCentered = 0x10,   // centred on the screen (or on the owner)
+};
+
+struct DialogTemplate {
+  int id = 0;
+  QString caption;
+  int cx = 0, cy = 0;  // dialog units
+  QString fontFace = QStringLiteral("MS Shell Dlg");
+  int fontPoints = 8;
+  unsigned style = kCaption | kSysMenu;
+  std::vector<ControlTemplate> controls;
+};
+
+// The font a template names, mapped to a font this system has: Windows'
+// dialog faces become Liberation Sans, which has the same metrics as Arial.
+QFont TemplateFont(const QString& face, int points);
+
+// Dialog-unit conversion from the font's measured base units.
+class DialogUnits {
+ public:
+  explicit DialogUnits(const QFont& font);
+  DialogUnits(int baseX, int baseY) : baseX_(baseX), baseY_(baseY) {}
+  int BaseX() const { return baseX_; }
+  int BaseY() const { return baseY_; }
+  int ToPixelsX(int du) const;
+  int ToPixelsY(int du) const;
+  QRect ToPixels(int x, int y, int cx, int cy) const;
+
+ private:
+  int baseX_;
+  int baseY_;
+};
+
+}  // namespace platform::ui

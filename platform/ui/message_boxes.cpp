@@ -1,0 +1,62 @@
+#include "platform/ui/message_boxes.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+#include "platform/ui/dialog.h"
+
+namespace platform::ui {
+
+int ShowQtMessageBox(const MessageBoxRequest& request) {
+  if (QApplication::instance() == nullptr || QThread::currentThread() != QApplication::instance()->thread()) {
+    // Boxes belong to the window thread; one asked for elsewhere gets its first answer.
+    return (request.type & 0xF) == MB_YESNO ? IDYES : IDOK;
+  }
+  QWidget* owner = nullptr;
+  if (request.owner != kNoWindow) {
+    if (Dialog* dialog = FindDialog(request.owner)) owner = dialog->Window();
+  } else if (Dialog* active = ActiveModalDialog()) {
+    owner = active->Window();
+  } else if (MainDialog() != nullptr) {
+    owner = MainDialog()->Window();
+  }
+
+  QMessageBox box(owner);
+  box.setWindowTitle(request.title);
+  box.setText(request.text);
+  box.setTextFormat(Qt::PlainText);
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  switch (request.type & 0xF0) {
+    case MB_ICONERROR: icon = QMessageBox::Critical; break;
+    case MB_ICONQUESTION: icon = QMessageBox::Question; break;
+    case MB_ICONWARNING: icon = QMessageBox::Warning; break;
+    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
+    default:
+      // The framework's boxes show the exclamation mark when no icon is named.
+      if (request.owner == kNoWindow) icon = QMessageBox::Warning;
+  }
+  box.setIcon(icon);
+  switch (request.type & 0xF) {
+    case MB_OKCANCEL:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Ok);
+      break;
+    case MB_YESNO:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::Yes);
+      break;
+    default:
+      box.setStandardButtons(QMessageBox::Ok);
+  }
+  switch (box.exec()) {
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    case QMessageBox::Cancel: return IDCANCEL;
+    default: return IDOK;
+  }
+}
+
+void InstallMessageBoxes() { SetMessageBoxHandler(&ShowQtMessageBox); }
+
+}  // namespace platform::ui

@@ -1,0 +1,113 @@
+#pragma once
+// A toolbar of image buttons that send command ids, with an image list,
+// drop-down buttons and tool tips. Like a menu bar it may outlive its window.
+#include <QIcon>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QToolBar>
+#include <QToolButton>
+#include <functional>
+#include <vector>
+
+namespace platform::ui {
+
+class ImageList {
+ public:
+  ImageList() = default;
+  ImageList(int cx, int cy) : size_(cx, cy) {}
+  void Create(int cx, int cy) { size_ = QSize(cx, cy); images_.clear(); }
+  int Add(const QIcon& icon);  // index of the new image
+  int Count() const { return static_cast<int>(images_.size()); }
+  QSize ImageSize() const { return size_; }
+  QIcon Image(int index) const;
+
+ private:
+  QSize size_;
+  std::vector<QIcon> images_;
+};
+
+// Button states and styles, by the names the program uses.
+inline constexpr unsigned TBBS_PRESSED = 0x0002;
+inline constexpr unsigned TBBS_DISABLED = 0x0004;
+inline constexpr unsigned TBSTYLE_DROPDOWN = 0x0008;
+inline constexpr unsigned TBSTYLE_AUTOSIZE = 0x0010;
+
+// A tool button whose arrow part reports a drop-down instead of opening a menu.
+class DropDownToolButton : public QToolButton {
+ public:
+  explicit DropDownToolButton(QWidget* parent, std::function<void()> onDropDown);
+  QRect ArrowRect();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  std::function<void()> onDropDown_;
+};
+
+class ToolBar {
+ public:
+  using CommandSink = std::function<void(unsigned id)>;
+  using DropDownSink = std::function<void(unsigned id)>;
+
+  ToolBar() = default;
+  ToolBar(const ToolBar&) = delete;
+  ToolBar& operator=(const ToolBar&) = delete;
+
+  // A flat toolbar along the top of the parent's client area.
+  bool Create(QWidget* parent, int windowId, CommandSink commands, DropDownSink dropDowns);
+  void SetButtons(const std::vector<unsigned>& ids);
+  void SetImageList(const ImageList* images);
+  void SetSizes(QSize button, QSize image);
+  void SetButtonStyle(int index, unsigned style);
+  unsigned GetButtonState(unsigned id) const;
+  void SetButtonState(unsigned id, unsigned state);
+  void SetToolTip(unsigned id, const QString& text);
+  QString ToolTip(unsigned id) const;
+  // Places the bar along the top of its parent, as wide as the parent.
+  void RepositionAtTop();
+  void Invalidate();
+
+  int ButtonCount() const { return static_cast<int>(buttons_.size()); }
+  unsigned ButtonId(int index) const;
+  int CommandToIndex(unsigned id) const;
+  QRect ItemRect(int index) const;  // in the toolbar's coordinates
+  QToolBar* Widget() const { return bar_; }
+  QToolButton* Button(unsigned id) const;
+  int WindowId() const { return windowId_; }
+
+ private:
+  struct Entry {
+    unsigned id;
+    QPointer<QToolButton> widget;
+    QPointer<QAction> action;
+  };
+  void ApplyImages();
+
+  QPointer<QToolBar> bar_;
+  int windowId_ = 0;
+  CommandSink commands_;
+  DropDownSink dropDowns_;
+  const ImageList* images_ = nullptr;
+  QSize buttonSize_{40, 40};
+  QSize imageSize_{32, 32};
+  std::vector<Entry> buttons_;
+};
+
+// Tool tips of a toolbar's buttons, registered by command id.
+class ToolTipCtrl {
+ public:
+  bool Create(QWidget* parent);
+  void Activate(bool on) { active_ = on; }
+  void AddTool(ToolBar& toolbar, const QString& text, const QRect& rect, unsigned id);
+  bool IsActive() const { return active_; }
+  int ToolCount() const { return tools_; }
+
+ private:
+  bool active_ = false;
+  int tools_ = 0;
+};
+
+}  // namespace platform::ui

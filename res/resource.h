@@ -1,0 +1,51 @@
+#pragma once
+// Resource ids of the program's dialogs, menus, strings, icons and bitmaps,
+// and the ids of the controls and commands inside them.
+
+// Dialog templates.
+inline constexpr int IDD_ABOUTBOX = 100;
+inline constexpr int IDD_MAIN = 102;
+inline constexpr int IDD_LOADING = 145;
+
+// Strings.
+inline constexpr int IDS_ABOUTBOX = 101;
+
+// Icons and bitmaps.
+inline constexpr int IDR_MAINFRAME = 128;
+inline constexpr int IDR_MENU_MAIN = 132;
+inline constexpr int IDB_BACKGROUND = 133;
+inline constexpr int IDI_REMOTE_SERVER = 136;
+inline constexpr int IDI_ADD = 137;
+inline constexpr int IDI_REMOVE = 138;
+inline constexpr int IDI_BACKUP = 139;
+inline constexpr int IDB_LOADING = 146;
+
+// Controls of the main window.
+inline constexpr int IDC_LIST_JOBS = 1000;
+inline constexpr int IDC_BTN_SELECT = 1001;
+inline constexpr int IDC_BTN_OPEN = 1002;
+inline constexpr int IDC_BTN_BACKUP = 1018;
+inline constexpr int IDC_BTN_REMOVE = 1019;
+
+// Controls of the loading page.
+inline constexpr int IDC_LOADING_TEXT = 1050;
+
+// Menu commands.
+inline constexpr unsigned ID_RUN_ADD = 32771;
+inline constexpr unsigned ID_RUN_REMOVE = 32772;
+inline constexpr unsigned ID_RUN_BACKUP = 32773;
+inline constexpr unsigned ID_RUN_LOGOUT = 32774;
+inline constexpr unsigned ID_RUN_EXIT = 32775;
+inline constexpr unsigned ID_HELP_ABOUT = 32776;
+inline constexpr unsigned ID_HISTORY_FIRST = 32777;
+inline constexpr unsigned ID_HISTORY_LAST = 32786;
+inline constexpr unsigned ID_HELP = 57670;
+
+// Toolbar commands.
+inline constexpr unsigned ID_TOOL_REMOTE_SERVER = 1049;
+inline constexpr unsigned ID_TOOL_ADD = 1050;
+inline constexpr unsigned ID_TOOL_REMOVE = 1051;
+inline constexpr unsigned ID_TOOL_BACKUP = 1052;
+
+// The about entry of the system menu.
+inline constexpr unsigned IDM_ABOUTBOX = 0x0010;

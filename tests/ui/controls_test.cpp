@@ -1,0 +1,197 @@
+// Menus, the toolbar, the list view and drawing of the window layer.
+#include <QAction>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include "platform/ui/controls.h"
+#include "platform/ui/drawing.h"
+#include "platform/ui/menu.h"
+#include "platform/ui/messages.h"
+#include "platform/ui/toolbar.h"
+#include "tests/ui/qt_test_app.h"
+
+using namespace platform::ui;
+using testing_ui::Pump;
+using testing_ui::PumpUntil;
+
+namespace {
+
+MenuTemplate TwoItemMenu() {
+  MenuTemplate m;
+  m.id = 1;
+  m.popups = {PopupTemplate{QStringLiteral("File"),
+                            {{QStringLiteral("Open"), 10}, MenuItemTemplate::Separator(), {QStringLiteral("Quit"), 11}}}};
+  return m;
+}
+
+}  // namespace
+
+TEST(MenuBarTest, ItemsAreEnabledAndGrayedByCommandId) {
+  QWidget window;
+  std::vector<unsigned> sent;
+  MenuBar menu(TwoItemMenu(), &window, [&](unsigned id) { sent.push_back(id); });
+  EXPECT_TRUE(menu.HasItem(10));
+  EXPECT_FALSE(menu.HasItem(12));
+  EXPECT_EQ(menu.EnableMenuItem(10, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED), static_cast<int>(MF_ENABLED));
+  EXPECT_FALSE(menu.IsItemEnabled(10));
+  EXPECT_EQ(menu.EnableMenuItem(10, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED), static_cast<int>(MF_GRAYED));
+  EXPECT_EQ(menu.EnableMenuItem(12, MF_GRAYED), -1);
+
+  // A grayed item sends nothing; an enabled one sends its id once the menu has closed.
+  menu.Item(10)->trigger();
+  menu.Item(11)->trigger();
+  EXPECT_TRUE(sent.empty());
+  Pump(std::chrono::milliseconds(20));
+  EXPECT_EQ(sent, std::vector<unsigned>{11});
+  EXPECT_EQ(menu.EnableMenuItem(10, MF_ENABLED), static_cast<int>(MF_GRAYED));
+  EXPECT_TRUE(menu.IsItemEnabled(10));
+}
+
+TEST(MenuBarTest, OutlivingItsWindowIsHarmless) {
+  auto* window = new QWidget;
+  MenuBar menu(TwoItemMenu(), window, [](unsigned) {});
+  delete window;
+  EXPECT_EQ(menu.Widget(), nullptr);
+  EXPECT_EQ(menu.EnableMenuItem(10, MF_GRAYED), -1);
+  EXPECT_FALSE(menu.IsItemEnabled(10));
+}
+
+TEST(ToolBarTest, ButtonsSendCommandsAndTheArrowReportsADropDown) {
+  QWidget window;
+  window.resize(400, 100);
+  std::vector<unsigned> commands, dropDowns;
+  ImageList images(32, 32);
+  QPixmap red(32, 32);
+  red.fill(Qt::red);
+  images.Add(QIcon(red));
+  images.Add(QIcon(red));
+  ToolBar bar;
+  ASSERT_TRUE(bar.Create(&window, AFX_IDW_TOOLBAR, [&](unsigned id) { commands.push_back(id); },
+                         [&](unsigned id) { dropDowns.push_back(id); }));
+  bar.SetButtons({1049, 1050});
+  bar.SetButtonStyle(0, TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE);
+  bar.SetImageList(&images);
+  bar.SetSizes(QSize(40, 40), QSize(32, 32));
+  bar.RepositionAtTop();
+  window.show();
+  EXPECT_EQ(bar.ButtonCount(), 2);
+  EXPECT_EQ(bar.ButtonId(1), 1050u);
+  EXPECT_EQ(bar.CommandToIndex(1050), 1);
+  EXPECT_EQ(bar.Button(1050)->size(), QSize(40, 40));
+  EXPECT_GT(bar.Button(1049)->width(), 40);  // room for the arrow
+  EXPECT_EQ(bar.Widget()->geometry().top(), 0);
+  EXPECT_EQ(bar.Widget()->width(), 400);
+
+  bar.Button(1050)->click();
+  Pump(std::chrono::milliseconds(20));
+  EXPECT_EQ(commands, std::vector<unsigned>{1050});
+
+  auto* first = static_cast<DropDownToolButton*>(bar.Button(1049));
+  const QRect arrow = first->ArrowRect();
+  ASSERT_TRUE(arrow.isValid());
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(arrow.center()), first->mapToGlobal(QPointF(arrow.center())),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(first, &press);
+  Pump(std::chrono::milliseconds(20));
+  EXPECT_EQ(dropDowns, std::vector<unsigned>{1049});
+  EXPECT_EQ(commands.size(), 1u);  // the arrow is not the button
+
+  bar.SetButtonState(1050, TBBS_DISABLED);
+  EXPECT_EQ(bar.GetButtonState(1050), TBBS_DISABLED);
+  bar.Button(1050)->click();
+  Pump(std::chrono::milliseconds(20));
+  EXPECT_EQ(commands.size(), 1u);
+  bar.SetButtonState(1050, 0);
+  EXPECT_EQ(bar.GetButtonState(1050), 0u);
+
+  ToolTipCtrl tips;
+  tips.Create(&window);
+  tips.AddTool(bar, QStringLiteral("Add"), bar.ItemRect(1), 1050);
+  tips.AddTool(bar, QStringLiteral("Add again"), bar.ItemRect(1), 1050);
+  EXPECT_EQ(bar.ToolTip(1050), QStringLiteral("Add again"));
+  EXPECT_EQ(bar.ToolTip(9999), QString());
+  EXPECT_EQ(bar.GetButtonState(9999), 0u);
+}
+
+TEST(ListViewTest, ReportColumnsRowsAndQuietChanges) {
+  QWidget window;
+  ListView list(&window, 1000);
+  int notes = 0;
+  list.SetNotifySink([&](int id, unsigned code) {
+    EXPECT_EQ(id, 1000);
+    EXPECT_EQ(code, LVN_ITEMCHANGED);
+    ++notes;
+  });
+  list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+  EXPECT_TRUE(list.showGrid());
+  EXPECT_EQ(list.InsertColumn(0, QStringLiteral("Name"), LVCFMT_LEFT, 150), 0);
+  EXPECT_EQ(list.InsertColumn(1, QStringLiteral("Size"), LVCFMT_RIGHT, 100), 1);
+  EXPECT_EQ(list.columnWidth(1), 100);
+  EXPECT_EQ(list.horizontalHeaderItem(1)->text(), QStringLiteral("Size"));
+  EXPECT_TRUE(list.horizontalHeaderItem(1)->textAlignment() & Qt::AlignRight);
+
+  EXPECT_EQ(list.InsertItem(0, QStringLiteral("b")), 0);
+  EXPECT_EQ(list.InsertItem(0, QStringLiteral("a")), 0);
+  EXPECT_EQ(list.InsertItem(99, QStringLiteral("c")), 2);  // past the end: appended
+  EXPECT_TRUE(list.SetItemText(2, 1, QStringLiteral("3 MB")));
+  EXPECT_FALSE(list.SetItemText(5, 1, QStringLiteral("x")));
+  EXPECT_EQ(list.GetItemCount(), 3);
+  EXPECT_EQ(list.GetItemText(0, 0), QStringLiteral("a"));
+  EXPECT_EQ(list.GetItemText(2, 1), QStringLiteral("3 MB"));
+  EXPECT_TRUE(list.item(2, 1)->textAlignment() & Qt::AlignRight);
+  EXPECT_EQ(list.GetItemText(7, 0), QString());
+
+  list.selectRow(1);  // as the operator's click
+  EXPECT_EQ(list.GetItemState(1, LVIS_SELECTED), LVIS_SELECTED);
+  EXPECT_EQ(list.GetItemState(0, LVIS_SELECTED), 0u);
+  const int byUser = notes;
+  EXPECT_GT(byUser, 0);
+  EXPECT_TRUE(list.DeleteItem(1));
+  EXPECT_FALSE(list.DeleteItem(5));
+  EXPECT_TRUE(list.DeleteAllItems());
+  EXPECT_EQ(list.GetItemCount(), 0);
+  EXPECT_EQ(notes, byUser);  // the program's own changes send nothing
+}
+
+TEST(Drawing, AMissingBitmapDrawsNothing) {
+  Bitmap missing;
+  EXPECT_FALSE(missing.Load(QStringLiteral("/nonexistent/picture.bmp")));
+  EXPECT_TRUE(missing.IsNull());
+  EXPECT_EQ(missing.Width(), 0);
+
+  QImage target(20, 20, QImage::Format_RGB32);
+  target.fill(Qt::green);
+  const QImage before = target;
+  {
+    QPainter painter(&target);
+    PaintDC dc(painter);
+    MemoryDC memory;
+    EXPECT_EQ(memory.SelectObject(&missing), nullptr);
+    dc.BitBlt(0, 0, 20, 20, memory, 0, 0);
+    dc.DrawIcon(0, 0, QIcon(), 32);
+  }
+  EXPECT_EQ(target, before);
+
+  // A bitmap larger than the target is copied in its own size and clipped.
+  QPixmap blue(40, 30);
+  blue.fill(Qt::blue);
+  Bitmap big;
+  big.Attach(blue);
+  {
+    QPainter painter(&target);
+    PaintDC dc(painter);
+    MemoryDC memory;
+    const Bitmap* previous = memory.SelectObject(&big);
+    dc.BitBlt(0, 0, big.Width(), big.Height(), memory, 0, 0);
+    EXPECT_EQ(memory.SelectObject(previous), &big);
+  }
+  EXPECT_EQ(target.pixelColor(19, 19), QColor(Qt::blue));
+}
+
+TEST(Drawing, FontsAreChosenByCellHeight) {
+  const QFont font = FontForCellHeight(QStringLiteral("Liberation Sans"), 16);
+  EXPECT_LE(QFontMetrics(font).height(), 16);
+  EXPECT_GE(QFontMetrics(font).height(), 14);
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The one QApplication of a window test program, and helpers to run the event
+// loop for a while.
+#include <QApplication>
+#include <chrono>
+#include <functional>
+
+namespace testing_ui {
+
+QApplication& App();
+// Processes events until the predicate holds or the time is up; returns the predicate.
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5));
+void Pump(std::chrono::milliseconds span);
+
+}  // namespace testing_ui
