@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +91,12 @@ const char* KindName(FaultKind k) {
     case FaultKind::Delay: return "Delay";
   }
   return "?";
+}
+
+// Bytes per write: whole runs at full speed, about 50 ms worth when paced.
+size_t ChunkForRate(uint64_t rate) {
+  if (rate == 0) return kMaxPatternRun;
+  return static_cast<size_t>(std::clamp<uint64_t>(rate / 20, 1, kMaxPatternRun));
 }
 
 // Ids the client could misread as a marker are never handed out.
@@ -221,6 +228,9 @@ struct SimRecorder::Impl {
   std::map<int, std::pair<std::string, std::string>> searches;  // play id -> start, end
   std::optional<StreamRequest> last_stream;
 
+  std::function<void(const RequestRecord&)> observer;
+  std::atomic<uint64_t> download_rate{0};
+
   std::mutex stall_mu;
   std::condition_variable stall_cv;
   uint64_t stall_release = 0;
@@ -233,6 +243,7 @@ struct SimRecorder::Impl {
   int SendRaw(const httplib::Request& req, Answer a, const FaultRule& rule);
   std::string BodyBytes(const Answer& a, uint64_t offset, size_t length) const;
   void Stall(int ms);
+  bool Pace(Clock::time_point start, uint64_t sent_before, size_t next);
   void Finish(uint64_t sequence, int status, const char* fault);
 
   // --- answers (each takes the lock itself)
@@ -291,14 +302,34 @@ bool SimRecorder::Impl::Authorised(const httplib::Request& req) const {
 }
 
 void SimRecorder::Impl::Finish(uint64_t sequence, int status, const char* fault) {
-  std::lock_guard<std::mutex> lock(mu);
-  for (auto it = log.rbegin(); it != log.rend(); ++it) {
-    if (it->sequence == sequence) {
-      it->status = status;
-      if (fault) it->fault = fault;
-      break;
+  std::function<void(const RequestRecord&)> notify;
+  RequestRecord copy;
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    for (auto it = log.rbegin(); it != log.rend(); ++it) {
+      if (it->sequence == sequence) {
+        it->status = status;
+        if (fault) it->fault = fault;
+        copy = *it;
+        notify = observer;
+        break;
+      }
     }
   }
+  if (notify) notify(copy);
+}
+
+// Sleeps until `next` more bytes keep the download at its rate; false when
+// the recorder is stopping.
+bool SimRecorder::Impl::Pace(Clock::time_point start, uint64_t sent_before, size_t next) {
+  const uint64_t rate = download_rate.load();
+  if (rate == 0) return !stopping.load();
+  const auto due = start + std::chrono::microseconds((sent_before + next) * 1000000 / rate);
+  while (Clock::now() < due) {
+    if (stopping.load()) return false;
+    std::this_thread::sleep_for(std::min<Clock::duration>(due - Clock::now(), std::chrono::milliseconds(20)));
+  }
+  return !stopping.load();
 }
 
 void SimRecorder::Impl::Stall(int ms) {
@@ -392,10 +423,11 @@ void SimRecorder::Impl::Send(const Answer& a, const httplib::Request& req, httpl
       return;
     case Answer::Source::Generated: {
       const uint64_t seed = PathSeed(a.path);
+      const auto start = Clock::now();
       res.set_content_provider(
-          a.size, a.content_type, [this, seed](size_t offset, size_t length, httplib::DataSink& sink) {
-            if (stopping.load()) return false;
-            const size_t n = std::min(length, kMaxPatternRun);
+          a.size, a.content_type, [this, seed, start](size_t offset, size_t length, httplib::DataSink& sink) {
+            const size_t n = std::min(length, ChunkForRate(download_rate.load()));
+            if (!Pace(start, offset, n)) return false;
             return sink.write(reinterpret_cast<const char*>(PatternRun(seed, offset, n)), n);
           });
       return;
@@ -408,12 +440,13 @@ void SimRecorder::Impl::Send(const Answer& a, const httplib::Request& req, httpl
         return;
       }
       auto buffer = std::make_shared<std::vector<char>>(kMaxPatternRun);
+      const auto start = Clock::now();
       res.set_content_provider(
           a.size, a.content_type,
-          [this, fd, buffer](size_t offset, size_t length, httplib::DataSink& sink) {
-            if (stopping.load()) return false;
-            const ssize_t n = pread(fd, buffer->data(), std::min(length, buffer->size()),
-                                    static_cast<off_t>(offset));
+          [this, fd, buffer, start](size_t offset, size_t length, httplib::DataSink& sink) {
+            const size_t want = std::min(length, ChunkForRate(download_rate.load()));
+            if (!Pace(start, offset, want)) return false;
+            const ssize_t n = pread(fd, buffer->data(), want, static_cast<off_t>(offset));
             if (n <= 0) return false;
             return sink.write(buffer->data(), static_cast<size_t>(n));
           },
@@ -887,9 +920,15 @@ bool SimRecorder::Start() {
   }
   IgnoreSigpipe();
   s.server.new_task_queue = [] { return new httplib::ThreadPool(32); };
+  // The library's default also sets SO_REUSEPORT, which would let a second
+  // recorder bind a port that is in use; a taken port must fail.
+  s.server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   s.server.set_tcp_nodelay(true);  // headers and body go out in separate writes
   s.server.set_keep_alive_max_count(1000000);
-  s.server.set_keep_alive_timeout(60);
+  s.server.set_keep_alive_timeout(std::max(1, s.config.keep_alive_seconds));
   s.server.set_read_timeout(5);
   s.server.set_write_timeout(5);
   s.server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { impl_->Handle(req, res); });
@@ -1003,6 +1042,13 @@ int SimRecorder::FaultHits(int id) const {
     if (r.id == id) return r.hits;
   return 0;
 }
+
+void SimRecorder::SetRequestObserver(std::function<void(const RequestRecord&)> observer) {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  impl_->observer = std::move(observer);
+}
+
+void SimRecorder::SetDownloadRate(uint64_t bytes_per_second) { impl_->download_rate = bytes_per_second; }
 
 void SimRecorder::ReleaseStalls() {
   {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -216,6 +217,9 @@ TEST(SimRecorderHost, GivenPortIsUsedAndStopIsQuickWithIdleConnections) {
   ASSERT_TRUE(r.Start()) << r.Error();
   EXPECT_EQ(r.Port(), free_port);
   EXPECT_EQ(r.BaseUrl(), "http://127.0.0.1:" + std::to_string(free_port));
+  sim::SimRecorder second(cfg);  // the port is taken now
+  EXPECT_FALSE(second.Start());
+  EXPECT_NE(second.Error().find("cannot bind"), std::string::npos);
   // A kept-alive connection that stays idle must not hold Stop().
   RawConnection idle(free_port);
   idle.Send(Get("/config/datetime"));
@@ -829,6 +833,45 @@ TEST_F(SimRecorderTest, LargeDownloadStreamsTheGeneratedContent) {
   EXPECT_EQ(body, kSize);
   EXPECT_TRUE(body_matches);
   std::printf("256 MiB in %.2f s (%.0f MiB/s)\n", seconds, 256.0 / seconds);
+}
+
+TEST_F(SimRecorderTest, PacedDownloadsTakeTheirTimeAndStopEndsThem) {
+  rec.AddFile("/rec/slow.avi", 40000);
+  rec.SetDownloadRate(100000);
+  const int id = TakeBackupId();
+  const auto t0 = Clock::now();
+  Response r = Fetch(port, "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/slow.avi");
+  EXPECT_GE(Clock::now() - t0, 350ms);
+  EXPECT_EQ(r.body, sim::ContentBytes("/rec/slow.avi", 0, 40000));
+
+  rec.AddFile("/rec/endless.avi", 1ull << 30);
+  RawConnection c(port);
+  c.Send(Get("/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/endless.avi"));
+  EXPECT_FALSE(c.Read(3000, 1).bytes.empty());
+  const auto t1 = Clock::now();
+  rec.Stop();
+  EXPECT_LT(Clock::now() - t1, 2s);
+}
+
+TEST(SimRecorderKeepAlive, IdleConnectionsCloseAfterTheConfiguredTime) {
+  std::vector<std::string> seen;  // outlives the recorder that fills it
+  std::mutex seen_lock;
+  sim::Config cfg;
+  cfg.keep_alive_seconds = 1;
+  sim::SimRecorder rec(cfg);
+  rec.SetRequestObserver([&](const sim::RequestRecord& r) {
+    std::lock_guard<std::mutex> hold(seen_lock);
+    seen.push_back(std::to_string(r.status) + " " + r.RequestLine());
+  });
+  ASSERT_TRUE(rec.Start());
+  RawConnection c(rec.Port());
+  c.Send(Get("/config/login"));
+  EXPECT_TRUE(ReadResponse(c).complete);
+  const auto t0 = Clock::now();
+  EXPECT_TRUE(c.Read(4000).closed);
+  EXPECT_LT(Clock::now() - t0, 3s);
+  std::lock_guard<std::mutex> hold(seen_lock);
+  EXPECT_EQ(seen, std::vector<std::string>{"200 GET /config/login HTTP/1.1"});
 }
 
 TEST_F(SimRecorderTest, LocalFilesAreServedAsTheyAre) {
