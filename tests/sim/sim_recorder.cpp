@@ -62,6 +62,7 @@ const char* Reason(int status) {
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
     case 500: return "Internal Server Error";
     case 503: return "Service Unavailable";
     default: return "Status";
@@ -578,6 +579,7 @@ int SimRecorder::Impl::SendRaw(const httplib::Request& req, Answer a, const Faul
 
 Answer SimRecorder::Impl::Normal(int number, const httplib::Request& req, bool authorised) {
   const std::string_view target = req.target;
+  if (req.method != "GET") return Text(405, "Method not allowed\n");
   if (!authorised) {
     if (number == 1) return Login(false);
     Answer a = Text(401, "Unauthorized\n");
@@ -931,7 +933,12 @@ bool SimRecorder::Start() {
   s.server.set_keep_alive_timeout(std::max(1, s.config.keep_alive_seconds));
   s.server.set_read_timeout(5);
   s.server.set_write_timeout(5);
-  s.server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { impl_->Handle(req, res); });
+  // Every request comes here before routing, whatever its method or path, so
+  // none escapes the log.
+  s.server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    impl_->Handle(req, res);
+    return httplib::Server::HandlerResponse::Handled;
+  });
 
   std::string host = s.config.host;
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);

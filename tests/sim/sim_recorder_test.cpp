@@ -316,8 +316,9 @@ TEST_F(SimRecorderTest, RequestsAreNumberedByTheCatalogue) {
       {"/live/avdevlist", 12},
       {"/play/reclist?id=7&start=0&recyear=2012&recmonth=5&recday=3", 13},
       {"/play/searchdata?id=7&recstarttime=2012,5,3,8,0,0&recendtime=2012,5,3,9,0,0&avdevids=1", 14},
-      {"/play/mav/nvrprofilestream?id=7&avdevid=1&profile=1", 15},
       {"/config/unknown", 0},
+      {"/config/%0D%0A?x=1", 0},
+      {"/play/mav/nvrprofilestream?id=7&avdevid=1&profile=1", 15},
   };
   RawConnection c(port);  // one kept-alive connection carries them all
   for (const Case& k : cases) {
@@ -329,18 +330,30 @@ TEST_F(SimRecorderTest, RequestsAreNumberedByTheCatalogue) {
     }
   }
   const auto log = rec.Requests();
-  ASSERT_EQ(log.size(), std::size(cases) - 1);
-  for (size_t i = 0; i + 1 < std::size(cases); ++i) {
+  ASSERT_EQ(log.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(log[i].number, cases[i].number) << cases[i].target;
     EXPECT_EQ(log[i].sequence, i);
   }
   EXPECT_EQ(rec.RequestCount(4), 1u);
+  EXPECT_EQ(log[14].status, 404);
+  EXPECT_EQ(log[15].status, 404);
+  EXPECT_EQ(log[15].target, "/config/%0D%0A?x=1");
   EXPECT_EQ(log[0].remote_port, log[5].remote_port);  // same connection
   EXPECT_TRUE(rec.WaitForRequests(1, 12, 10));
   EXPECT_FALSE(rec.WaitForRequests(2, 12, 10));
 }
 
 // ------------------------------------------------------------------ leases
+
+TEST_F(SimRecorderTest, OtherMethodsAreLoggedAndRefused) {
+  RawConnection c(port);
+  c.Send("POST /config/login HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n\r\nabc");
+  EXPECT_EQ(ReadResponse(c).status, 405);
+  ASSERT_EQ(rec.RequestCount(), 1u);
+  EXPECT_EQ(rec.Requests()[0].RequestLine(), "POST /config/login HTTP/1.1");
+  EXPECT_FALSE(rec.LoggedIn());
+}
 
 TEST_F(SimRecorderTest, PlaybackLeases) {
   const int first = TakePlayId();
