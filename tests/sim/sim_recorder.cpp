@@ -221,6 +221,7 @@ struct SimRecorder::Impl {
     uint64_t size = 0;
     std::string local;                          // served from this local file when set
     std::shared_ptr<const std::string> bytes;   // served from memory when set (record lists)
+    bool crafted = false;                       // given by the test: jobs keep it as it is
   };
   std::map<std::string, StoredFile> files;
   std::optional<std::vector<FileEntry>> job_files;
@@ -723,10 +724,15 @@ Answer SimRecorder::Impl::QueueJob(std::string_view target) {
     }
   }
 
-  auto list = std::make_shared<const std::string>(
-      BuildRecordList(day, day_it != recordings.end() ? day_it->second : std::vector<Recording>{}));
-  job.record_list = {RecordListPathLocked(day), list->size()};
-  files[job.record_list.path] = StoredFile{list->size(), {}, list};
+  job.record_list.path = RecordListPathLocked(day);
+  if (auto crafted = files.find(job.record_list.path); crafted != files.end() && crafted->second.crafted) {
+    job.record_list.size = crafted->second.size;
+  } else {
+    auto list = std::make_shared<const std::string>(
+        BuildRecordList(day, day_it != recordings.end() ? day_it->second : std::vector<Recording>{}));
+    job.record_list.size = list->size();
+    files[job.record_list.path] = StoredFile{list->size(), {}, list};
+  }
 
   job.total = job.record_list.size;
   for (const FileEntry& f : job.files) job.total += f.size;
@@ -1156,6 +1162,12 @@ void SimRecorder::AddFile(std::string recorder_path, uint64_t size) {
 void SimRecorder::AddLocalFile(std::string recorder_path, std::string local_path) {
   std::lock_guard<std::mutex> lock(impl_->mu);
   impl_->files[std::move(recorder_path)] = Impl::StoredFile{0, std::move(local_path), nullptr};
+}
+
+void SimRecorder::AddFileContent(std::string recorder_path, std::string bytes) {
+  auto shared = std::make_shared<const std::string>(std::move(bytes));
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  impl_->files[std::move(recorder_path)] = Impl::StoredFile{shared->size(), {}, shared, true};
 }
 
 std::optional<uint64_t> SimRecorder::FileSize(const std::string& recorder_path) const {

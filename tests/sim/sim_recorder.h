@@ -283,6 +283,9 @@ class SimRecorder {
   void AddFile(std::string recorder_path, uint64_t size);
   // Adds a downloadable file served from a local file (size taken when asked).
   void AddLocalFile(std::string recorder_path, std::string local_path);
+  // Adds a downloadable file with exactly these bytes (a crafted record list,
+  // say); a job of its day lists its size.
+  void AddFileContent(std::string recorder_path, std::string bytes);
   std::optional<uint64_t> FileSize(const std::string& recorder_path) const;
   // Files of the next jobs: when set, every following request 7 lists exactly
   // these (they become downloadable with generated content) instead of the

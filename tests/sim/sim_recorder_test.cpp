@@ -522,6 +522,22 @@ TEST_F(SimRecorderTest, JobRequestEdgeCases) {
   EXPECT_EQ(rec.Jobs().size(), 2u);
 }
 
+TEST_F(SimRecorderTest, CraftedRecordListIsListedAndServedAsGiven) {
+  const sim::Date day{2012, 5, 3};
+  rec.SetRecordings(day, {{1, 0, 3600, 1}});
+  std::string list = sim::BuildRecordList(day, rec.RecordingsOn(day)) + "TAILTAI";  // bytes after the entries
+  rec.AddFileContent(rec.RecordListPath(day), list);
+  const int id = TakeBackupId();
+  Response r = Fetch(port, "/config/tarnwell?starttime=2012,05,03,00,00,00&endtime=2012,05,03,01,00,00&channel=1");
+  uint64_t total = 0;
+  const auto lines = SplitAnswer(r.body, total);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().path, "/rec/2012/05/03/RecordList.db");
+  EXPECT_EQ(lines.back().size, list.size());
+  EXPECT_EQ(Fetch(port, "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/2012/05/03/RecordList.db").body,
+            list);
+}
+
 TEST_F(SimRecorderTest, JobFilesCanBeGivenAndDownloadsNeedAValidBackupId) {
   rec.SetJobFiles(std::vector<sim::FileEntry>{{"/rec/odd name/a b.avi", 10}, {"/rec/x.avi", 0}});
   const int id = TakeBackupId();
