@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -242,7 +243,7 @@ struct SimRecorder::Impl {
   bool Authorised(const httplib::Request& req) const;
   Answer Normal(int number, const httplib::Request& req, bool authorised);
   void Send(const Answer& a, const httplib::Request& req, httplib::Response& res);
-  int SendRaw(const httplib::Request& req, Answer a, const FaultRule& rule);
+  void SendRaw(const httplib::Request& req, uint64_t sequence, Answer a, const FaultRule& rule);
   std::string BodyBytes(const Answer& a, uint64_t offset, size_t length) const;
   void Stall(int ms);
   bool Pace(Clock::time_point start, uint64_t sent_before, size_t next);
@@ -404,11 +405,11 @@ void SimRecorder::Impl::Handle(const httplib::Request& req, httplib::Response& r
       break;
     case FaultKind::Answer: a = Text(fault->status, fault->body); break;
     case FaultKind::CloseWithoutAnswer:
-      Finish(seq, SendRaw(req, Answer{}, *fault), nullptr);
+      SendRaw(req, seq, Answer{}, *fault);
       return;
     default:  // the normal answer, broken on the wire
       a = Normal(rec.number, req, rec.authorised);
-      Finish(seq, SendRaw(req, std::move(a), *fault), nullptr);
+      SendRaw(req, seq, std::move(a), *fault);
       return;
   }
   Finish(seq, a.status, nullptr);
@@ -502,14 +503,14 @@ std::string SimRecorder::Impl::BodyBytes(const Answer& a, uint64_t offset, size_
   return {};
 }
 
-// Writes a broken answer straight to the connection and ends it. Returns the
-// status that went out, 0 for none.
-int SimRecorder::Impl::SendRaw(const httplib::Request& req, Answer a, const FaultRule& rule) {
+// Writes a broken answer straight to the connection and ends it; the log
+// gets the status as the head goes out (0 when none does).
+void SimRecorder::Impl::SendRaw(const httplib::Request& req, uint64_t sequence, Answer a, const FaultRule& rule) {
   const int fd = FindConnection(req.local_port, req.remote_port);
-  if (fd < 0) return 0;
-  if (rule.kind == FaultKind::CloseWithoutAnswer) {
+  if (fd < 0 || rule.kind == FaultKind::CloseWithoutAnswer) {
+    Finish(sequence, 0, nullptr);
     EndConnection(fd);
-    return 0;
+    return;
   }
   if (a.source == Answer::Source::Stream) {
     // Capture a bounded piece of the stream so it can be cut like any body.
@@ -557,6 +558,7 @@ int SimRecorder::Impl::SendRaw(const httplib::Request& req, Answer a, const Faul
     return true;
   };
 
+  Finish(sequence, a.status, nullptr);
   bool ok = SendAll(fd, head, stopping);
   switch (rule.kind) {
     case FaultKind::CutShort:
@@ -575,7 +577,6 @@ int SimRecorder::Impl::SendRaw(const httplib::Request& req, Answer a, const Faul
       break;
   }
   EndConnection(fd);
-  return a.status;
 }
 
 Answer SimRecorder::Impl::Normal(int number, const httplib::Request& req, bool authorised) {

@@ -720,6 +720,7 @@ TEST_F(SimRecorderTest, StallsHoldUntilReleased) {
     const size_t split = head.find("\r\n\r\n");
     ASSERT_NE(split, std::string::npos);
     EXPECT_EQ(head.size() - split - 4, c.before);
+    EXPECT_EQ(rec.Requests().back().status, 200);  // logged as the head went out
     const auto t0 = Clock::now();
     rec.ReleaseStalls();
     RawConnection::Result rest = conn.Read(3000);
