@@ -13,6 +13,7 @@ CMyButton::~CMyButton() {
 }
 
 bool CMyButton::SubclassWindow(QAbstractButton* button) {
+  if (button != nullptr && button == Button()) return true;  // the data exchange may run again
   if (button == nullptr || button_) return false;
   button_ = button;
   button->setMouseTracking(true);
@@ -56,11 +57,11 @@ void CMyButton::DrawItem(const platform::ui::DrawItemStruct& item) {
 
 void CMyButton::Invalidate() {
   fullPending_ = true;
-  if (button_) button_->update();
+  if (QAbstractButton* b = Button()) b->update();
 }
 
 void CMyButton::OnMouseMove() {
-  button_->setCursor(Qt::PointingHandCursor);
+  if (QAbstractButton* b = Button()) b->setCursor(Qt::PointingHandCursor);
   if (m_bHover == 0) {
     m_bHover = 1;
     trackingLeave_ = true;  // tell us when the pointer leaves
@@ -76,7 +77,8 @@ int CMyButton::OnMouseLeave() {
 
 void CMyButton::Paint() {
   using namespace platform::ui;
-  QAbstractButton* b = button_.data();
+  QAbstractButton* b = Button();
+  if (b == nullptr) return;
   if (surface_.size() != b->size()) {
     surface_ = QImage(b->size(), QImage::Format_ARGB32_Premultiplied);
     fullPending_ = true;
@@ -101,7 +103,7 @@ void CMyButton::Paint() {
 }
 
 bool CMyButton::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != button_.data()) return false;
+  if (watched == nullptr || watched != Button()) return false;
   switch (event->type()) {
     case QEvent::Paint:
       Paint();

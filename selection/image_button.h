@@ -25,7 +25,8 @@ class CMyButton : public QObject {
   // there is none or another one is held already.
   bool SubclassWindow(QAbstractButton* button);
   bool SubclassDlgItem(int id, platform::ui::Dialog* parent);
-  QAbstractButton* Button() const { return button_.data(); }
+  // Null once the button is gone, and while it is being destroyed.
+  QAbstractButton* Button() const { return qobject_cast<QAbstractButton*>(button_.data()); }
 
   // Loads the four pictures in this order; one that fails stays empty and is
   // not drawn. Nothing is reported.
@@ -53,7 +54,9 @@ class CMyButton : public QObject {
   void Paint();
   void Invalidate();
 
-  QPointer<QAbstractButton> button_;
+  // Held as an object: while the button's destructor runs it is no longer a
+  // button, and events that arrive then must not treat it as one.
+  QPointer<QObject> button_;
   // What the button shows between requests: a request that is not a full
   // redraw paints over what the last one left.
   QImage surface_;

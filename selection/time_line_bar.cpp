@@ -47,6 +47,8 @@ void CTimeLineBar::InitView() {
   m_memBitmap.fill(Qt::white);
 }
 
+void CTimeLineBar::Invalidate() { viewport()->update(); }
+
 platform::WindowId CTimeLineBar::Id() const { return port_ ? port_->Id() : platform::kNoWindow; }
 
 void CTimeLineBar::SendMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {

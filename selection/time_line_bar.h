@@ -42,6 +42,8 @@ class CTimeLineBar : public QAbstractScrollArea, public selection::TimeLineModel
   // A span from the time pickers: snapped to the recordings, then the parent is told.
   void SetSelection(int startSecond, int endSecond);
 
+  // Repaints the view (after a load of items).
+  void Invalidate();
   platform::WindowId Id() const;
   // Delivers a window message now (WM_TIMER among them).
   void SendMessage(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);

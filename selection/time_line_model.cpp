@@ -122,7 +122,8 @@ void TimeLineModel::Snap() {
   if (newStart == newEnd && startsBy(newStart)) {
     // A click selects one minute, but never past the end of the day.
     m_nSelStart = newStart;
-    m_nSelEnd = std::min(newStart + 60, kSecondsPerDay);
+    const long long minuteLater = static_cast<long long>(newStart) + 60;
+    m_nSelEnd = static_cast<int>(std::min<long long>(minuteLater, std::max(newStart, kSecondsPerDay)));
   } else if (newStart < newEnd && startsBy(newStart)) {
     m_nSelStart = newStart;
     m_nSelEnd = newEnd;

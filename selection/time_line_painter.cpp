@@ -98,8 +98,11 @@ void PaintTimeLine(QPainter& p, const TimeLineModel& m) {
 
   // Later items over earlier ones; within one, event over motion over normal.
   for (const auto& item : m.Items()) {
+    // A channel outside 1..16 keeps its nominal row, which may lie off the picture.
+    const long long y = top + (static_cast<long long>(item->channel) - 1) * rh + 5;
+    if (y < -rh || y > m.GridBottom()) continue;
     const int x0 = m.XOfSecond(item->start);
-    const QRect bar(x0, top + (item->channel - 1) * rh + 5, m.XOfSecond(item->end) - x0 + 1, 6);
+    const QRect bar(x0, static_cast<int>(y), m.XOfSecond(item->end) - x0 + 1, 6);
     if (bar.width() <= 0) continue;  // an end before its start draws nothing
     if (item->type & 0x01) p.fillRect(bar, kNormal);
     if (item->type & 0x12) p.fillRect(bar, kMotion);

@@ -61,7 +61,10 @@ TEST_F(ImageButtonTest, FourLooks) {
   CMyButton b;
   ASSERT_TRUE(b.SubclassWindow(button_));
   b.SetImages(disabled_, normal_, pressed_, hover_);
-  EXPECT_FALSE(b.SubclassWindow(button_));  // one button at a time
+  EXPECT_TRUE(b.SubclassWindow(button_));  // binding again is harmless
+  QPushButton other(host_.get());
+  EXPECT_FALSE(b.SubclassWindow(&other));  // one button at a time
+  EXPECT_EQ(b.Button(), button_);
 
   QImage look = Look();  // normal: stretched over the whole button
   EXPECT_EQ(At(look, 0, 0), kNormal);

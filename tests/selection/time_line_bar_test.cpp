@@ -190,6 +190,13 @@ TEST_F(TimeLineBarTest, PaintsRecordingsSelectionAndGrid) {
   EXPECT_EQ(QColor(view.pixel(8, 25)), QColor(157, 157, 157));
   // The header band.
   EXPECT_EQ(QColor(view.pixel(300, 20)), QColor(239, 235, 222));
+
+  // Items far outside the day or the rows paint what falls on the picture.
+  bar_->AddItem(-2147483647 - 1, -2147483647 - 1, 2147483647, 0x3F);
+  bar_->AddItem(6, -2147483647 - 1, 2147483647, 0x01);
+  bar_->viewport()->repaint();
+  const QImage wide = View();
+  EXPECT_EQ(QColor(wide.pixel(200, 25 + 5 * 15 + 7)), QColor(221, 0, 0));
 }
 
 TEST_F(TimeLineBarTest, ScreenshotOfADayWithASelection) {

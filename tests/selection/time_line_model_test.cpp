@@ -164,6 +164,22 @@ TEST(TimeLineSnapping, EdgesOfTheDayAndOfTheItems) {
   }
 }
 
+TEST(TimeLineSnapping, ValuesFarOutsideTheDayDoNotOverflow) {
+  // Items are stored as given; a selection over them stays within int.
+  TimeLineModel m;
+  m.AddItem(1, 0, 2147483647, 1);
+  m.AddItem(-2147483647 - 1, -2147483647 - 1, 2147483647, 0x3F);
+  m.Select(2147483647 - 10, 2147483647 - 10);
+  EXPECT_EQ(m.m_nSelStart, 2147483647 - 10);
+  EXPECT_EQ(m.m_nSelEnd, 2147483647 - 10);
+  m.Select(-2147483647 - 1, 100);
+  EXPECT_EQ(m.m_nSelStart, 0);
+  EXPECT_EQ(m.m_nSelEnd, 100);
+  EXPECT_EQ(m.m_nRowFlags[0], 1);
+  EXPECT_GT(m.XOfSecond(2147483647), 0);
+  EXPECT_LT(m.XOfSecond(-2147483647 - 1), 0);
+}
+
 TEST(TimeLineDrag, PressMoveAndReleaseInTheGrid) {
   TimeLineModel m;
   AddDay(m);
