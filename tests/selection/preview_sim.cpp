@@ -37,6 +37,13 @@ std::vector<Bytes> SolidPackets(Codec codec, int width, int height, int count, C
   return Wrap(codec, width, height, pictures);
 }
 
+std::vector<Bytes> PicturePackets(Codec codec, int width, int height, int count, const Bytes& bgr) {
+  stream_fixture::FrameEncoder encoder(codec, width, height);
+  std::vector<Bytes> pictures;
+  for (int i = 0; i < count; ++i) pictures.push_back(encoder.EncodeBgr(bgr.data()));
+  return Wrap(codec, width, height, pictures);
+}
+
 std::vector<Bytes> PatternPackets(Codec codec, int width, int height, int count) {
   stream_fixture::FrameEncoder encoder(codec, width, height);
   std::vector<Bytes> pictures;

@@ -22,6 +22,8 @@ struct Colour {
 
 // count video packets of one solid colour, channel 1.
 std::vector<Bytes> SolidPackets(Codec codec, int width, int height, int count, Colour colour);
+// count video packets of one BGR24 picture (rows top first), channel 1.
+std::vector<Bytes> PicturePackets(Codec codec, int width, int height, int count, const Bytes& bgr);
 // count video packets of the fixture's moving pattern, channel 1.
 std::vector<Bytes> PatternPackets(Codec codec, int width, int height, int count);
 

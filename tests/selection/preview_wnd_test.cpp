@@ -91,6 +91,39 @@ TEST(PreviewWindow, PaintsTheDecodedColourOfEveryCodec) {
   }
 }
 
+TEST(PreviewWindow, RowsOfAWidthWithoutFourByteAlignmentStayStraight) {
+  testing_ui::App();
+  // 150 x 3 bytes per row is not a multiple of 4: a picture read with padded
+  // rows would lean by two bytes per row.
+  constexpr int kPictureWidth = 150;
+  constexpr int kPictureHeight = 100;
+  const Colour left{220, 40, 40};
+  const Colour right{40, 40, 220};
+  Bytes bgr(kPictureWidth * kPictureHeight * 3);
+  for (int y = 0; y < kPictureHeight; ++y)
+    for (int x = 0; x < kPictureWidth; ++x) {
+      const Colour c = x < kPictureWidth / 2 ? left : right;
+      std::uint8_t* p = &bgr[(static_cast<std::size_t>(y) * kPictureWidth + x) * 3];
+      p[0] = c.blue;
+      p[1] = c.green;
+      p[2] = c.red;
+    }
+  PreviewRecorder recorder;
+  recorder.Sim().SetStreamSource(PacketSource(PicturePackets(Codec::Mjpeg, kPictureWidth, kPictureHeight, 5, bgr)));
+  CPreviewWnd wnd(nullptr, 1048);
+  wnd.resize(kWidth, kHeight);
+  wnd.show();
+  Point(wnd, recorder);
+  wnd.Start();
+  ASSERT_TRUE(testing_ui::PumpUntil([&] { return wnd.Player().PicturesShown() >= 2; }, std::chrono::seconds(10)));
+  const QImage image = wnd.grab().toImage();
+  for (int y : {3, kHeight / 2, kHeight - 4}) {
+    ExpectNear(image.pixelColor(kWidth / 4, y), left, "left half, row " + std::to_string(y));
+    ExpectNear(image.pixelColor(kWidth * 3 / 4, y), right, "right half, row " + std::to_string(y));
+  }
+  wnd.Close();
+}
+
 TEST(PreviewWindow, ScreenshotOfAMovingPicture) {
   testing_ui::App();
   PreviewRecorder recorder;
