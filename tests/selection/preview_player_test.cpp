@@ -185,6 +185,36 @@ TEST(PreviewPlayer, OnlyShowableVideoPacketsReachTheQueue) {
   StopQuickly(preview.player);
 }
 
+TEST(PreviewPlayer, ABurstQueuesUpAndEveryFrameIsStillShownInOrder) {
+  PreviewRecorder recorder;
+  constexpr int kFrames = 40;
+  SourceOptions burst;
+  burst.loop = false;
+  burst.intervalMs = 0;
+  burst.holdMs = 8000;
+  burst.release = std::make_shared<std::atomic<int>>(0);
+  // The last picture has its own colour, so the order shows.
+  auto packets = SolidPackets(Codec::Mjpeg, 320, 240, kFrames - 1, kOrange);
+  packets.push_back(SolidPackets(Codec::Mjpeg, 320, 240, 1, {30, 200, 60})[0]);
+  recorder.Sim().SetStreamSource(PacketSource(packets, burst));
+  Preview preview(recorder);
+  preview.player.Start();
+  int longestQueue = 0;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        longestQueue = std::max(longestQueue, preview.player.QueuedFrames());
+        return preview.player.PicturesShown() >= kFrames;
+      },
+      std::chrono::seconds(10)));
+  // The decoder's own pauses (4 ms a frame at least) let the queue grow; the
+  // reader only slows down, and drops nothing.
+  EXPECT_GT(longestQueue, PreviewPlayer::kQueuedFramesBeforeSlowing);
+  EXPECT_EQ(preview.player.FramesQueued(), kFrames);
+  ExpectColour(ShownPicture(preview.player), {30, 200, 60}, "last of the burst");
+  burst.release->store(1);
+  StopQuickly(preview.player);
+}
+
 TEST(PreviewPlayer, AStreamThatEndsIsRequestedAgainAfterSixteenEmptyReads) {
   PreviewRecorder recorder;
   SourceOptions once;
