@@ -4,6 +4,7 @@
 
 #include "platform/ui/drawing.h"
 #include "platform/ui/messages.h"
+#include "res/select_dialog_template.h"
 
 namespace res {
 namespace {
@@ -86,7 +87,8 @@ MenuTemplate MainMenu() {
 
 const DialogTemplate& Dialog(int id) {
   static const std::map<int, DialogTemplate> dialogs = {
-      {IDD_ABOUTBOX, AboutBox()}, {IDD_MAIN, MainWindow()}, {IDD_LOADING, LoadingPage()}};
+      {IDD_ABOUTBOX, AboutBox()}, {IDD_MAIN, MainWindow()}, {IDD_LOADING, LoadingPage()},
+      {IDD_SELECT, SelectDialogTemplate()}};
   static const DialogTemplate none;
   auto it = dialogs.find(id);
   return it == dialogs.end() ? none : it->second;
@@ -114,6 +116,9 @@ QString ImagePath(int id) {
     case IDI_BACKUP: return QStringLiteral(":/res/icons/backup.png");
     case IDB_BACKGROUND: return QStringLiteral(":/res/bitmaps/background.png");
     case IDB_LOADING: return QStringLiteral(":/res/bitmaps/loading.png");
+    case IDB_LEGEND_NORMAL: return QStringLiteral(":/res/bitmaps/legend_normal.png");
+    case IDB_LEGEND_EVENT: return QStringLiteral(":/res/bitmaps/legend_event.png");
+    case IDB_LEGEND_MOTION: return QStringLiteral(":/res/bitmaps/legend_motion.png");
     default: return QStringLiteral(":/res/missing/%1").arg(id);
   }
 }
