@@ -363,6 +363,10 @@ TEST_F(SelectDialogTest, Screenshot) {
     d.m_pPreviewCheck->SetCheck(ui::BST_UNCHECKED);
     Select(d, 29000, 42000);
     d.m_pPreviewCheck->SetCheck(ui::BST_CHECKED);
+    // As on a screen large enough for the dialog's own size.
+    d.Client()->setFixedSize(844, 631);
+    d.Window()->adjustSize();
+    testing_ui::Pump(std::chrono::milliseconds(50));
     QDir().mkpath(QStringLiteral(TARNWELL_SCREENSHOT_DIR));
     EXPECT_TRUE(d.Window()->grab().save(QStringLiteral(TARNWELL_SCREENSHOT_DIR "/select_dialog.png")));
   });
