@@ -219,5 +219,7 @@ TEST_F(TimeLineBarTest, ScreenshotOfADayWithASelection) {
   EXPECT_TRUE(bar_->grab().save(QStringLiteral(TARNWELL_SCREENSHOT_DIR "/time_line_bar.png")));
   bar_->SetZoom(6);
   bar_->horizontalScrollBar()->setValue(bar_->XOfSecond(6 * 3600));
+  testing_ui::Pump(std::chrono::milliseconds(30));  // lets the scroll bar show
+  EXPECT_TRUE(bar_->horizontalScrollBar()->isVisible());
   EXPECT_TRUE(bar_->grab().save(QStringLiteral(TARNWELL_SCREENSHOT_DIR "/time_line_bar_zoom6.png")));
 }
