@@ -127,7 +127,7 @@ TEST(PreviewWindow, RowsOfAWidthWithoutFourByteAlignmentStayStraight) {
 TEST(PreviewWindow, ScreenshotOfAMovingPicture) {
   testing_ui::App();
   PreviewRecorder recorder;
-  recorder.Sim().SetStreamSource(PacketSource(PatternPackets(Codec::H264, 352, 240, 25), {true, 40, {}, 0, {}}));
+  recorder.Sim().SetStreamSource(LiveStream(Codec::H264, 352, 240));
   CPreviewWnd wnd(nullptr, 1048);
   wnd.resize(kWidth, kHeight);
   wnd.show();
