@@ -58,6 +58,12 @@ Bytes Join(const std::vector<Bytes>& packets) {
 
 sim::StreamSource PacketSource(std::vector<Bytes> packets, SourceOptions options) {
   return [packets = std::move(packets), options](const sim::StreamRequest&, const sim::StreamWriter& write) {
+    struct CountEnd {
+      std::atomic<int>* ended;
+      ~CountEnd() {
+        if (ended) ++*ended;
+      }
+    } countEnd{options.ended.get()};
     if (!options.prefix.empty() && !write(View(options.prefix))) return;
     do {
       for (const Bytes& packet : packets) {

@@ -37,6 +37,8 @@ struct SourceOptions {
   // this long, or until *release is set.
   int holdMs = 0;
   std::shared_ptr<std::atomic<int>> release;
+  // Counts the answers that ended (the client went, or the pass was done).
+  std::shared_ptr<std::atomic<int>> ended;
 };
 
 // A stream source for SimRecorder::SetStreamSource.
