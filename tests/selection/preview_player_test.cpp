@@ -333,7 +333,9 @@ TEST(PreviewPlayer, CloseWithoutStartAndRestartWhileStreaming) {
   }
   EXPECT_EQ(recorder.Sim().RequestCount(), 1u);  // only the test's own play-id request
 
-  recorder.Sim().SetStreamSource(PacketSource(SolidPackets(Codec::Mpeg4, 176, 144, 8, kOrange)));
+  SourceOptions live;
+  live.ended = std::make_shared<std::atomic<int>>(0);
+  recorder.Sim().SetStreamSource(PacketSource(SolidPackets(Codec::Mpeg4, 176, 144, 8, kOrange), live));
   Preview preview(recorder);
   for (int run = 1; run <= 3; ++run) {
     const int before = preview.player.PicturesShown();
@@ -344,6 +346,8 @@ TEST(PreviewPlayer, CloseWithoutStartAndRestartWhileStreaming) {
   EXPECT_EQ(recorder.Sim().RequestCount(15), 3u);
   EXPECT_EQ(recorder.Sim().RequestCount(14), 3u);
   StopQuickly(preview.player);
+  // Every run's stream connection was closed: the recorder saw each client go.
+  EXPECT_TRUE(WaitUntil([&] { return live.ended->load() == 3; }, std::chrono::seconds(3))) << live.ended->load();
 }
 
 TEST(PreviewPlayer, ClearPictureBlackensOnlyAShownPicture) {

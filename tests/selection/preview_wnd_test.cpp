@@ -127,7 +127,7 @@ TEST(PreviewWindow, RowsOfAWidthWithoutFourByteAlignmentStayStraight) {
 TEST(PreviewWindow, ScreenshotOfAMovingPicture) {
   testing_ui::App();
   PreviewRecorder recorder;
-  recorder.Sim().SetStreamSource(PacketSource(PatternPackets(Codec::H264, 352, 240, 25), {true, 40, {}, 0, {}}));
+  recorder.Sim().SetStreamSource(LiveStream(Codec::H264, 352, 240));
   CPreviewWnd wnd(nullptr, 1048);
   wnd.resize(kWidth, kHeight);
   wnd.show();
@@ -142,7 +142,9 @@ TEST(PreviewWindow, ScreenshotOfAMovingPicture) {
 TEST(PreviewWindow, DestroyedWhileBothThreadsRun) {
   testing_ui::App();
   PreviewRecorder recorder;
-  recorder.Sim().SetStreamSource(PacketSource(SolidPackets(Codec::Mjpeg, 640, 360, 10, {90, 90, 200}), {true, 2, {}, 0, {}}));
+  SourceOptions fast;
+  fast.intervalMs = 2;
+  recorder.Sim().SetStreamSource(PacketSource(SolidPackets(Codec::Mjpeg, 640, 360, 10, {90, 90, 200}), fast));
   for (int round = 0; round < 3; ++round) {
     auto parent = std::make_unique<QWidget>();
     parent->resize(400, 300);
