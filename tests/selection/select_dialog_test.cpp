@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QKeyEvent>
 #include <cstdint>
 #include <string>
 
@@ -265,6 +266,32 @@ TEST_F(SelectDialogTest, ASelectionStartsThePreviewOfTheLowestFlaggedChannel) {
     d.SendCommand(ui::IDCANCEL);
     EXPECT_FALSE(d.m_pPreview->Player().IsRunning());
   });
+}
+
+TEST_F(SelectDialogTest, CancelEscapeAndTheCloseBoxStopThePreview) {
+  const std::function<void(CSelectDialog&)> ways[] = {
+      [](CSelectDialog& d) { d.SendCommand(ui::IDCANCEL); },
+      [](CSelectDialog& d) {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(d.Window(), &escape);
+      },
+      [](CSelectDialog& d) { d.Window()->close(); },
+  };
+  for (const auto& leave : ways) {
+    CSelectDialog dialog;
+    dialog.m_pSession = &session_;
+    bool stopped = false;
+    const int result = RunDialog<CSelectDialog>(dialog, [&](CSelectDialog& d) {
+      PickDay(d, kDay);
+      counter_.Advance(600);
+      Select(d, 29742, 34200);
+      ASSERT_TRUE(d.m_pPreview->Player().IsRunning());
+      leave(d);
+      stopped = !d.m_pPreview->Player().IsRunning();
+    });
+    EXPECT_EQ(result, ui::IDCANCEL);
+    EXPECT_TRUE(stopped);
+  }
 }
 
 TEST_F(SelectDialogTest, PreviewStartsAreSpacedByHalfASecondAndNeedTheCheckBox) {
