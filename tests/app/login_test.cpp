@@ -542,3 +542,28 @@ TEST_F(LoginTest, ALoginThreadStillRunningWhenTheWindowClosesIsJoined) {
   EXPECT_EQ(recorder->RequestCount(kLogout), 0u);  // it never got logged in
   EXPECT_EQ(ReadProfileString(historyPath, "history", "history1"), SimLine());
 }
+
+// A lease timer that starts while the login thread runs (a late
+// WM_BACKUP_ID_READY) leaves the session to that thread until it has ended.
+TEST_F(LoginTest, LeaseTicksStayOffTheSessionWhileTheLoginThreadRuns) {
+  probeDelayMs = 2500;
+  CBrisnelDlg dlg;
+  CBrisnelDlg* main = &dlg;
+  int ticksWhileRunning = 0;
+  LoadingPages pages([&](CLoadingPage&) {
+    main->PostMessage(WM_BACKUP_ID_READY);
+    CBrisnelDlgTestAccess::StartPlayLease(*main);
+    PumpUntil([&] { return !main->LoginRunning(); }, std::chrono::seconds(8));
+    ticksWhileRunning = static_cast<int>(recorder->RequestCount());
+  });
+  Run(dlg, [&](CBrisnelDlg& d) {
+    ChooseSim();
+    d.SendCommand(ID_TOOL_REMOTE_SERVER);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Lobby(127.0.0.1) Login Success!"));
+    EXPECT_NE(d.BackupLeaseTimer(), -1);
+  });
+  // Only the login thread's own request reached the recorder while it ran.
+  EXPECT_EQ(ticksWhileRunning, 1);
+  EXPECT_EQ(recorder->RequestCount(kLogin), 1u);
+}
