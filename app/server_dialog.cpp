@@ -379,18 +379,14 @@ void CServerDialog::OnTestConnection() {
   // The loading page also ends after about 5 s, or by Enter or Escape, while
   // a test of a silent address takes longer: it is shown again until the
   // worker is done, so the result is read only once it is complete.
-  bool closing = false;
-  while (m_bTestRunning.load() != 0) {
-    platform::ui::Dialog* manager = platform::ui::FindDialog(m_hManagerWnd);
-    if (!HasWindow() || (manager != nullptr && manager->HasEnded())) {
-      closing = true;
-      break;
-    }
+  while (m_bTestRunning.load() != 0 && !ManagerClosing()) {
     CLoadingPage page;
     page.m_pFlag = &m_bTestRunning;
-    if (page.DoModal() == -1) break;  // no window to wait in: wait below
+    if (page.DoModal() == -1 && !page.HasEnded() && !ManagerClosing()) break;  // no page to wait in: wait below
   }
-  if (closing) m_bTestRequested = 0;  // nobody waits for the result any more
+  // When the manager is going, nobody waits for the result any more.
+  const bool closing = ManagerClosing();
+  if (closing) m_bTestRequested = 0;
   m_hTestThread.Join();
 
   if (!closing) {
@@ -398,6 +394,11 @@ void CServerDialog::OnTestConnection() {
   }
   EnableControls(1);
   platform::PostWindowMessage(m_hManagerWnd, WM_SERVER_TEST, 1, 0);
+}
+
+bool CServerDialog::ManagerClosing() const {
+  const platform::ui::Dialog* manager = platform::ui::FindDialog(m_hManagerWnd);
+  return !HasWindow() || (manager != nullptr && manager->HasEnded());
 }
 
 void CServerDialog::TestThreadProc(CServerDialog* page) {

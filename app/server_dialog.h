@@ -105,6 +105,8 @@ class CServerDialog : public platform::ui::Dialog {
 
   static void TestThreadProc(CServerDialog* page);
   int TestConnection();
+  // True when this page's window or its manager is going.
+  bool ManagerClosing() const;
   // Asks a running worker to stop and waits for it.
   void StopTest();
 

@@ -247,6 +247,8 @@ bool Dialog::BuildWindow(QWidget* childParent) {
     }
     if (widget == nullptr) continue;
     widget->setGeometry(c.kind == ControlKind::StaticIcon ? QRect(rect.topLeft(), QSize(32, 32)) : rect);
+    // Our font and box run a little wider than the platform's: a check box keeps its whole text.
+    if (c.kind == ControlKind::CheckBox) widget->resize(std::max(rect.width(), widget->sizeHint().width()), rect.height());
     widget->setVisible((c.style & kVisible) != 0);
     if (c.id != -1) items_[c.id] = widget;
   }
