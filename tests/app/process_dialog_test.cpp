@@ -272,6 +272,38 @@ TEST_F(ProcessDialogSim, PauseAndResumeFetchTheFileAgainWithTheBackupIdOfThatMom
   EXPECT_TRUE(NoPartialFiles());
 }
 
+TEST_F(ProcessDialogSim, PauseAfterAFileArrivedKeepsItCompleteAndStopsBeforeTheNext) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string first = "/rec/2013/03/09/ch01/080000.avi";
+  const std::string second = "/rec/2013/03/09/ch02/090000.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 6, {2013, 3, 9}}, {{first, 2000}, {second, 3000}}));
+  CProcessDialog dlg;
+  Prepare(dlg);
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    ASSERT_NE(d.FileList(), nullptr);
+    ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 1) == QStringLiteral("download"); }, 20s));
+    // The file arrives while its report still waits in the window's queue.
+    for (int i = 0; i < 500 && (d.Task().state.load() != 2 || d.Task().IsThreadActive()); ++i)
+      std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(d.Task().state.load(), 2);
+    d.PressPauseResume();
+    EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+    testing_ui::Pump(500ms);
+    EXPECT_EQ(Status(d, 1), QStringLiteral("complete"));
+    EXPECT_TRUE(Status(d, 2).isEmpty());
+    EXPECT_TRUE(DownloadsOf(second).empty());
+    EXPECT_EQ(Read(Local(first)), Content(first, 2000));
+    // "Resume" goes on with the next file.
+    d.PressPauseResume();
+    EXPECT_EQ(Caption(d), QStringLiteral("Pause"));
+    EXPECT_TRUE(testing_ui::PumpUntil([&] { return d.HasEnded(); }, 20s));
+  });
+  EXPECT_EQ(result, platform::ui::IDOK);
+  EXPECT_EQ(DownloadsOf(first).size(), 1u);
+  EXPECT_EQ(DownloadsOf(second).size(), 1u);
+  EXPECT_EQ(Read(Local(second)), Content(second, 3000));
+}
+
 TEST_F(ProcessDialogSim, FailedFilesStopWithTheirStatusAndResumeFetchesThemAgain) {
   ASSERT_NO_FATAL_FAILURE(StartRecorder());
   ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 3, {2013, 3, 6}},
