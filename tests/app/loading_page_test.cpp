@@ -141,7 +141,9 @@ TEST(LoadingPageTest, EnterAndEscapeEndItAtOnce) {
       QApplication::sendEvent(p.Window(), &press);
     });
     EXPECT_EQ(result, expected);
-    EXPECT_LT(elapsed, 1000);
+    // Far below the 5 s the page waits on its own; a sanitizer build on a
+    // busy machine needs more than a second just to build the window.
+    EXPECT_LT(elapsed, 2500);
   }
 }
 

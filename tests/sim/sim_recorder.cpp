@@ -4,11 +4,13 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -61,6 +63,7 @@ const char* Reason(int status) {
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
     case 500: return "Internal Server Error";
     case 503: return "Service Unavailable";
     default: return "Status";
@@ -90,6 +93,12 @@ const char* KindName(FaultKind k) {
     case FaultKind::Delay: return "Delay";
   }
   return "?";
+}
+
+// Bytes per write: whole runs at full speed, about 50 ms worth when paced.
+size_t ChunkForRate(uint64_t rate) {
+  if (rate == 0) return kMaxPatternRun;
+  return static_cast<size_t>(std::clamp<uint64_t>(rate / 20, 1, kMaxPatternRun));
 }
 
 // Ids the client could misread as a marker are never handed out.
@@ -213,6 +222,7 @@ struct SimRecorder::Impl {
     uint64_t size = 0;
     std::string local;                          // served from this local file when set
     std::shared_ptr<const std::string> bytes;   // served from memory when set (record lists)
+    bool crafted = false;                       // given by the test: jobs keep it as it is
   };
   std::map<std::string, StoredFile> files;
   std::optional<std::vector<FileEntry>> job_files;
@@ -220,6 +230,9 @@ struct SimRecorder::Impl {
   StreamSource stream_source;
   std::map<int, std::pair<std::string, std::string>> searches;  // play id -> start, end
   std::optional<StreamRequest> last_stream;
+
+  std::function<void(const RequestRecord&)> observer;
+  std::atomic<uint64_t> download_rate{0};
 
   std::mutex stall_mu;
   std::condition_variable stall_cv;
@@ -230,9 +243,10 @@ struct SimRecorder::Impl {
   bool Authorised(const httplib::Request& req) const;
   Answer Normal(int number, const httplib::Request& req, bool authorised);
   void Send(const Answer& a, const httplib::Request& req, httplib::Response& res);
-  int SendRaw(const httplib::Request& req, Answer a, const FaultRule& rule);
+  void SendRaw(const httplib::Request& req, uint64_t sequence, Answer a, const FaultRule& rule);
   std::string BodyBytes(const Answer& a, uint64_t offset, size_t length) const;
   void Stall(int ms);
+  bool Pace(Clock::time_point start, uint64_t sent_before, size_t next);
   void Finish(uint64_t sequence, int status, const char* fault);
 
   // --- answers (each takes the lock itself)
@@ -291,14 +305,34 @@ bool SimRecorder::Impl::Authorised(const httplib::Request& req) const {
 }
 
 void SimRecorder::Impl::Finish(uint64_t sequence, int status, const char* fault) {
-  std::lock_guard<std::mutex> lock(mu);
-  for (auto it = log.rbegin(); it != log.rend(); ++it) {
-    if (it->sequence == sequence) {
-      it->status = status;
-      if (fault) it->fault = fault;
-      break;
+  std::function<void(const RequestRecord&)> notify;
+  RequestRecord copy;
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    for (auto it = log.rbegin(); it != log.rend(); ++it) {
+      if (it->sequence == sequence) {
+        it->status = status;
+        if (fault) it->fault = fault;
+        copy = *it;
+        notify = observer;
+        break;
+      }
     }
   }
+  if (notify) notify(copy);
+}
+
+// Sleeps until `next` more bytes keep the download at its rate; false when
+// the recorder is stopping.
+bool SimRecorder::Impl::Pace(Clock::time_point start, uint64_t sent_before, size_t next) {
+  const uint64_t rate = download_rate.load();
+  if (rate == 0) return !stopping.load();
+  const auto due = start + std::chrono::microseconds((sent_before + next) * 1000000 / rate);
+  while (Clock::now() < due) {
+    if (stopping.load()) return false;
+    std::this_thread::sleep_for(std::min<Clock::duration>(due - Clock::now(), std::chrono::milliseconds(20)));
+  }
+  return !stopping.load();
 }
 
 void SimRecorder::Impl::Stall(int ms) {
@@ -371,11 +405,11 @@ void SimRecorder::Impl::Handle(const httplib::Request& req, httplib::Response& r
       break;
     case FaultKind::Answer: a = Text(fault->status, fault->body); break;
     case FaultKind::CloseWithoutAnswer:
-      Finish(seq, SendRaw(req, Answer{}, *fault), nullptr);
+      SendRaw(req, seq, Answer{}, *fault);
       return;
     default:  // the normal answer, broken on the wire
       a = Normal(rec.number, req, rec.authorised);
-      Finish(seq, SendRaw(req, std::move(a), *fault), nullptr);
+      SendRaw(req, seq, std::move(a), *fault);
       return;
   }
   Finish(seq, a.status, nullptr);
@@ -392,10 +426,11 @@ void SimRecorder::Impl::Send(const Answer& a, const httplib::Request& req, httpl
       return;
     case Answer::Source::Generated: {
       const uint64_t seed = PathSeed(a.path);
+      const auto start = Clock::now();
       res.set_content_provider(
-          a.size, a.content_type, [this, seed](size_t offset, size_t length, httplib::DataSink& sink) {
-            if (stopping.load()) return false;
-            const size_t n = std::min(length, kMaxPatternRun);
+          a.size, a.content_type, [this, seed, start](size_t offset, size_t length, httplib::DataSink& sink) {
+            const size_t n = std::min(length, ChunkForRate(download_rate.load()));
+            if (!Pace(start, offset, n)) return false;
             return sink.write(reinterpret_cast<const char*>(PatternRun(seed, offset, n)), n);
           });
       return;
@@ -408,12 +443,13 @@ void SimRecorder::Impl::Send(const Answer& a, const httplib::Request& req, httpl
         return;
       }
       auto buffer = std::make_shared<std::vector<char>>(kMaxPatternRun);
+      const auto start = Clock::now();
       res.set_content_provider(
           a.size, a.content_type,
-          [this, fd, buffer](size_t offset, size_t length, httplib::DataSink& sink) {
-            if (stopping.load()) return false;
-            const ssize_t n = pread(fd, buffer->data(), std::min(length, buffer->size()),
-                                    static_cast<off_t>(offset));
+          [this, fd, buffer, start](size_t offset, size_t length, httplib::DataSink& sink) {
+            const size_t want = std::min(length, ChunkForRate(download_rate.load()));
+            if (!Pace(start, offset, want)) return false;
+            const ssize_t n = pread(fd, buffer->data(), want, static_cast<off_t>(offset));
             if (n <= 0) return false;
             return sink.write(buffer->data(), static_cast<size_t>(n));
           },
@@ -467,14 +503,14 @@ std::string SimRecorder::Impl::BodyBytes(const Answer& a, uint64_t offset, size_
   return {};
 }
 
-// Writes a broken answer straight to the connection and ends it. Returns the
-// status that went out, 0 for none.
-int SimRecorder::Impl::SendRaw(const httplib::Request& req, Answer a, const FaultRule& rule) {
+// Writes a broken answer straight to the connection and ends it; the log
+// gets the status as the head goes out (0 when none does).
+void SimRecorder::Impl::SendRaw(const httplib::Request& req, uint64_t sequence, Answer a, const FaultRule& rule) {
   const int fd = FindConnection(req.local_port, req.remote_port);
-  if (fd < 0) return 0;
-  if (rule.kind == FaultKind::CloseWithoutAnswer) {
+  if (fd < 0 || rule.kind == FaultKind::CloseWithoutAnswer) {
+    Finish(sequence, 0, nullptr);
     EndConnection(fd);
-    return 0;
+    return;
   }
   if (a.source == Answer::Source::Stream) {
     // Capture a bounded piece of the stream so it can be cut like any body.
@@ -522,6 +558,7 @@ int SimRecorder::Impl::SendRaw(const httplib::Request& req, Answer a, const Faul
     return true;
   };
 
+  Finish(sequence, a.status, nullptr);
   bool ok = SendAll(fd, head, stopping);
   switch (rule.kind) {
     case FaultKind::CutShort:
@@ -540,11 +577,11 @@ int SimRecorder::Impl::SendRaw(const httplib::Request& req, Answer a, const Faul
       break;
   }
   EndConnection(fd);
-  return a.status;
 }
 
 Answer SimRecorder::Impl::Normal(int number, const httplib::Request& req, bool authorised) {
   const std::string_view target = req.target;
+  if (req.method != "GET") return Text(405, "Method not allowed\n");
   if (!authorised) {
     if (number == 1) return Login(false);
     Answer a = Text(401, "Unauthorized\n");
@@ -688,10 +725,15 @@ Answer SimRecorder::Impl::QueueJob(std::string_view target) {
     }
   }
 
-  auto list = std::make_shared<const std::string>(
-      BuildRecordList(day, day_it != recordings.end() ? day_it->second : std::vector<Recording>{}));
-  job.record_list = {RecordListPathLocked(day), list->size()};
-  files[job.record_list.path] = StoredFile{list->size(), {}, list};
+  job.record_list.path = RecordListPathLocked(day);
+  if (auto crafted = files.find(job.record_list.path); crafted != files.end() && crafted->second.crafted) {
+    job.record_list.size = crafted->second.size;
+  } else {
+    auto list = std::make_shared<const std::string>(
+        BuildRecordList(day, day_it != recordings.end() ? day_it->second : std::vector<Recording>{}));
+    job.record_list.size = list->size();
+    files[job.record_list.path] = StoredFile{list->size(), {}, list};
+  }
 
   job.total = job.record_list.size;
   for (const FileEntry& f : job.files) job.total += f.size;
@@ -887,12 +929,23 @@ bool SimRecorder::Start() {
   }
   IgnoreSigpipe();
   s.server.new_task_queue = [] { return new httplib::ThreadPool(32); };
+  // The library's default also sets SO_REUSEPORT, which would let a second
+  // recorder bind a port that is in use; a taken port must fail.
+  s.server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   s.server.set_tcp_nodelay(true);  // headers and body go out in separate writes
   s.server.set_keep_alive_max_count(1000000);
-  s.server.set_keep_alive_timeout(60);
+  s.server.set_keep_alive_timeout(std::max(1, s.config.keep_alive_seconds));
   s.server.set_read_timeout(5);
   s.server.set_write_timeout(5);
-  s.server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { impl_->Handle(req, res); });
+  // Every request comes here before routing, whatever its method or path, so
+  // none escapes the log.
+  s.server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    impl_->Handle(req, res);
+    return httplib::Server::HandlerResponse::Handled;
+  });
 
   std::string host = s.config.host;
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
@@ -1004,6 +1057,13 @@ int SimRecorder::FaultHits(int id) const {
   return 0;
 }
 
+void SimRecorder::SetRequestObserver(std::function<void(const RequestRecord&)> observer) {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  impl_->observer = std::move(observer);
+}
+
+void SimRecorder::SetDownloadRate(uint64_t bytes_per_second) { impl_->download_rate = bytes_per_second; }
+
 void SimRecorder::ReleaseStalls() {
   {
     std::lock_guard<std::mutex> lock(impl_->stall_mu);
@@ -1103,6 +1163,12 @@ void SimRecorder::AddFile(std::string recorder_path, uint64_t size) {
 void SimRecorder::AddLocalFile(std::string recorder_path, std::string local_path) {
   std::lock_guard<std::mutex> lock(impl_->mu);
   impl_->files[std::move(recorder_path)] = Impl::StoredFile{0, std::move(local_path), nullptr};
+}
+
+void SimRecorder::AddFileContent(std::string recorder_path, std::string bytes) {
+  auto shared = std::make_shared<const std::string>(std::move(bytes));
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  impl_->files[std::move(recorder_path)] = Impl::StoredFile{shared->size(), {}, shared, true};
 }
 
 std::optional<uint64_t> SimRecorder::FileSize(const std::string& recorder_path) const {

@@ -210,6 +210,8 @@ struct Config {
   // (renewal fails, query gives no answer); true hands out the current or a new
   // id ("id=M\nlease=600\n"), which a query adopts.
   bool regrant_unknown_backup_id = false;
+  // Idle time after which the recorder closes a kept-alive connection.
+  int keep_alive_seconds = 60;
 };
 
 // ---------------------------------------------------------------- recorder
@@ -244,12 +246,20 @@ class SimRecorder {
   // false on time-out.
   bool WaitForRequests(size_t count, int number = -1, int timeout_ms = 10000) const;
 
+  // Called for every request once its answer is decided (status set; 0 when
+  // the connection is closed without one), on a server thread. Empty = none.
+  void SetRequestObserver(std::function<void(const RequestRecord&)> observer);
+
   // --- faults
   int AddFault(FaultRule rule);     // id for RemoveFault / FaultHits
   void RemoveFault(int id);
   void ClearFaults();
   int FaultHits(int id) const;      // requests handled by the rule so far
   void ReleaseStalls();             // ends every running stall now
+
+  // Paces file downloads (request 8) to about this many bytes per second,
+  // so a test can pause or stop one midway; 0 = as fast as possible.
+  void SetDownloadRate(uint64_t bytes_per_second);
 
   // --- login and leases
   bool LoggedIn() const;            // last login succeeded and no logout since
@@ -273,6 +283,9 @@ class SimRecorder {
   void AddFile(std::string recorder_path, uint64_t size);
   // Adds a downloadable file served from a local file (size taken when asked).
   void AddLocalFile(std::string recorder_path, std::string local_path);
+  // Adds a downloadable file with exactly these bytes (a crafted record list,
+  // say); a job of its day lists its size.
+  void AddFileContent(std::string recorder_path, std::string bytes);
   std::optional<uint64_t> FileSize(const std::string& recorder_path) const;
   // Files of the next jobs: when set, every following request 7 lists exactly
   // these (they become downloadable with generated content) instead of the

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -216,6 +217,9 @@ TEST(SimRecorderHost, GivenPortIsUsedAndStopIsQuickWithIdleConnections) {
   ASSERT_TRUE(r.Start()) << r.Error();
   EXPECT_EQ(r.Port(), free_port);
   EXPECT_EQ(r.BaseUrl(), "http://127.0.0.1:" + std::to_string(free_port));
+  sim::SimRecorder second(cfg);  // the port is taken now
+  EXPECT_FALSE(second.Start());
+  EXPECT_NE(second.Error().find("cannot bind"), std::string::npos);
   // A kept-alive connection that stays idle must not hold Stop().
   RawConnection idle(free_port);
   idle.Send(Get("/config/datetime"));
@@ -312,8 +316,9 @@ TEST_F(SimRecorderTest, RequestsAreNumberedByTheCatalogue) {
       {"/live/avdevlist", 12},
       {"/play/reclist?id=7&start=0&recyear=2012&recmonth=5&recday=3", 13},
       {"/play/searchdata?id=7&recstarttime=2012,5,3,8,0,0&recendtime=2012,5,3,9,0,0&avdevids=1", 14},
-      {"/play/mav/nvrprofilestream?id=7&avdevid=1&profile=1", 15},
       {"/config/unknown", 0},
+      {"/config/%0D%0A?x=1", 0},
+      {"/play/mav/nvrprofilestream?id=7&avdevid=1&profile=1", 15},
   };
   RawConnection c(port);  // one kept-alive connection carries them all
   for (const Case& k : cases) {
@@ -325,18 +330,30 @@ TEST_F(SimRecorderTest, RequestsAreNumberedByTheCatalogue) {
     }
   }
   const auto log = rec.Requests();
-  ASSERT_EQ(log.size(), std::size(cases) - 1);
-  for (size_t i = 0; i + 1 < std::size(cases); ++i) {
+  ASSERT_EQ(log.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(log[i].number, cases[i].number) << cases[i].target;
     EXPECT_EQ(log[i].sequence, i);
   }
   EXPECT_EQ(rec.RequestCount(4), 1u);
+  EXPECT_EQ(log[14].status, 404);
+  EXPECT_EQ(log[15].status, 404);
+  EXPECT_EQ(log[15].target, "/config/%0D%0A?x=1");
   EXPECT_EQ(log[0].remote_port, log[5].remote_port);  // same connection
   EXPECT_TRUE(rec.WaitForRequests(1, 12, 10));
   EXPECT_FALSE(rec.WaitForRequests(2, 12, 10));
 }
 
 // ------------------------------------------------------------------ leases
+
+TEST_F(SimRecorderTest, OtherMethodsAreLoggedAndRefused) {
+  RawConnection c(port);
+  c.Send("POST /config/login HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n\r\nabc");
+  EXPECT_EQ(ReadResponse(c).status, 405);
+  ASSERT_EQ(rec.RequestCount(), 1u);
+  EXPECT_EQ(rec.Requests()[0].RequestLine(), "POST /config/login HTTP/1.1");
+  EXPECT_FALSE(rec.LoggedIn());
+}
 
 TEST_F(SimRecorderTest, PlaybackLeases) {
   const int first = TakePlayId();
@@ -503,6 +520,22 @@ TEST_F(SimRecorderTest, JobRequestEdgeCases) {
                           "/config/tarnwell?starttime=2012,05,03,01,00,00&endtime=2012,05,03,02,00,00&channel=x"})
     EXPECT_EQ(Fetch(port, bad).status, 400) << bad;
   EXPECT_EQ(rec.Jobs().size(), 2u);
+}
+
+TEST_F(SimRecorderTest, CraftedRecordListIsListedAndServedAsGiven) {
+  const sim::Date day{2012, 5, 3};
+  rec.SetRecordings(day, {{1, 0, 3600, 1}});
+  std::string list = sim::BuildRecordList(day, rec.RecordingsOn(day)) + "TAILTAI";  // bytes after the entries
+  rec.AddFileContent(rec.RecordListPath(day), list);
+  const int id = TakeBackupId();
+  Response r = Fetch(port, "/config/tarnwell?starttime=2012,05,03,00,00,00&endtime=2012,05,03,01,00,00&channel=1");
+  uint64_t total = 0;
+  const auto lines = SplitAnswer(r.body, total);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().path, "/rec/2012/05/03/RecordList.db");
+  EXPECT_EQ(lines.back().size, list.size());
+  EXPECT_EQ(Fetch(port, "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/2012/05/03/RecordList.db").body,
+            list);
 }
 
 TEST_F(SimRecorderTest, JobFilesCanBeGivenAndDownloadsNeedAValidBackupId) {
@@ -687,6 +720,7 @@ TEST_F(SimRecorderTest, StallsHoldUntilReleased) {
     const size_t split = head.find("\r\n\r\n");
     ASSERT_NE(split, std::string::npos);
     EXPECT_EQ(head.size() - split - 4, c.before);
+    EXPECT_EQ(rec.Requests().back().status, 200);  // logged as the head went out
     const auto t0 = Clock::now();
     rec.ReleaseStalls();
     RawConnection::Result rest = conn.Read(3000);
@@ -829,6 +863,45 @@ TEST_F(SimRecorderTest, LargeDownloadStreamsTheGeneratedContent) {
   EXPECT_EQ(body, kSize);
   EXPECT_TRUE(body_matches);
   std::printf("256 MiB in %.2f s (%.0f MiB/s)\n", seconds, 256.0 / seconds);
+}
+
+TEST_F(SimRecorderTest, PacedDownloadsTakeTheirTimeAndStopEndsThem) {
+  rec.AddFile("/rec/slow.avi", 40000);
+  rec.SetDownloadRate(100000);
+  const int id = TakeBackupId();
+  const auto t0 = Clock::now();
+  Response r = Fetch(port, "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/slow.avi");
+  EXPECT_GE(Clock::now() - t0, 350ms);
+  EXPECT_EQ(r.body, sim::ContentBytes("/rec/slow.avi", 0, 40000));
+
+  rec.AddFile("/rec/endless.avi", 1ull << 30);
+  RawConnection c(port);
+  c.Send(Get("/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/endless.avi"));
+  EXPECT_FALSE(c.Read(3000, 1).bytes.empty());
+  const auto t1 = Clock::now();
+  rec.Stop();
+  EXPECT_LT(Clock::now() - t1, 2s);
+}
+
+TEST(SimRecorderKeepAlive, IdleConnectionsCloseAfterTheConfiguredTime) {
+  std::vector<std::string> seen;  // outlives the recorder that fills it
+  std::mutex seen_lock;
+  sim::Config cfg;
+  cfg.keep_alive_seconds = 1;
+  sim::SimRecorder rec(cfg);
+  rec.SetRequestObserver([&](const sim::RequestRecord& r) {
+    std::lock_guard<std::mutex> hold(seen_lock);
+    seen.push_back(std::to_string(r.status) + " " + r.RequestLine());
+  });
+  ASSERT_TRUE(rec.Start());
+  RawConnection c(rec.Port());
+  c.Send(Get("/config/login"));
+  EXPECT_TRUE(ReadResponse(c).complete);
+  const auto t0 = Clock::now();
+  EXPECT_TRUE(c.Read(4000).closed);
+  EXPECT_LT(Clock::now() - t0, 3s);
+  std::lock_guard<std::mutex> hold(seen_lock);
+  EXPECT_EQ(seen, std::vector<std::string>{"200 GET /config/login HTTP/1.1"});
 }
 
 TEST_F(SimRecorderTest, LocalFilesAreServedAsTheyAre) {

@@ -1,8 +1,9 @@
 // simrecorder: the simulated recorder as a program, to try the client by hand.
 //
-//   simrecorder --host 127.0.0.1 --port 8080 [--user admin --password admin] [--root DIR]
+//   simrecorder --host 127.0.0.1 --port 8080 [--user admin --password admin] [--root DIR] [--verbose]
 //
 // With --root, a recorder path P is served from DIR + P when that file exists.
+// With --verbose, every request is printed with the status it got.
 #include <signal.h>
 
 #include <cstdio>
@@ -17,7 +18,7 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: simrecorder [--host 127.0.0.1] [--port 8080] [--user admin] [--password admin] "
-               "[--root DIR]\n"
+               "[--root DIR] [--verbose]\n"
                "Serves a simulated video recorder on a loopback address until SIGINT or SIGTERM.\n");
 }
 
@@ -34,11 +35,16 @@ bool ParsePort(const char* text, int& port) {
 int main(int argc, char** argv) {
   sim::Config config;
   config.port = 8080;
+  bool verbose = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       Usage();
       return 0;
+    }
+    if (arg == "--verbose") {
+      verbose = true;
+      continue;
     }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "simrecorder: %s needs a value\n", arg.c_str());
@@ -80,6 +86,13 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
   sim::SimRecorder recorder(config);
+  if (verbose) {
+    recorder.SetRequestObserver([](const sim::RequestRecord& r) {
+      std::printf("%3d %s%s%s\n", r.status, r.RequestLine().c_str(), r.fault.empty() ? "" : "  [fault ",
+                  r.fault.empty() ? "" : (r.fault + "]").c_str());
+      std::fflush(stdout);
+    });
+  }
   if (!recorder.Start()) {
     std::fprintf(stderr, "simrecorder: %s\n", recorder.Error().c_str());
     return 1;
