@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "app/process_dialog.h"
@@ -25,6 +26,23 @@ using namespace std::chrono_literals;
 namespace {
 
 const QString kShots = QStringLiteral(TARNWELL_SCREENSHOT_DIR);
+
+// Runs the window's events until the condition holds, resting between rounds
+// so that a waiting test leaves the processor to the workers it waits for.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+}
+
+void Idle(std::chrono::milliseconds span) {
+  WaitUntil([] { return false; }, span);
+}
+
 
 nvr::NvrTime At(int year, int month, int day, int hour, int minute, int second) {
   nvr::NvrTime t;
@@ -174,7 +192,7 @@ TEST_F(ProcessDialogSim, WholeJobArrivesWithTheClampedRecordList) {
     EXPECT_EQ(Caption(d), QStringLiteral("Pause"));
     ASSERT_NE(d.Animation(), nullptr);
     EXPECT_TRUE(d.Animation()->IsPlaying());
-    EXPECT_TRUE(testing_ui::PumpUntil([&] { return d.HasEnded(); }, 30s));
+    EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 30s));
   });
   EXPECT_EQ(result, platform::ui::IDOK);
   EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("The backup procedure is finished!")});
@@ -213,9 +231,9 @@ TEST_F(ProcessDialogSim, PauseAndResumeFetchTheFileAgainWithTheBackupIdOfThatMom
   Prepare(dlg);
   const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
     ASSERT_NE(d.FileList(), nullptr);
-    ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 1) == QStringLiteral("download"); }, 20s));
-    ASSERT_TRUE(testing_ui::PumpUntil([&] { return DownloadsOf(file).size() == 1; }, 10s));
-    testing_ui::Pump(700ms);  // the stalled body's first bytes are on disk
+    ASSERT_TRUE(WaitUntil([&] { return Status(d, 1) == QStringLiteral("download"); }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return DownloadsOf(file).size() == 1; }, 10s));
+    Idle(700ms);  // the stalled body's first bytes are on disk
     EXPECT_EQ(Status(d, 0), QStringLiteral("complete"));
     QDir().mkpath(kShots);
     EXPECT_TRUE(d.Window()->grab().save(kShots + QStringLiteral("/process_dialog.png")));
@@ -224,7 +242,7 @@ TEST_F(ProcessDialogSim, PauseAndResumeFetchTheFileAgainWithTheBackupIdOfThatMom
     d.PressPauseResume();
     EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
     EXPECT_EQ(session.keepBackupId.load(), 0);
-    ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 1) == QStringLiteral("pause"); }, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return Status(d, 1) == QStringLiteral("pause"); }, 5s));
     EXPECT_FALSE(d.Animation()->IsPlaying());
     EXPECT_FALSE(QFileInfo::exists(Local(file)));
     EXPECT_TRUE(NoPartialFiles());
@@ -261,7 +279,7 @@ TEST_F(ProcessDialogSim, PauseAndResumeFetchTheFileAgainWithTheBackupIdOfThatMom
     EXPECT_EQ(session.keepBackupId.load(), 1);
     EXPECT_EQ(Status(d, 1), QStringLiteral("download"));
     EXPECT_NE(session.backupId.load(), firstId);
-    EXPECT_TRUE(testing_ui::PumpUntil([&] { return d.HasEnded(); }, 30s));
+    EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 30s));
   });
   EXPECT_EQ(result, platform::ui::IDOK);
   const auto fetched = DownloadsOf(file);
@@ -281,14 +299,14 @@ TEST_F(ProcessDialogSim, PauseAfterAFileArrivedKeepsItCompleteAndStopsBeforeTheN
   Prepare(dlg);
   const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
     ASSERT_NE(d.FileList(), nullptr);
-    ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 1) == QStringLiteral("download"); }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return Status(d, 1) == QStringLiteral("download"); }, 20s));
     // The file arrives while its report still waits in the window's queue.
     for (int i = 0; i < 500 && (d.Task().state.load() != 2 || d.Task().IsThreadActive()); ++i)
       std::this_thread::sleep_for(10ms);
     ASSERT_EQ(d.Task().state.load(), 2);
     d.PressPauseResume();
     EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
-    testing_ui::Pump(500ms);
+    Idle(500ms);
     EXPECT_EQ(Status(d, 1), QStringLiteral("complete"));
     EXPECT_TRUE(Status(d, 2).isEmpty());
     EXPECT_TRUE(DownloadsOf(second).empty());
@@ -296,7 +314,7 @@ TEST_F(ProcessDialogSim, PauseAfterAFileArrivedKeepsItCompleteAndStopsBeforeTheN
     // "Resume" goes on with the next file.
     d.PressPauseResume();
     EXPECT_EQ(Caption(d), QStringLiteral("Pause"));
-    EXPECT_TRUE(testing_ui::PumpUntil([&] { return d.HasEnded(); }, 20s));
+    EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 20s));
   });
   EXPECT_EQ(result, platform::ui::IDOK);
   EXPECT_EQ(DownloadsOf(first).size(), 1u);
@@ -329,7 +347,7 @@ TEST_F(ProcessDialogSim, FailedFilesStopWithTheirStatusAndResumeFetchesThemAgain
     Prepare(dlg);
     const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
       ASSERT_NE(d.FileList(), nullptr);
-      ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 2) == QStringLiteral("failed"); }, 20s));
+      ASSERT_TRUE(WaitUntil([&] { return Status(d, 2) == QStringLiteral("failed"); }, 20s));
       EXPECT_EQ(Status(d, 1), QStringLiteral("complete"));
       EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
       EXPECT_EQ(session.keepBackupId.load(), 0);
@@ -342,7 +360,7 @@ TEST_F(ProcessDialogSim, FailedFilesStopWithTheirStatusAndResumeFetchesThemAgain
       EXPECT_TRUE(NoPartialFiles());
       EXPECT_EQ(Read(Local(first)), Content(first, 5000));
       // Stopped: nothing more is asked for until "Resume".
-      testing_ui::Pump(300ms);
+      Idle(300ms);
       EXPECT_EQ(DownloadsOf(second).size(), 1u);
 
       recorder->ClearFaults();
@@ -350,7 +368,7 @@ TEST_F(ProcessDialogSim, FailedFilesStopWithTheirStatusAndResumeFetchesThemAgain
       d.PressPauseResume();
       EXPECT_EQ(Caption(d), QStringLiteral("Pause"));
       EXPECT_EQ(session.keepBackupId.load(), 1);
-      EXPECT_TRUE(testing_ui::PumpUntil([&] { return d.HasEnded(); }, 20s));
+      EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 20s));
     });
     EXPECT_EQ(result, platform::ui::IDOK);
     EXPECT_EQ(DownloadsOf(second).size(), 2u);
@@ -368,10 +386,10 @@ TEST_F(ProcessDialogSim, PathsLeavingTheFolderAreRefusedAndNothingIsWrittenOutsi
   Prepare(dlg);
   const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
   const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
-    ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 2) == QStringLiteral("failed"); }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return Status(d, 2) == QStringLiteral("failed"); }, 20s));
     EXPECT_EQ(Status(d, 1), QStringLiteral("complete"));
     EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
-    testing_ui::Pump(300ms);
+    Idle(300ms);
     // Resuming tries the refused row again and refuses it again.
     d.PressPauseResume();
     EXPECT_EQ(Status(d, 2), QStringLiteral("failed"));
@@ -402,8 +420,8 @@ TEST_F(ProcessDialogSim, CancelDuringADownloadKeepsWhatArrivedAndNoPartialFile) 
   Prepare(dlg);
   const auto started = std::chrono::steady_clock::now();
   const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
-    ASSERT_TRUE(testing_ui::PumpUntil([&] { return DownloadsOf(slow).size() == 1; }, 20s));
-    testing_ui::Pump(500ms);
+    ASSERT_TRUE(WaitUntil([&] { return DownloadsOf(slow).size() == 1; }, 20s));
+    Idle(500ms);
     d.SendCommand(platform::ui::IDCANCEL);
   });
   EXPECT_EQ(result, platform::ui::IDCANCEL);
