@@ -112,7 +112,7 @@ bool CProcessDialog::OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t
 void CProcessDialog::StartFile(int row) {
   if (row < 0 || row >= m_files.Count()) return;
   m_task.rowIndex = row;
-  m_bPauseAfterComplete = false;
+  m_bPausePressed = false;
   const ProcessFileList::Row& r = m_files.At(row);
   if (!r.safe) {
     // A path that would leave the backup folder is never requested or written.
@@ -170,7 +170,7 @@ void CProcessDialog::OnFileFinished() {
     EndDialog(ui::IDOK);
     return;
   }
-  if (m_bPauseAfterComplete) {
+  if (m_bPausePressed) {
     // Paused between two files: the next one starts on "Resume".
     m_task.rowIndex = row + 1;
     StopAnimation();
@@ -206,9 +206,11 @@ void CProcessDialog::OnPauseResume() {
   }
   m_pSession->keepBackupId = 0;
   if (m_btnPauseResume) m_btnPauseResume->setText(kResume);
+  // Only a running file can be paused; one that has arrived (or arrives
+  // before the worker sees the pause) stays complete, and the next one waits.
   int running = 0;
-  // Only a running file can be paused; one that has just arrived stays complete.
-  if (!m_task.state.compare_exchange_strong(running, 1)) m_bPauseAfterComplete = true;
+  m_task.state.compare_exchange_strong(running, 1);
+  m_bPausePressed = true;
 }
 
 void CProcessDialog::OnDestroy() {

@@ -65,7 +65,7 @@ class CProcessDialog : public platform::ui::Dialog {
   QPointer<platform::ui::AnimateCtrl> m_pAnimate;  // owned by the window
   ProcessFileList m_files;
   nvr::DownloadTask m_task;
-  // "Pause" came after the running file had already arrived: it stays
-  // complete and the dialog stops before the next file.
-  bool m_bPauseAfterComplete = false;
+  // "Pause" was pressed during the current file: should the file arrive all
+  // the same, it stays complete and the dialog stops before the next one.
+  bool m_bPausePressed = false;
 };
