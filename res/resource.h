@@ -70,3 +70,9 @@ inline constexpr int IDC_STATIC_PASSWORD = 1014;
 inline constexpr int IDC_BTN_DELETE_SERVER = 1015;
 inline constexpr int IDC_BTN_EDIT_SERVER = 1016;
 inline constexpr int IDC_CHECK_SAVE_PASSWORD = 1017;
+
+// The backup progress dialog.
+inline constexpr int IDD_PROCESS = 135;
+inline constexpr int IDC_LIST_FILES = 1000;
+inline constexpr int IDC_BTN_PAUSE_RESUME = 1001;
+inline constexpr int IDC_ANIMATE_COPY = 6276;

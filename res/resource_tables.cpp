@@ -4,6 +4,7 @@
 
 #include "platform/ui/drawing.h"
 #include "platform/ui/messages.h"
+#include "res/process_dialog_template.h"
 
 namespace res {
 namespace {
@@ -136,6 +137,7 @@ const DialogTemplate& Dialog(int id) {
       {IDD_ABOUTBOX, AboutBox()}, {IDD_MAIN, MainWindow()}, {IDD_LOADING, LoadingPage()},
       // Server manager and its page.
       {IDD_REMOTE_SERVER, RemoteServerManager()}, {IDD_SERVER_PAGE, ServerPage()},
+      {IDD_PROCESS, ProcessDialogTemplate()},
   };
   static const DialogTemplate none;
   auto it = dialogs.find(id);
