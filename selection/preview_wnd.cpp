@@ -2,15 +2,31 @@
 
 #include <QPainter>
 
-CPreviewWnd::CPreviewWnd(QWidget* parent, int id) : QWidget(parent), id_(id), repaint_(this) {
+#include "platform/ui/picture_paint.h"
+#include "platform/ui/window_port.h"
+
+namespace {
+
+// The decoder thread's request to repaint, as the platform's paint message.
+constexpr unsigned kRepaintRequest = 0x000F;
+
+}  // namespace
+
+CPreviewWnd::CPreviewWnd(QWidget* parent, int id)
+    : QWidget(parent), id_(id), port_(new platform::ui::WindowPort(this, [this](unsigned msg, std::uintptr_t, std::intptr_t) {
+        if (msg == kRepaintRequest) update();
+      })) {
   // Every repaint covers the whole client area: nothing to erase first.
   setAttribute(Qt::WA_OpaquePaintEvent);
-  const platform::WindowId window = repaint_.Id();
-  // The decoder thread holds the window's id, never the window.
-  player_.SetRepaint([window] { platform::ui::InvalidateWindow(window); });
+  const platform::WindowId window = port_->Id();
+  // The decoder thread holds the window's id, never the window; a request
+  // that arrives after the window has gone is dropped.
+  player_.SetRepaint([window] { platform::PostWindowMessage(window, kRepaintRequest); });
 }
 
 CPreviewWnd::~CPreviewWnd() { player_.Close(); }
+
+platform::WindowId CPreviewWnd::WindowId() const { return port_->Id(); }
 
 void CPreviewWnd::Start() {
   player_.m_strPositionPath = m_strPositionPath;

@@ -6,8 +6,12 @@
 #include <QString>
 #include <QWidget>
 
-#include "platform/ui/picture_paint.h"
+#include "platform/core/window_post.h"
 #include "selection/preview_player.h"
+
+namespace platform::ui {
+class WindowPort;
+}
 
 class CPreviewWnd : public QWidget {
  public:
@@ -16,7 +20,7 @@ class CPreviewWnd : public QWidget {
   ~CPreviewWnd() override;
 
   int Id() const { return id_; }
-  platform::WindowId WindowId() const { return repaint_.Id(); }
+  platform::WindowId WindowId() const;
 
   void SetServer(const QString& host, const QString& user, const QString& password, int port, int https) {
     player_.SetServer(host, user, password, port, https);
@@ -39,6 +43,7 @@ class CPreviewWnd : public QWidget {
 
  private:
   int id_;
-  platform::ui::RepaintById repaint_;
+  // A child object: it outlives the joined threads and goes with the window.
+  platform::ui::WindowPort* port_;
   PreviewPlayer player_;
 };
