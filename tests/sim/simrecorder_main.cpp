@@ -4,6 +4,7 @@
 //
 // With --root, a recorder path P is served from DIR + P when that file exists.
 // With --verbose, every request is printed with the status it got.
+// The preview stream carries real H.264 pictures of a moving pattern.
 #include <signal.h>
 
 #include <cstdio>
@@ -11,7 +12,12 @@
 #include <cstring>
 #include <string>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "sim_recorder.h"
+#include "tests/selection/preview_stream_source.h"
 
 namespace {
 
@@ -86,6 +92,8 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
   sim::SimRecorder recorder(config);
+  av_log_set_level(AV_LOG_ERROR);  // the encoder's statistics are no news to the user
+  recorder.SetStreamSource(previewtest::LiveStream(stream_fixture::Codec::H264, 352, 240));
   if (verbose) {
     recorder.SetRequestObserver([](const sim::RequestRecord& r) {
       std::printf("%3d %s%s%s\n", r.status, r.RequestLine().c_str(), r.fault.empty() ? "" : "  [fault ",
