@@ -3,10 +3,18 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <chrono>
+#include <thread>
+
 #include "app/about_dlg.h"
+#include "app/loading_page.h"
 #include "app/main_window_commands.h"
+#include "app/server_manager_runner.h"
+#include "nvr/decimal.h"
 #include "platform/core/app_messages.h"
+#include "platform/core/files.h"
 #include "platform/core/message_box.h"
+#include "platform/ui/popup_menu.h"
 #include "res/resource_tables.h"
 
 namespace ui = platform::ui;
@@ -16,6 +24,21 @@ namespace {
 const QString kToolTips[] = {QStringLiteral("Remote Server"), QStringLiteral("Add"), QStringLiteral("Remove"),
                              QStringLiteral("Backup")};
 
+// The login thread's pause after the login, before it clears the busy flag.
+constexpr int kLoginSettleMs = 1000;
+
+// Clears a re-entrancy mark when the tick's handler returns.
+class TickMark {
+ public:
+  explicit TickMark(bool& mark) : mark_(mark) { mark_ = true; }
+  ~TickMark() { mark_ = false; }
+  TickMark(const TickMark&) = delete;
+  TickMark& operator=(const TickMark&) = delete;
+
+ private:
+  bool& mark_;
+};
+
 // The platform's icon metrics, for the minimised window's icon.
 constexpr int SM_CXICON = 32;
 constexpr int SM_CYICON = 32;
@@ -24,6 +47,9 @@ constexpr int SM_CYICON = 32;
 
 CBrisnelDlg::CBrisnelDlg() : Dialog(res::Dialog(IDD_MAIN)) {
   m_hIcon = res::Icon(IDR_MAINFRAME);
+  m_historyPath = platform::ExecutableFolder() + QStringLiteral("history.ini");
+  // A login still running when the object goes ends its waits early.
+  m_session.controlClient.SetAbortCheck([this] { return m_nLoginStop.load() != 0; });
   // Linux sleeps are already about a millisecond: no timer resolution to raise.
 
   MapCommand(IDC_BTN_SELECT, [this] { OnAddJob(); });
@@ -47,7 +73,11 @@ CBrisnelDlg::CBrisnelDlg() : Dialog(res::Dialog(IDD_MAIN)) {
 
 CBrisnelDlg::~CBrisnelDlg() {
   // The window is gone already (DoModal tore it down and OnDestroy stopped
-  // both timers); what is left is the session and the files.
+  // both timers); what is left is the session and the files. A login thread
+  // still inside the session is told to stop and joined first.
+  m_nLoginStop = 1;
+  m_loginThread.Join();
+  m_nLoginStop = 0;
   SaveHistory();
   m_session.Logout();
   m_session.RemoveAllJobs();
@@ -171,20 +201,168 @@ void CBrisnelDlg::OnClearList() {
 }
 
 void CBrisnelDlg::OnTimer(unsigned id) {
-  // The lease ticks belong to the logins (not built yet: they do nothing).
-  (void)id;
+  // While the login thread works on the session no tick may touch it.
+  if (m_loginThread.IsActive()) return;
+  if (id == TIMER_PLAY_LEASE) {
+    if (!m_bInPlayTick) OnPlayLeaseTick();
+  } else if (id == TIMER_BACKUP_LEASE) {
+    if (!m_bInBackupTick) OnBackupLeaseTick();
+  }
+}
+
+void CBrisnelDlg::OnPlayLeaseTick() {
+  TickMark mark(m_bInPlayTick);
+  // A login from a tick leaves the command state as it is.
+  if (m_session.loggedIn.load() == 1) {
+    m_session.RenewPlayId();
+  } else {
+    m_session.Login();
+    m_session.GetPlayId();
+  }
+}
+
+void CBrisnelDlg::OnBackupLeaseTick() {
+  TickMark mark(m_bInBackupTick);
+  if (m_session.loggedIn.load() != 1) {
+    m_session.Login();
+    m_session.AcquireBackupId();
+    return;
+  }
+  if (m_session.RenewBackupId() != 0) return;
+  // The recorder let the backup id go: leave it, without a message.
+  StopBackupLease();
+  m_session.backupId = -1;
+  m_session.Logout();
+  DropRowsAndJobs();
+  SetUiState(kUiLoggedOut);
+}
+
+void CBrisnelDlg::StopPlayLease() {
+  if (m_nPlayLeaseTimer == -1) return;
+  KillTimer(static_cast<unsigned>(m_nPlayLeaseTimer));
+  m_nPlayLeaseTimer = -1;
+}
+
+void CBrisnelDlg::StopBackupLease() {
+  if (m_nBackupLeaseTimer == -1) return;
+  KillTimer(static_cast<unsigned>(m_nBackupLeaseTimer));
+  m_nBackupLeaseTimer = -1;
+}
+
+void CBrisnelDlg::DropRowsAndJobs() {
+  if (m_listJobs) m_listJobs->DeleteAllItems();
+  m_session.RemoveAllJobs();
+}
+
+void CBrisnelDlg::WaitForLoginThread() { m_loginThread.Join(); }
+
+void CBrisnelDlg::OnRemoteServer() {
+  if (!RunServerManager(m_server)) return;
+  // Already logged in to that address: nothing more, whatever else differs.
+  if (m_session.loggedIn.load() == 1 && m_session.GetHost() == m_server.GetIp()) return;
+  WaitForLoginThread();
+  m_session.Logout();
+  StopBackupLease();
+  DropRowsAndJobs();
+  m_session.SetServer(m_server.GetServerName(), m_server.GetIp(), m_server.GetUserName(), m_server.GetPassword(),
+                      nvr::ReadDecimal32(m_server.GetPort()), 0);
+  if (RunLogin()) ReportLogin(m_server.GetServerName(), m_server.GetIp());
+}
+
+void CBrisnelDlg::LoginFromHistory(int index) {
+  const QString entry = m_history.Entry(index);
+  if (entry.isEmpty()) return;  // also for an index outside 0 to 9
+  // Always a fresh login, also to the recorder the session is logged in to.
+  WaitForLoginThread();
+  m_session.Logout();
+  StopBackupLease();
+  DropRowsAndJobs();
+  const HistoryFields f = SplitHistoryLine(entry);
+  m_session.SetServer(f.serverName, f.host, f.user, f.password, nvr::ReadDecimal32(f.port), 0);
+  if (RunLogin()) ReportLogin(m_session.GetServerName(), m_session.GetHost());
+}
+
+bool CBrisnelDlg::RunLogin() {
+  WaitForLoginThread();
+  // Set before the thread starts, so a quick thread cannot clear it first.
+  m_nLoginBusy = 1;
+  m_nLoginRequested = 1;
+  if (!m_loginThread.Start([this] { LoginThreadProc(this); })) {
+    m_nLoginBusy = 0;
+    m_nLoginRequested = 0;
+    return false;
+  }
+  // A page ends at its tick limit or by Enter or Escape while the login may
+  // still be on its way: the result is told only once the thread has ended,
+  // so the next page takes over until then.
+  while (m_nLoginBusy.load() != 0 && HasWindow() && !HasEnded()) {
+    CLoadingPage page;
+    page.m_pFlag = &m_nLoginBusy;
+    if (page.DoModal() == -1) break;
+  }
+  if (m_nLoginBusy.load() != 0 && (!HasWindow() || HasEnded())) return false;  // the window goes; its destructor joins
+  WaitForLoginThread();
+  return true;
+}
+
+int CBrisnelDlg::LoginThreadProc(CBrisnelDlg* dlg) {
+  if (dlg->m_nLoginRequested.load() != 0) dlg->m_session.Login();  // the result is the session's logged-in flag
+  for (int slept = 0; slept < kLoginSettleMs && dlg->m_nLoginStop.load() == 0; slept += 100)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  dlg->m_nLoginBusy = 0;
+  dlg->m_nLoginRequested = 0;
+  return 0;
+}
+
+void CBrisnelDlg::ReportLogin(const QString& serverName, const QString& host) {
+  const QString who = serverName + QLatin1Char('(') + host + QStringLiteral(") ");
+  if (m_session.loggedIn.load() == 1) {
+    SetUiState(kUiLoggedIn);
+    platform::ShowMessageBox(Id(), who + QStringLiteral("Login Success!"), QStringLiteral("Message"));
+    UpdateHistory();
+  } else {
+    SetUiState(kUiLoggedOut);
+    platform::ShowMessageBox(Id(), who + QStringLiteral("Login failed!"), QStringLiteral("Error"));
+  }
+}
+
+void CBrisnelDlg::OnLogout() {
+  WaitForLoginThread();
+  if (m_listJobs) m_listJobs->DeleteAllItems();
+  StopPlayLease();
+  StopBackupLease();
+  m_session.Logout();
+  m_session.RemoveAllJobs();
+  SetUiState(kUiLoggedOut);
+}
+
+void CBrisnelDlg::LoadHistory() { m_history.Load(m_historyPath); }
+
+void CBrisnelDlg::SaveHistory() { m_history.Save(m_historyPath); }
+
+void CBrisnelDlg::UpdateHistory() {
+  m_history.Update(m_session.GetServerName(), m_session.GetHost(), m_session.GetPort(), m_session.GetUser(),
+                   m_session.GetPassword());
+}
+
+void CBrisnelDlg::ShowHistoryMenu(std::intptr_t buttonId) {
+  if (buttonId != static_cast<std::intptr_t>(ID_TOOL_REMOTE_SERVER)) return;
+  ui::PopupMenu popup;
+  for (const HistoryMenuItem& item : m_history.MenuItems()) popup.AppendMenu(item.id, item.text);
+  QRect button = m_toolBar.ItemRect(m_toolBar.CommandToIndex(ID_TOOL_REMOTE_SERVER));
+  if (m_toolBar.Widget() != nullptr)
+    button.moveTopLeft(m_toolBar.Widget()->mapToGlobal(button.topLeft()));
+  const unsigned chosen = ui::TrackPopupMenu(popup, ui::TPM_LEFTALIGN | ui::TPM_TOPALIGN | ui::TPM_VERTICAL |
+                                                        ui::TPM_LEFTBUTTON,
+                                             QPoint(button.left(), button.bottom() + 1), Window(), button);
+  // The chosen item reaches the window as its command, after the menu has closed.
+  if (chosen != 0) PostMessage(ui::WM_COMMAND, ui::MakeWParam(chosen, 0), 0);
 }
 
 void CBrisnelDlg::OnDestroy() {
   Dialog::OnDestroy();
-  if (m_nPlayLeaseTimer != -1) {
-    KillTimer(static_cast<unsigned>(m_nPlayLeaseTimer));
-    m_nPlayLeaseTimer = -1;
-  }
-  if (m_nBackupLeaseTimer != -1) {
-    KillTimer(static_cast<unsigned>(m_nBackupLeaseTimer));
-    m_nBackupLeaseTimer = -1;
-  }
+  StopPlayLease();
+  StopBackupLease();
 }
 
 bool CBrisnelDlg::OnEraseBkgnd(ui::PaintDC& dc) {

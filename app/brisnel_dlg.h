@@ -9,7 +9,9 @@
 #include <atomic>
 #include <memory>
 
+#include "app/login_history.h"
 #include "nvr/nvr_session.h"
+#include "platform/core/thread.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/drawing.h"
@@ -36,6 +38,13 @@ class CBrisnelDlg : public platform::ui::Dialog {
   platform::ui::MenuBar* MenuBar() const { return m_pMenu; }
   platform::ui::ToolBar& ToolBar() { return m_toolBar; }
   nvr::NvrSession& Session() { return m_session; }
+  const LoginHistory& History() const { return m_history; }
+  // True while the login thread runs.
+  bool LoginRunning() const { return m_loginThread.IsActive(); }
+
+  // Where the login history is kept; set before DoModal. By default
+  // "history.ini" in the executable's folder.
+  QString m_historyPath;
 
  protected:
   bool OnCommand(std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -49,7 +58,7 @@ class CBrisnelDlg : public platform::ui::Dialog {
   void OnPaint(platform::ui::PaintDC& dc) override;
 
  private:
-  friend class CBrisnelDlgTestAccess;  // tests start the play-lease timer, whose handler is not built yet
+  friend class CBrisnelDlgTestAccess;  // tests start the play-lease timer as the "Add" command will
   void RegisterToolTips();
   QIcon OnQueryDragIcon() const { return m_hIcon; }
   void OnAbout();
@@ -58,14 +67,31 @@ class CBrisnelDlg : public platform::ui::Dialog {
   void OnItemChangedJobList() {}      // the job handlers read the selection when they run
   void OnReleasedCaptureJobList() {}  // likewise
 
-  // Logging in and out and the lease ticks (not built yet: they do nothing).
-  void OnOpen() {}
-  void OnLogout() {}
-  void LoginFromHistory(int index) { (void)index; }
-  // The login history (not built yet: it does nothing).
-  void LoadHistory() {}
-  void SaveHistory() {}
-  void ShowHistoryMenu(std::intptr_t buttonId) { (void)buttonId; }
+  // Logging in and out and the lease ticks.
+  void OnOpen() { OnRemoteServer(); }
+  void OnRemoteServer();
+  void OnLogout();
+  void LoginFromHistory(int index);
+  static int LoginThreadProc(CBrisnelDlg* dlg);
+  // Runs the login on the login thread behind loading pages until the thread
+  // has ended; false when the window ended first (nothing to report then).
+  bool RunLogin();
+  // Waits for a login thread that still runs; no other use of the session
+  // may overlap it.
+  void WaitForLoginThread();
+  // The result by the session's logged-in flag, told in a box of the window.
+  void ReportLogin(const QString& serverName, const QString& host);
+  void StopPlayLease();
+  void StopBackupLease();
+  // Empties the job list and drops the jobs its rows stand for.
+  void DropRowsAndJobs();
+  void OnPlayLeaseTick();
+  void OnBackupLeaseTick();
+  // The login history.
+  void LoadHistory();
+  void SaveHistory();
+  void UpdateHistory();
+  void ShowHistoryMenu(std::intptr_t buttonId);
   // The job list (not built yet: it does nothing).
   void OnAddJob() {}
   void OnMenuRemove() {}
@@ -90,7 +116,13 @@ class CBrisnelDlg : public platform::ui::Dialog {
   platform::ui::ToolTipCtrl m_toolTip;
   platform::ui::ToolBar m_toolBar;
   platform::ui::ImageList m_imageList;
-  std::array<QString, 10> m_history;
+  LoginHistory m_history;
   std::atomic<int> m_nLoginBusy{0};
   std::atomic<int> m_nLoginRequested{0};
+  std::atomic<int> m_nLoginStop{0};  // set while the window object goes: the login ends early
+  platform::Thread m_loginThread;    // owned here and joined before the session is used again
+  // A tick that arrives while the previous tick of its timer still runs (in a
+  // message box's loop, say) is skipped.
+  bool m_bInPlayTick = false;
+  bool m_bInBackupTick = false;
 };
