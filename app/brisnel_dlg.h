@@ -101,7 +101,7 @@ class CBrisnelDlg : public platform::ui::Dialog {
   void OnMenuBackup() {}
   void OnBackup() {}
   // The sweep of left-over temporary files (not built yet: it does nothing).
-  void DeleteTempFiles() {}
+  void DeleteTempFiles();  // app/temp_file_sweep.cpp
 
   QIcon m_hIcon;
   QPointer<platform::ui::ListView> m_listJobs;

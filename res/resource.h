@@ -49,3 +49,9 @@ inline constexpr unsigned ID_TOOL_BACKUP = 1052;
 
 // The about entry of the system menu.
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+
+// The backup progress dialog.
+inline constexpr int IDD_PROCESS = 135;
+inline constexpr int IDC_LIST_FILES = 1000;
+inline constexpr int IDC_BTN_PAUSE_RESUME = 1001;
+inline constexpr int IDC_ANIMATE_COPY = 6276;

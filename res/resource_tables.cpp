@@ -4,6 +4,7 @@
 
 #include "platform/ui/drawing.h"
 #include "platform/ui/messages.h"
+#include "res/process_dialog_template.h"
 
 namespace res {
 namespace {
@@ -86,7 +87,8 @@ MenuTemplate MainMenu() {
 
 const DialogTemplate& Dialog(int id) {
   static const std::map<int, DialogTemplate> dialogs = {
-      {IDD_ABOUTBOX, AboutBox()}, {IDD_MAIN, MainWindow()}, {IDD_LOADING, LoadingPage()}};
+      {IDD_ABOUTBOX, AboutBox()}, {IDD_MAIN, MainWindow()}, {IDD_LOADING, LoadingPage()},
+      {IDD_PROCESS, ProcessDialogTemplate()}};
   static const DialogTemplate none;
   auto it = dialogs.find(id);
   return it == dialogs.end() ? none : it->second;

@@ -1,6 +1,6 @@
 // Draws the program's own pictures: the application icon, the toolbar icons,
-// the main window's background, the loading page's picture and the animated
-// loading indicator. Run by hand when a picture changes:
+// the main window's background, the loading page's picture, the animated
+// loading indicator and the backup dialog's copy animation. Run by hand when a picture changes:
 //   make_resources <res folder>
 // and commit what it writes.
 #include <QColor>
@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "res/generator/avi_writer.h"
 #include "res/generator/gif_writer.h"
 
 namespace {
@@ -233,6 +234,41 @@ std::vector<QImage> IndicatorFrames() {
   return frames;
 }
 
+// The copy animation: a sheet flies in an arc from one folder to the other.
+// Flat colours only, so the clip's palette keeps them exact and the
+// background (the first pixel) can be keyed out by the animation control.
+void Folder(QPainter& p, int x, int y) {
+  p.setPen(QColor(150, 110, 20));
+  p.setBrush(QColor(235, 190, 70));
+  p.drawRect(x, y + 4, 36, 22);
+  p.drawRect(x, y, 14, 4);
+  p.setBrush(QColor(250, 215, 110));
+  p.drawRect(x + 2, y + 9, 34, 17);
+}
+
+// 240 x 36: it sits above the file list, which starts just below it.
+std::vector<QImage> CopyFramesAnimation() {
+  std::vector<QImage> frames;
+  const int n = 16;
+  for (int f = 0; f < n; ++f) {
+    QImage image(240, 36, QImage::Format_RGB32);
+    image.fill(QColor(240, 240, 240));
+    QPainter p(&image);
+    Folder(p, 14, 7);
+    Folder(p, 190, 7);
+    const double t = double(f) / (n - 1);
+    const int x = int(40 + t * 150);
+    const int y = int(17 - 15 * std::sin(t * M_PI));
+    p.setPen(QColor(60, 60, 60));
+    p.setBrush(Qt::white);
+    p.drawRect(x, y, 10, 13);
+    p.setPen(QColor(52, 112, 196));
+    for (int line = 0; line < 3; ++line) p.drawLine(x + 2, y + 3 + 3 * line, x + 8, y + 3 + 3 * line);
+    frames.push_back(image);
+  }
+  return frames;
+}
+
 bool Save(const QImage& image, const QString& path) {
   if (!image.save(path)) {
     std::fprintf(stderr, "make_resources: cannot write %s\n", qPrintable(path));
@@ -261,5 +297,6 @@ int main(int argc, char** argv) {
   ok &= Save(Background(), res.filePath(QStringLiteral("bitmaps/background.png")));
   ok &= Save(LoadingPicture(), res.filePath(QStringLiteral("bitmaps/loading.png")));
   ok &= WriteAnimatedGif(IndicatorFrames(), 5, res.filePath(QStringLiteral("images/Indicator.gif")));
+  ok &= WriteAviClip(CopyFramesAnimation(), 80000, res.filePath(QStringLiteral("images/CopyFiles.avi")));
   return ok ? 0 : 1;
 }

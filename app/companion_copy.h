@@ -1,0 +1,26 @@
+#pragma once
+// The companion copy: after a backup the operator asked it for, the companion
+// player, its libraries and data files, the system's own "setting.ini",
+// "history.ini" and "server.db", and the "images" and "lang" folders go from
+// the executable's folder into the backup folder, so that it plays elsewhere.
+#include <QString>
+#include <QStringList>
+
+// The files copied, in this order.
+const QStringList& CompanionFileNames();
+
+// Copies the tree under `source` to `destination` (created one level deep;
+// an existing folder is fine), overwriting files. 1 when all of it was copied,
+// 0 at the first file or subtree that failed, which stops the rest of the tree.
+// A missing source copies nothing and gives 1. Links to folders are not followed.
+int CopyFolder(QString source, QString destination);
+
+// Copies every companion file present in `source` into `destination` (missing
+// ones are skipped), then the "images" and "lang" trees.
+void CopyCompanionFiles(QString source, QString destination);
+// The same from the executable's folder.
+void CopyCompanionFiles(QString destination);
+
+// Copies one file over another in one step: the target is replaced only by a
+// complete copy. False, and the target untouched, when the copy failed.
+bool CopyFileOver(const QString& from, const QString& to);

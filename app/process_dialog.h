@@ -1,0 +1,71 @@
+#pragma once
+// The backup progress dialog: lists the files of the queued jobs from their
+// answer files (each job's record list first) and downloads them one after
+// the other into the backup folder with its own download task, with pause and
+// resume against the recorder's backup id. It ends with IDOK only when every
+// listed file arrived.
+#include <QPointer>
+#include <QPushButton>
+#include <QString>
+
+#include "app/process_file_list.h"
+#include "nvr/data_queue.h"
+#include "nvr/download_task.h"
+#include "nvr/nvr_session.h"
+#include "platform/ui/animate_ctrl.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/dialog.h"
+
+class CProcessDialog : public platform::ui::Dialog {
+ public:
+  CProcessDialog();
+  ~CProcessDialog() override;
+
+  // Set by the creator before DoModal: the new backup folder (no trailing
+  // "/"), the session (not owned), and the job rows to back up (indices into
+  // the session's job queue). The dialog reads the row queue, never empties it.
+  QString m_strDestination;
+  nvr::NvrSession* m_pSession = nullptr;
+  nvr::DataQueue<int> m_rowQueue;
+
+  // Where the copy animation is read from, relative to the current directory.
+  QString m_animationPath = QStringLiteral("images/CopyFiles.avi");
+  // The window's rest between one file and the next.
+  int m_nRestBetweenFilesMs = 1000;
+
+  // Read by tests.
+  const ProcessFileList& Files() const { return m_files; }
+  platform::ui::ListView* FileList() const { return m_listFiles.data(); }
+  QPushButton* PauseResumeButton() const { return m_btnPauseResume.data(); }
+  platform::ui::AnimateCtrl* Animation() const { return m_pAnimate.data(); }
+  const nvr::DownloadTask& Task() const { return m_task; }
+  void PressPauseResume() { OnPauseResume(); }
+
+ protected:
+  void DoDataExchange() override;
+  bool OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  bool OnInitDialog() override;
+  void OnDestroy() override;
+
+ private:
+  void OnPauseResume();
+  void OnFileFinished();
+  // Fetches the file of row r from its first byte (a refused path fails at once).
+  void StartFile(int row);
+  // The file of the task's row ended without arriving: stop and wait for "Resume".
+  void StopOnFailure(int httpStatus);
+  void SetRowStatus(int row, const char* status);
+  void AddFileRow(int row);
+  void PlayAnimation();
+  void StopAnimation();
+
+  QPointer<QPushButton> m_btnCancel;
+  QPointer<QPushButton> m_btnPauseResume;
+  QPointer<platform::ui::ListView> m_listFiles;
+  QPointer<platform::ui::AnimateCtrl> m_pAnimate;  // owned by the window
+  ProcessFileList m_files;
+  nvr::DownloadTask m_task;
+  // "Pause" came after the running file had already arrived: it stays
+  // complete and the dialog stops before the next file.
+  bool m_bPauseAfterComplete = false;
+};

@@ -1,0 +1,15 @@
+#pragma once
+// The exit sweep of the executable's folder: the answer files ("%.6d.txt") and
+// record-list files ("%.4d_%.2d_%.2d_RecordList.db") the recorder link left,
+// and the ".part" forms of both that an interrupted download can leave. Only
+// plain, visible files with exactly these names go; subfolders are not searched.
+#include <QString>
+
+bool IsTempFileName(const QString& name);
+void SweepTempFiles(const QString& folder);
+
+// The folder DeleteTempFiles sweeps: the executable's unless set (tests point it
+// elsewhere, since every program beside them shares that folder). Returns the
+// previous setting; an empty one means the executable's folder.
+QString SetTempSweepFolder(const QString& folder);
+QString TempSweepFolder();

@@ -1,0 +1,430 @@
+// The backup progress dialog against the simulated recorder: a job queued with
+// the session is downloaded file by file into a backup folder, with pause and
+// resume, failed files, refused paths and cancel.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/process_dialog.h"
+#include "nvr/answer_file.h"
+#include "platform/core/app_messages.h"
+#include "platform/core/files.h"
+#include "platform/core/local_time.h"
+#include "sim_recorder.h"
+#include "tests/app/box_recorder.h"
+#include "tests/app/run_dialog.h"
+#include "tests/ui/qt_test_app.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kShots = QStringLiteral(TARNWELL_SCREENSHOT_DIR);
+
+nvr::NvrTime At(int year, int month, int day, int hour, int minute, int second) {
+  nvr::NvrTime t;
+  t.year = year, t.month = month, t.day = day, t.hour = hour, t.minute = minute, t.second = second;
+  return t;
+}
+
+QByteArray Read(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray Content(const std::string& path, std::uint64_t size) {
+  const std::string bytes = sim::ContentBytes(path, 0, size);
+  return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+// Every program beside this one shares the executable's folder, so each test
+// queues its job at its own time of day (its answer file's name) for its own day.
+struct JobSpec {
+  int hour, minute, second;
+  sim::Date day;
+};
+
+class ProcessDialogSim : public ::testing::Test {
+ protected:
+  void StartRecorder(sim::Config config = {}) {
+    recorder = std::make_unique<sim::SimRecorder>(std::move(config));
+    ASSERT_TRUE(recorder->Start()) << recorder->Error();
+    session.SetServer("Sim", "127.0.0.1", "admin", "admin", recorder->Port(), 0);
+  }
+
+  // Queues one job for the day with these files and waits for its answer file
+  // and clamped record list, as the main window does before it offers a backup.
+  void QueueJob(const JobSpec& spec, std::vector<sim::FileEntry> files) {
+    testing_ui::App();
+    day = spec.day;
+    answerFile = platform::ExecutableFolder() + QString::asprintf("%.2d%.2d%.2d.txt", spec.hour, spec.minute, spec.second);
+    clampedList = platform::ExecutableFolder() +
+                  QString::asprintf("%.4d_%.2d_%.2d_RecordList.db", day.year, day.month, day.day);
+    platform::DeleteFilePath(clampedList);
+    recorder->SetRecordings(day, {{1, 8 * 3600, 9 * 3600, 1}, {2, 9 * 3600, 11 * 3600, 1}, {3, 10 * 3600, 12 * 3600, 2}});
+    recorder->SetJobFiles(files);
+    previousClock = platform::SetLocalClock(
+        [=] { return platform::LocalTime{2026, 1, 1, spec.hour, spec.minute, spec.second}; });
+    clockSet = true;
+    ASSERT_EQ(session.Login(), 1);
+    session.QueueNvrBackup(At(day.year, day.month, day.day, 8, 0, 0), At(day.year, day.month, day.day, 10, 0, 0), 0x7);
+    for (int i = 0; i < 300 && session.jobThreadRunning.load() != 0; ++i) std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(session.jobs.Count(), 1);
+    ASSERT_TRUE(QFileInfo::exists(answerFile));
+    ASSERT_TRUE(QFileInfo::exists(clampedList));
+    job = *recorder->LastJob();
+    recordListPath = job.record_list.path;
+    // The clamp changed the list, so the backup's copy tells which one it got.
+    ASSERT_NE(Read(clampedList).toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
+    recorder->ClearRequests();
+  }
+
+  void TearDown() override {
+    session.RemoveAllJobs();
+    platform::DeleteFilePath(answerFile);
+    platform::DeleteFilePath(clampedList);
+    if (clockSet) platform::SetLocalClock(previousClock);
+  }
+
+  void Prepare(CProcessDialog& dlg) {
+    dlg.m_strDestination = destination;
+    dlg.m_pSession = &session;
+    dlg.m_rowQueue.Push(std::make_unique<int>(0));
+    dlg.m_animationPath = QStringLiteral(TARNWELL_SOURCE_DIR "/res/images/CopyFiles.avi");
+    dlg.m_nRestBetweenFilesMs = 100;
+  }
+
+  QString Local(const std::string& recorderPath) const { return destination + QString::fromStdString(recorderPath); }
+  static QString Status(CProcessDialog& d, int row) { return d.FileList()->GetItemText(row, 3); }
+  static QString Caption(CProcessDialog& d) { return d.PauseResumeButton()->text(); }
+
+  // Requests of file downloads for that recorder path.
+  std::vector<sim::RequestRecord> DownloadsOf(const std::string& recorderPath) const {
+    std::vector<sim::RequestRecord> out;
+    for (const auto& r : recorder->Requests(8))
+      if (r.target.size() >= recorderPath.size() &&
+          r.target.compare(r.target.size() - recorderPath.size(), recorderPath.size(), recorderPath) == 0)
+        out.push_back(r);
+    return out;
+  }
+
+  bool NoPartialFiles() const {
+    for (const QFileInfo& e : QDir(dir.path()).entryInfoList(QDir::Files | QDir::NoDotAndDotDot))
+      if (e.fileName().endsWith(QStringLiteral(".part"))) return false;
+    std::function<bool(const QString&)> clean = [&](const QString& folder) {
+      for (const QFileInfo& e : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        if (e.isDir() && !clean(e.filePath())) return false;
+        if (e.fileName().endsWith(QStringLiteral(".part"))) return false;
+      }
+      return true;
+    };
+    return clean(dir.path());
+  }
+
+  std::vector<QString> BoxTexts() const {
+    std::vector<QString> texts;
+    for (const auto& b : boxes.boxes) texts.push_back(b.text);
+    return texts;
+  }
+
+  std::unique_ptr<sim::SimRecorder> recorder;
+  nvr::NvrSession session;
+  QTemporaryDir dir;
+  QString destination = dir.path() + QStringLiteral("/backup201303041200");
+  sim::Date day;
+  sim::Job job;
+  std::string recordListPath;
+  QString answerFile, clampedList;
+  platform::LocalClock previousClock;
+  bool clockSet = false;
+  BoxRecorder boxes;
+};
+
+const std::vector<sim::FileEntry> kThreeFiles = {
+    {"/rec/2013/03/04/ch01/080000.avi", 1023}, {"/rec/2013/03/04/ch02/090000.avi", 1024 * 1024},
+    {"/rec/2013/03/04/ch03/100000.avi", 70000}};
+
+}  // namespace
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+TEST_F(ProcessDialogSim, WholeJobArrivesWithTheClampedRecordList) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 1, {2013, 3, 4}}, kThreeFiles));
+  CProcessDialog dlg;
+  Prepare(dlg);
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    ASSERT_NE(d.FileList(), nullptr);
+    ASSERT_EQ(d.FileList()->GetItemCount(), 4);
+    EXPECT_EQ(d.Window()->windowTitle(), QStringLiteral("Backup"));
+    // The record list first, then the files in the answer's order.
+    const QString rows[4][3] = {
+        {"1", Local(recordListPath), ProcessFileList::SizeText(std::int64_t(job.record_list.size))},
+        {"2", Local(kThreeFiles[0].path), "1023 Bytes"},
+        {"3", Local(kThreeFiles[1].path), "1.00 MB"},
+        {"4", Local(kThreeFiles[2].path), "0.07 MB"}};
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(d.FileList()->GetItemText(r, c), rows[r][c]) << r << "," << c;
+    EXPECT_EQ(Status(d, 0), QStringLiteral("download"));
+    EXPECT_EQ(Caption(d), QStringLiteral("Pause"));
+    ASSERT_NE(d.Animation(), nullptr);
+    EXPECT_TRUE(d.Animation()->IsPlaying());
+    EXPECT_TRUE(testing_ui::PumpUntil([&] { return d.HasEnded(); }, 30s));
+  });
+  EXPECT_EQ(result, platform::ui::IDOK);
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("The backup procedure is finished!")});
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Message"));
+
+  for (int r = 0; r < 4; ++r) EXPECT_EQ(dlg.Files().At(r).status, QStringLiteral("complete")) << r;
+  // One request per file, in list order, each with the session's backup id.
+  const auto downloads = recorder->Requests(8);
+  ASSERT_EQ(downloads.size(), 4u);
+  const std::string prefix = "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=";
+  EXPECT_EQ(downloads[0].target, prefix + recordListPath);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(downloads[std::size_t(i) + 1].target, prefix + kThreeFiles[std::size_t(i)].path);
+  for (const auto& f : kThreeFiles) EXPECT_EQ(Read(Local(f.path)), Content(f.path, f.size)) << f.path;
+  EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
+  EXPECT_TRUE(NoPartialFiles());
+  // The job stays for the caller to remove.
+  EXPECT_EQ(session.jobs.Count(), 1);
+}
+
+TEST_F(ProcessDialogSim, PauseAndResumeFetchTheFileAgainWithTheBackupIdOfThatMoment) {
+  sim::Config config;
+  config.regrant_unknown_backup_id = true;
+  ASSERT_NO_FATAL_FAILURE(StartRecorder(config));
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 2, {2013, 3, 5}}, {{"/rec/2013/03/05/ch01/080000.avi", 300000}}));
+  const std::string file = "/rec/2013/03/05/ch01/080000.avi";
+  // The file's body stalls after its first bytes, once.
+  sim::FaultRule stall = sim::FaultRule::ForPrefix(
+      "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=" + file, sim::FaultKind::StallBody, 1);
+  stall.send_bytes = 50000;
+  stall.stall_ms = 20000;
+  recorder->AddFault(stall);
+  const int firstId = session.backupId.load();
+
+  CProcessDialog dlg;
+  Prepare(dlg);
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    ASSERT_NE(d.FileList(), nullptr);
+    ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 1) == QStringLiteral("download"); }, 20s));
+    ASSERT_TRUE(testing_ui::PumpUntil([&] { return DownloadsOf(file).size() == 1; }, 10s));
+    testing_ui::Pump(700ms);  // the stalled body's first bytes are on disk
+    EXPECT_EQ(Status(d, 0), QStringLiteral("complete"));
+    QDir().mkpath(kShots);
+    EXPECT_TRUE(d.Window()->grab().save(kShots + QStringLiteral("/process_dialog.png")));
+
+    session.keepBackupId = 1;
+    d.PressPauseResume();
+    EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+    EXPECT_EQ(session.keepBackupId.load(), 0);
+    ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 1) == QStringLiteral("pause"); }, 5s));
+    EXPECT_FALSE(d.Animation()->IsPlaying());
+    EXPECT_FALSE(QFileInfo::exists(Local(file)));
+    EXPECT_TRUE(NoPartialFiles());
+    // The pause renews the lease once.
+    EXPECT_TRUE(recorder->WaitForRequests(1, 6, 5000));
+
+    // Refused resumes leave it stopped.
+    struct Refusal {
+      sim::BackupState state;
+      const char* text;
+    } refusals[] = {
+        {sim::BackupState::DailyBackupRunning, "Backup is interrupted because daily backup procedure on NVR is running"},
+        {sim::BackupState::ManualBackupRunning, "Backup is interrupted because another manual backup procedure is running"},
+        {sim::BackupState::Busy, "Backup is interrupted because another manual backup procedure is running"}};
+    for (const Refusal& r : refusals) {
+      SCOPED_TRACE(r.text);
+      recorder->SetBackupState(r.state);
+      boxes.boxes.clear();
+      session.keepBackupId = 1;
+      d.PressPauseResume();
+      EXPECT_EQ(BoxTexts(), std::vector<QString>{QString::fromLatin1(r.text)});
+      EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+      EXPECT_EQ(session.keepBackupId.load(), 0);
+      EXPECT_EQ(DownloadsOf(file).size(), 1u);
+    }
+    recorder->SetBackupState(sim::BackupState::Idle);
+
+    // The recorder hands out a new id; the file is asked for again with it.
+    recorder->ExpireBackupId(firstId);
+    boxes.boxes.clear();
+    d.PressPauseResume();
+    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_EQ(Caption(d), QStringLiteral("Pause"));
+    EXPECT_EQ(session.keepBackupId.load(), 1);
+    EXPECT_EQ(Status(d, 1), QStringLiteral("download"));
+    EXPECT_NE(session.backupId.load(), firstId);
+    EXPECT_TRUE(testing_ui::PumpUntil([&] { return d.HasEnded(); }, 30s));
+  });
+  EXPECT_EQ(result, platform::ui::IDOK);
+  const auto fetched = DownloadsOf(file);
+  ASSERT_EQ(fetched.size(), 2u);
+  EXPECT_EQ(fetched[1].target,
+            "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=" + file);
+  EXPECT_EQ(Read(Local(file)), Content(file, 300000));
+  EXPECT_TRUE(NoPartialFiles());
+}
+
+TEST_F(ProcessDialogSim, PauseAfterAFileArrivedKeepsItCompleteAndStopsBeforeTheNext) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string first = "/rec/2013/03/09/ch01/080000.avi";
+  const std::string second = "/rec/2013/03/09/ch02/090000.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 6, {2013, 3, 9}}, {{first, 2000}, {second, 3000}}));
+  CProcessDialog dlg;
+  Prepare(dlg);
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    ASSERT_NE(d.FileList(), nullptr);
+    ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 1) == QStringLiteral("download"); }, 20s));
+    // The file arrives while its report still waits in the window's queue.
+    for (int i = 0; i < 500 && (d.Task().state.load() != 2 || d.Task().IsThreadActive()); ++i)
+      std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(d.Task().state.load(), 2);
+    d.PressPauseResume();
+    EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+    testing_ui::Pump(500ms);
+    EXPECT_EQ(Status(d, 1), QStringLiteral("complete"));
+    EXPECT_TRUE(Status(d, 2).isEmpty());
+    EXPECT_TRUE(DownloadsOf(second).empty());
+    EXPECT_EQ(Read(Local(first)), Content(first, 2000));
+    // "Resume" goes on with the next file.
+    d.PressPauseResume();
+    EXPECT_EQ(Caption(d), QStringLiteral("Pause"));
+    EXPECT_TRUE(testing_ui::PumpUntil([&] { return d.HasEnded(); }, 20s));
+  });
+  EXPECT_EQ(result, platform::ui::IDOK);
+  EXPECT_EQ(DownloadsOf(first).size(), 1u);
+  EXPECT_EQ(DownloadsOf(second).size(), 1u);
+  EXPECT_EQ(Read(Local(second)), Content(second, 3000));
+}
+
+TEST_F(ProcessDialogSim, FailedFilesStopWithTheirStatusAndResumeFetchesThemAgain) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 3, {2013, 3, 6}},
+                                   {{"/rec/2013/03/06/ch01/080000.avi", 5000}, {"/rec/2013/03/06/ch02/090000.avi", 90000}}));
+  const std::string first = "/rec/2013/03/06/ch01/080000.avi";
+  const std::string second = "/rec/2013/03/06/ch02/090000.avi";
+  struct Case {
+    const char* name;
+    sim::FaultKind kind;
+    const char* box;  // nullptr: none
+  } cases[] = {{"not found", sim::FaultKind::NotFound, "Backup is interrupted because another backup procedure is running"},
+               {"cut short", sim::FaultKind::CutShort, nullptr},
+               {"no answer", sim::FaultKind::CloseWithoutAnswer, "Network Failed!"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QDir(destination).removeRecursively();
+    recorder->ClearRequests();
+    recorder->ClearFaults();
+    boxes.boxes.clear();
+    recorder->AddFault(sim::FaultRule::ForPrefix(
+        "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=" + second, c.kind));
+    CProcessDialog dlg;
+    Prepare(dlg);
+    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+      ASSERT_NE(d.FileList(), nullptr);
+      ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 2) == QStringLiteral("failed"); }, 20s));
+      EXPECT_EQ(Status(d, 1), QStringLiteral("complete"));
+      EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+      EXPECT_EQ(session.keepBackupId.load(), 0);
+      EXPECT_FALSE(d.Animation()->IsPlaying());
+      if (c.box)
+        EXPECT_EQ(BoxTexts(), std::vector<QString>{QString::fromLatin1(c.box)});
+      else
+        EXPECT_TRUE(BoxTexts().empty());
+      EXPECT_FALSE(QFileInfo::exists(Local(second)));
+      EXPECT_TRUE(NoPartialFiles());
+      EXPECT_EQ(Read(Local(first)), Content(first, 5000));
+      // Stopped: nothing more is asked for until "Resume".
+      testing_ui::Pump(300ms);
+      EXPECT_EQ(DownloadsOf(second).size(), 1u);
+
+      recorder->ClearFaults();
+      boxes.boxes.clear();
+      d.PressPauseResume();
+      EXPECT_EQ(Caption(d), QStringLiteral("Pause"));
+      EXPECT_EQ(session.keepBackupId.load(), 1);
+      EXPECT_TRUE(testing_ui::PumpUntil([&] { return d.HasEnded(); }, 20s));
+    });
+    EXPECT_EQ(result, platform::ui::IDOK);
+    EXPECT_EQ(DownloadsOf(second).size(), 2u);
+    EXPECT_EQ(DownloadsOf(first).size(), 1u);
+    EXPECT_EQ(Read(Local(second)), Content(second, 90000));
+  }
+}
+
+TEST_F(ProcessDialogSim, PathsLeavingTheFolderAreRefusedAndNothingIsWrittenOutsideIt) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string evil = "/rec/2013/03/07/../../../../../evil.bin";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 4, {2013, 3, 7}},
+                                   {{"/rec/2013/03/07/ch01/080000.avi", 4000}, {evil, 100}, {"/rec/2013/03/07/ch02/x.avi", 10}}));
+  CProcessDialog dlg;
+  Prepare(dlg);
+  const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    ASSERT_TRUE(testing_ui::PumpUntil([&] { return Status(d, 2) == QStringLiteral("failed"); }, 20s));
+    EXPECT_EQ(Status(d, 1), QStringLiteral("complete"));
+    EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+    testing_ui::Pump(300ms);
+    // Resuming tries the refused row again and refuses it again.
+    d.PressPauseResume();
+    EXPECT_EQ(Status(d, 2), QStringLiteral("failed"));
+    EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+    EXPECT_TRUE(Status(d, 3).isEmpty());
+  });
+  EXPECT_EQ(result, platform::ui::IDCANCEL);
+  EXPECT_TRUE(DownloadsOf("evil.bin").empty());
+  EXPECT_TRUE(DownloadsOf("/rec/2013/03/07/ch02/x.avi").empty());
+  for (const auto& r : recorder->Requests(8)) EXPECT_EQ(r.target.find("evil"), std::string::npos) << r.target;
+  // Only the backup folder came to be, beside nothing else.
+  QStringList after = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+  EXPECT_EQ(after, before + QStringList{QStringLiteral("backup201303041200")});
+  EXPECT_FALSE(QFileInfo::exists(QDir::cleanPath(destination + QString::fromStdString(evil))));
+  EXPECT_TRUE(NoPartialFiles());
+}
+
+TEST_F(ProcessDialogSim, CancelDuringADownloadKeepsWhatArrivedAndNoPartialFile) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string slow = "/rec/2013/03/08/ch02/090000.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 5, {2013, 3, 8}}, {{"/rec/2013/03/08/ch01/080000.avi", 3000}, {slow, 400000}}));
+  sim::FaultRule stall = sim::FaultRule::ForPrefix(
+      "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=" + slow, sim::FaultKind::StallBody);
+  stall.send_bytes = 60000;
+  stall.stall_ms = 20000;
+  recorder->AddFault(stall);
+  CProcessDialog dlg;
+  Prepare(dlg);
+  const auto started = std::chrono::steady_clock::now();
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    ASSERT_TRUE(testing_ui::PumpUntil([&] { return DownloadsOf(slow).size() == 1; }, 20s));
+    testing_ui::Pump(500ms);
+    d.SendCommand(platform::ui::IDCANCEL);
+  });
+  EXPECT_EQ(result, platform::ui::IDCANCEL);
+  // The worker was stopped and waited for, well before the stall's end.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
+  EXPECT_FALSE(dlg.Task().IsThreadActive());
+  EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
+  EXPECT_EQ(Read(Local("/rec/2013/03/08/ch01/080000.avi")), Content("/rec/2013/03/08/ch01/080000.avi", 3000));
+  EXPECT_FALSE(QFileInfo::exists(Local(slow)));
+  EXPECT_TRUE(NoPartialFiles());
+  EXPECT_TRUE(BoxTexts().empty());
+}
+
+TEST_F(ProcessDialogSim, AJobWithoutItsAnswerFileCannotBeBackedUp) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  testing_ui::App();
+  CProcessDialog dlg;
+  Prepare(dlg);  // row 0, but the session holds no job
+  const int result = RunDialog<CProcessDialog>(dlg, [](CProcessDialog&) {});
+  EXPECT_EQ(result, platform::ui::IDCANCEL);
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Failed to download File List")});
+  EXPECT_EQ(recorder->RequestCount(8), 0u);
+  EXPECT_FALSE(QFileInfo::exists(destination));
+}

@@ -1,0 +1,127 @@
+// The progress dialog's file list without a window: rows from an answer file,
+// size texts, local paths, refused recorder paths, requests, the clamped copy.
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "app/process_file_list.h"
+
+namespace {
+
+nvr::NvrTime Day(int year, int month, int day) {
+  nvr::NvrTime t;
+  t.year = year, t.month = month, t.day = day;
+  return t;
+}
+
+bool Write(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray Read(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+TEST(ProcessFileList, RecordListFirstThenTheFilesInOrder) {
+  ProcessFileList list(QStringLiteral("/media/L/backup201205131430"));
+  const QByteArray answer =
+      "total,3000\n/d/2012/05/13/a.avi,1023\n/d/2012/05/13/b.avi,1024\r\n/d/2012/05/13/c.avi,1048576\n"
+      "/d/2012/05/13/RecordList.db,81\nunterminated,5";
+  ASSERT_TRUE(list.AddJobAnswer(answer, Day(2012, 5, 13), QStringLiteral("/opt/t/")));
+  ASSERT_EQ(list.Count(), 4);
+  struct Expected {
+    const char* recorder;
+    const char* size;
+  } rows[] = {{"/d/2012/05/13/RecordList.db", "81 Bytes"},
+              {"/d/2012/05/13/a.avi", "1023 Bytes"},
+              {"/d/2012/05/13/b.avi", "0.00 MB"},
+              {"/d/2012/05/13/c.avi", "1.00 MB"}};
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(list.At(i).recorderPath, QString::fromLatin1(rows[i].recorder));
+    EXPECT_EQ(list.At(i).localPath, QStringLiteral("/media/L/backup201205131430") + QString::fromLatin1(rows[i].recorder));
+    EXPECT_EQ(ProcessFileList::SizeText(list.At(i).size), QString::fromLatin1(rows[i].size));
+    EXPECT_EQ(ProcessFileList::NumberText(i), QString::number(i + 1));
+    EXPECT_TRUE(list.At(i).safe);
+    EXPECT_TRUE(list.At(i).status.isEmpty());
+  }
+  // Only the record list is replaced, by the job day's clamped copy.
+  EXPECT_EQ(list.At(0).clampedSource, QStringLiteral("/opt/t/2012_05_13_RecordList.db"));
+  for (int i = 1; i < 4; ++i) EXPECT_TRUE(list.At(i).clampedSource.isEmpty());
+  EXPECT_TRUE(list.IsLastRow(3));
+  EXPECT_FALSE(list.IsLastRow(2));
+  EXPECT_EQ(list.RequestFor(1, 7), QStringLiteral("/config/backupdownload?id=7&path=/d/2012/05/13/a.avi"));
+
+  // A second job's rows follow the first's.
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n/e/2012/05/14/x.avi,9\n/e/2012/05/14/RecordList.db,3\n", Day(2012, 5, 14),
+                                QStringLiteral("/opt/t/")));
+  ASSERT_EQ(list.Count(), 6);
+  EXPECT_EQ(list.At(4).recorderPath, QStringLiteral("/e/2012/05/14/RecordList.db"));
+  EXPECT_EQ(list.At(4).clampedSource, QStringLiteral("/opt/t/2012_05_14_RecordList.db"));
+  EXPECT_EQ(list.At(5).recorderPath, QStringLiteral("/e/2012/05/14/x.avi"));
+}
+
+TEST(ProcessFileList, SizeTexts) {
+  struct Case {
+    std::int64_t size;
+    const char* text;
+  } cases[] = {{0, "0 Bytes"},          {1023, "1023 Bytes"},      {1024, "0.00 MB"},
+               {1024 * 1024, "1.00 MB"}, {3000000000LL, "2861.02 MB"}, {-5, "-5 Bytes"}};
+  for (const Case& c : cases) EXPECT_EQ(ProcessFileList::SizeText(c.size), QString::fromLatin1(c.text)) << c.size;
+}
+
+TEST(ProcessFileList, AnswersWithoutAFileListAreRefused) {
+  const char* answers[] = {"", "to,5", "to,5\n", "to,5\n/x/RecordList.db,3"};
+  for (const char* answer : answers) {
+    ProcessFileList list(QStringLiteral("/b"));
+    EXPECT_FALSE(list.AddJobAnswer(answer, Day(2012, 1, 1), QStringLiteral("/t/"))) << answer;
+    EXPECT_EQ(list.Count(), 0);
+  }
+  ProcessFileList list(QStringLiteral("/b"));
+  EXPECT_FALSE(list.AddJobAnswerFile(QStringLiteral("/nonexistent/123456.txt"), Day(2012, 1, 1), QString()));
+}
+
+TEST(ProcessFileList, PathsThatWouldLeaveTheFolderAreRefused) {
+  struct Case {
+    const char* path;
+    bool safe;
+  } cases[] = {{"/rec/2012/05/13/ch01.avi", true},
+               {"/rec/a b/#1.avi", true},
+               {"rec/no-leading-slash.avi", true},
+               {"/../../evil.bin", false},
+               {"/rec/../x.avi", false},
+               {"/rec/..", false},
+               {"/rec/./x.avi", false},
+               {"/rec\\..\\x.avi", false},
+               {"/rec/x\x01.avi", false},
+               {"/rec/x\t.avi", false},
+               {"", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    ProcessFileList list(QStringLiteral("/media/L/backup1"));
+    const int row = list.AddFileRow(QString::fromLatin1(c.path), 10);
+    EXPECT_EQ(list.At(row).safe, c.safe);
+    // Whatever the recorder wrote, the local path starts inside the folder.
+    EXPECT_TRUE(list.At(row).localPath.startsWith(QStringLiteral("/media/L/backup1/")));
+  }
+}
+
+TEST(ProcessFileList, ClampedCopyReplacesTheDownloadedListOnlyWhenPresent) {
+  QTemporaryDir dir;
+  const QString downloaded = dir.path() + QStringLiteral("/RecordList.db");
+  const QString clamped = dir.path() + QStringLiteral("/2012_05_13_RecordList.db");
+  ASSERT_TRUE(Write(downloaded, "downloaded"));
+  EXPECT_FALSE(ReplaceWithClampedRecordList(clamped, downloaded));
+  EXPECT_EQ(Read(downloaded), QByteArray("downloaded"));
+  ASSERT_TRUE(Write(clamped, "clamped list"));
+  EXPECT_TRUE(ReplaceWithClampedRecordList(clamped, downloaded));
+  EXPECT_EQ(Read(downloaded), QByteArray("clamped list"));
+  EXPECT_EQ(Read(clamped), QByteArray("clamped list"));
+  EXPECT_FALSE(QFile::exists(downloaded + QStringLiteral(".part")));
+}
