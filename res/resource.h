@@ -55,3 +55,24 @@ inline constexpr int IDD_PROCESS = 135;
 inline constexpr int IDC_LIST_FILES = 1000;
 inline constexpr int IDC_BTN_PAUSE_RESUME = 1001;
 inline constexpr int IDC_ANIMATE_COPY = 6276;
+
+// The server manager (dialog 130) and its server page (dialog 131).
+inline constexpr int IDD_REMOTE_SERVER = 130;
+inline constexpr int IDD_SERVER_PAGE = 131;
+inline constexpr int IDC_SERVER_LIST = 1000;
+inline constexpr int IDC_BTN_TEST_CONNECTION = 1001;
+inline constexpr int IDC_BTN_ADD_SERVER = 1002;
+inline constexpr int IDC_TAB_SERVER = 1004;
+inline constexpr int IDC_EDIT_SERVER = 1005;
+inline constexpr int IDC_EDIT_IP = 1006;
+inline constexpr int IDC_EDIT_PORT = 1007;
+inline constexpr int IDC_EDIT_USER = 1008;
+inline constexpr int IDC_EDIT_PASSWORD = 1009;
+inline constexpr int IDC_STATIC_SERVER = 1010;
+inline constexpr int IDC_STATIC_IP = 1011;
+inline constexpr int IDC_STATIC_PORT = 1012;
+inline constexpr int IDC_STATIC_USER = 1013;
+inline constexpr int IDC_STATIC_PASSWORD = 1014;
+inline constexpr int IDC_BTN_DELETE_SERVER = 1015;
+inline constexpr int IDC_BTN_EDIT_SERVER = 1016;
+inline constexpr int IDC_CHECK_SAVE_PASSWORD = 1017;

@@ -67,6 +67,53 @@ DialogTemplate LoadingPage() {
   return d;
 }
 
+// The server manager: one tab whose page is dialog 131.
+DialogTemplate RemoteServerManager() {
+  DialogTemplate d;
+  d.id = IDD_REMOTE_SERVER;
+  d.caption = QStringLiteral("Remote Server Manager");
+  d.cx = 380;
+  d.cy = 263;
+  d.style = ui::kCaption | ui::kSysMenu;
+  d.controls = {
+      {ui::IDOK, ControlKind::DefPushButton, QStringLiteral("OK"), 264, 242, 50, 14, ui::kVisible | ui::kTabStop},
+      {ui::IDCANCEL, ControlKind::PushButton, QStringLiteral("Cancel"), 323, 242, 50, 14, ui::kVisible | ui::kTabStop},
+      {IDC_TAB_SERVER, ControlKind::TabControl, QString(), 7, 6, 366, 224, ui::kVisible | ui::kTabStop},
+  };
+  return d;
+}
+
+// The server page: a child without border, hidden until its manager shows it.
+DialogTemplate ServerPage() {
+  constexpr unsigned edit = ui::kVisible | ui::kBorder | ui::kTabStop;
+  constexpr unsigned button = ui::kVisible | ui::kTabStop;
+  DialogTemplate d;
+  d.id = IDD_SERVER_PAGE;
+  d.cx = 358;
+  d.cy = 227;
+  d.style = ui::kChild;
+  d.controls = {
+      {IDC_STATIC_SERVER, ControlKind::StaticText, QStringLiteral("Server"), 18, 28, 43, 10, ui::kVisible},
+      {IDC_EDIT_SERVER, ControlKind::Edit, QString(), 88, 27, 86, 13, edit},
+      {IDC_STATIC_IP, ControlKind::StaticText, QStringLiteral("IP Address"), 17, 52, 43, 10, ui::kVisible},
+      {IDC_EDIT_IP, ControlKind::Edit, QString(), 87, 50, 86, 13, edit},
+      {IDC_STATIC_PORT, ControlKind::StaticText, QStringLiteral("Port"), 17, 74, 38, 11, ui::kVisible},
+      {IDC_EDIT_PORT, ControlKind::Edit, QString(), 88, 72, 85, 14, edit},
+      {IDC_STATIC_USER, ControlKind::StaticText, QStringLiteral("User Name"), 17, 96, 48, 11, ui::kVisible},
+      {IDC_EDIT_USER, ControlKind::Edit, QString(), 87, 95, 86, 13, edit},
+      {IDC_STATIC_PASSWORD, ControlKind::StaticText, QStringLiteral("Password"), 16, 118, 36, 12, ui::kVisible},
+      {IDC_EDIT_PASSWORD, ControlKind::Edit, QString(), 86, 116, 87, 12, edit | ui::kPassword},
+      {IDC_CHECK_SAVE_PASSWORD, ControlKind::CheckBox, QStringLiteral("Save Password"), 85, 135, 61, 15, button},
+      {IDC_BTN_TEST_CONNECTION, ControlKind::PushButton, QStringLiteral("Test Connection"), 85, 153, 88, 16, button},
+      {IDC_BTN_ADD_SERVER, ControlKind::PushButton, QStringLiteral("Add"), 29, 184, 46, 18, button},
+      {IDC_BTN_DELETE_SERVER, ControlKind::PushButton, QStringLiteral("Delete"), 82, 184, 43, 18, button},
+      {IDC_BTN_EDIT_SERVER, ControlKind::PushButton, QStringLiteral("Edit"), 133, 184, 46, 17, button},
+      {IDC_SERVER_LIST, ControlKind::ListBox, QString(), 201, 21, 143, 158,
+       ui::kVisible | ui::kBorder | ui::kVScroll | ui::kNotify | ui::kTabStop},
+  };
+  return d;
+}
+
 MenuTemplate MainMenu() {
   MenuTemplate m;
   m.id = IDR_MENU_MAIN;
@@ -88,7 +135,10 @@ MenuTemplate MainMenu() {
 const DialogTemplate& Dialog(int id) {
   static const std::map<int, DialogTemplate> dialogs = {
       {IDD_ABOUTBOX, AboutBox()}, {IDD_MAIN, MainWindow()}, {IDD_LOADING, LoadingPage()},
-      {IDD_PROCESS, ProcessDialogTemplate()}};
+      {IDD_PROCESS, ProcessDialogTemplate()},
+      // Server manager and its page.
+      {IDD_REMOTE_SERVER, RemoteServerManager()}, {IDD_SERVER_PAGE, ServerPage()},
+  };
   static const DialogTemplate none;
   auto it = dialogs.find(id);
   return it == dialogs.end() ? none : it->second;

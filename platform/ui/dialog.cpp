@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -12,6 +13,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
+
+#include "platform/ui/form_controls.h"
 
 namespace platform::ui {
 namespace {
@@ -59,14 +62,24 @@ Dialog*& MainDialogSlot() {
 // paints through the dialog's background and paint handlers.
 class ClientArea : public QWidget {
  public:
-  ClientArea(QWidget* parent, std::function<void(QWidget*, QPaintEvent*)> paint)
-      : QWidget(parent), paint_(std::move(paint)) {}
+  ClientArea(QWidget* parent, std::function<void(QWidget*, QPaintEvent*)> paint, std::function<void(QPoint)> press)
+      : QWidget(parent), paint_(std::move(paint)), press_(std::move(press)) {}
 
  protected:
   void paintEvent(QPaintEvent* event) override { paint_(this, event); }
+  // A left click on the dialog itself, not on one of its controls.
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() != Qt::LeftButton) {
+      QWidget::mousePressEvent(event);
+      return;
+    }
+    event->accept();
+    press_(event->position().toPoint());
+  }
 
  private:
   std::function<void(QWidget*, QPaintEvent*)> paint_;
+  std::function<void(QPoint)> press_;
 };
 
 class DialogWindow : public QDialog {
@@ -76,7 +89,12 @@ class DialogWindow : public QDialog {
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     layout_->setSizeConstraint(QLayout::SetFixedSize);
-    client_ = new ClientArea(this, [this](QWidget* w, QPaintEvent* e) { owner_->HandlePaint(w, e); });
+    client_ = new ClientArea(
+        this, [this](QWidget* w, QPaintEvent* e) { owner_->HandlePaint(w, e); },
+        [this](QPoint at) {
+          const auto lParam = static_cast<std::intptr_t>(MakeWParam(static_cast<unsigned>(at.x()), static_cast<unsigned>(at.y())));
+          owner_->Dispatch(WM_LBUTTONDOWN, 0x0001 /* left button down */, lParam);
+        });
     layout_->addWidget(client_);
   }
   QWidget* Client() const { return client_; }
@@ -97,6 +115,11 @@ class DialogWindow : public QDialog {
   }
   void keyPressEvent(QKeyEvent* event) override {
     const int key = event->key();
+    if (owner_->child_) {
+      // A page inside another dialog: Enter and Escape belong to that dialog.
+      QWidget::keyPressEvent(event);
+      return;
+    }
     if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
       if (event->modifiers() & ~(Qt::KeypadModifier)) {
         QDialog::keyPressEvent(event);
@@ -137,14 +160,18 @@ QWidget* Dialog::GetDlgItem(int id) const {
   return it == items_.end() ? nullptr : it->second.data();
 }
 
-bool Dialog::BuildWindow() {
+bool Dialog::BuildWindow(QWidget* childParent) {
   if (QApplication::instance() == nullptr) return false;
-  QWidget* parent = nullptr;
-  if (Dialog* active = ActiveModalDialog()) parent = active->Window();
-  else if (MainDialog() != nullptr && MainDialog() != this) parent = MainDialog()->Window();
+  QWidget* parent = childParent;
+  if (parent == nullptr) {
+    if (Dialog* active = ActiveModalDialog()) parent = active->Window();
+    else if (MainDialog() != nullptr && MainDialog() != this) parent = MainDialog()->Window();
+  }
 
   Qt::WindowFlags flags;
-  if (template_.style & kAppWindow) {
+  if (childParent != nullptr) {
+    flags = Qt::Widget;
+  } else if (template_.style & kAppWindow) {
     flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (template_.style & kMinMaxBox) flags |= Qt::WindowMinMaxButtonsHint;
   } else if (template_.style & kCaption) {
@@ -158,12 +185,20 @@ bool Dialog::BuildWindow() {
   font_ = TemplateFont(template_.fontFace, template_.fontPoints);
   units_ = DialogUnits(font_);
   window_ = new DialogWindow(this, parent, flags);
+  if (childParent != nullptr) {
+    // A dialog window is top-level by nature; a page is an ordinary child that
+    // its owner places and sizes.
+    window_->setWindowFlags(Qt::Widget);
+    window_->Layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
+    window_->hide();
+  }
   window_->setFont(font_);
   window_->setWindowTitle(template_.caption);
   window_->setSizeGripEnabled(false);
   if (!icon_.isNull()) window_->setWindowIcon(icon_);
   QWidget* client = window_->Client();
-  client->setFixedSize(units_.ToPixelsX(template_.cx), units_.ToPixelsY(template_.cy));
+  if (childParent != nullptr) window_->resize(units_.ToPixelsX(template_.cx), units_.ToPixelsY(template_.cy));
+  else client->setFixedSize(units_.ToPixelsX(template_.cx), units_.ToPixelsY(template_.cy));
 
   for (const ControlTemplate& c : template_.controls) {
     const QRect rect = units_.ToPixels(c.x, c.y, c.cx, c.cy);
@@ -204,8 +239,16 @@ bool Dialog::BuildWindow() {
         widget = list;
         break;
       }
+      default:
+        widget = CreateFormControl(c, client, [this](int id, unsigned code) {
+          SendMessage(WM_COMMAND, MakeWParam(static_cast<unsigned>(id), code), 0);
+        });
+        break;
     }
+    if (widget == nullptr) continue;
     widget->setGeometry(c.kind == ControlKind::StaticIcon ? QRect(rect.topLeft(), QSize(32, 32)) : rect);
+    // Our font and box run a little wider than the platform's: a check box keeps its whole text.
+    if (c.kind == ControlKind::CheckBox) widget->resize(std::max(rect.width(), widget->sizeHint().width()), rect.height());
     widget->setVisible((c.style & kVisible) != 0);
     if (c.id != -1) items_[c.id] = widget;
   }
@@ -251,9 +294,30 @@ int Dialog::DoModal() {
   return result;
 }
 
+bool Dialog::Create(QWidget* parent) {
+  if (window_ != nullptr || parent == nullptr) return false;
+  ended_ = false;
+  result_ = -1;
+  child_ = true;
+  if (!BuildWindow(parent)) {
+    child_ = false;
+    return false;
+  }
+  OnInitDialog();
+  return true;
+}
+
+void Dialog::DestroyWindow() { Teardown(); }
+
 void Dialog::Teardown() {
   if (window_ == nullptr) return;
   Dispatch(WM_DESTROY, 0, 0);
+  // Pages made inside this window go first, while their widgets still exist.
+  std::vector<Dialog*> pages;
+  for (const auto& [id, dialog] : Windows()) {
+    if (dialog != this && dialog->window_ != nullptr && window_->isAncestorOf(dialog->window_)) pages.push_back(dialog);
+  }
+  for (Dialog* page : pages) page->Teardown();
   for (const auto& [ours, qt] : timers_) window_->killTimer(qt);
   timers_.clear();
   UnregisterWindow(id_);
@@ -263,6 +327,7 @@ void Dialog::Teardown() {
   items_.clear();
   DialogWindow* window = window_;
   window_ = nullptr;
+  child_ = false;
   delete window;  // children and queued events go with it
 }
 

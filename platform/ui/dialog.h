@@ -35,6 +35,11 @@ class Dialog {
   // when the window could not be made (also when it is already running).
   int DoModal();
   void EndDialog(int result);
+  // Makes the window as a modeless child of parent (a template with kChild),
+  // hidden; false when it exists already. It goes with its parent's window,
+  // or with DestroyWindow.
+  bool Create(QWidget* parent);
+  void DestroyWindow();
   // True once EndDialog was called in the current run.
   bool HasEnded() const { return ended_; }
 
@@ -117,7 +122,7 @@ class Dialog {
   void HandleTimerEvent(int qtTimerId);
   void HandlePaint(QWidget* client, QPaintEvent* event);
   void HandleKey(int key, QWidget* focus);
-  bool BuildWindow();
+  bool BuildWindow(QWidget* childParent = nullptr);
   void Teardown();
 
   DialogTemplate template_;
@@ -126,6 +131,7 @@ class Dialog {
   DialogWindow* window_ = nullptr;
   WindowId id_ = kNoWindow;
   bool running_ = false;  // inside the nested loop
+  bool child_ = false;    // made by Create
   bool ended_ = false;
   int result_ = -1;
   std::map<unsigned, int> timers_;  // our id -> Qt timer id

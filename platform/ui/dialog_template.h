@@ -14,6 +14,11 @@ enum class ControlKind {
   StaticText,
   StaticIcon,  // text holds the icon's resource path
   ListView,
+  // Form controls (form_controls.h).
+  Edit,
+  CheckBox,  // an automatic check box
+  ListBox,
+  TabControl,
 };
 
 // Styles of the controls, as far as the program's templates use them.
@@ -25,6 +30,10 @@ enum ControlStyle : unsigned {
   kSingleSel = 0x10,
   kNoPrefix = 0x20,
   kGroup = 0x40,
+  // Form controls.
+  kPassword = 0x80,  // edit: characters masked
+  kVScroll = 0x100,  // list box: vertical scroll bar
+  kNotify = 0x200,   // list box: tells its parent of selection and focus changes
 };
 
 struct ControlTemplate {
@@ -42,6 +51,7 @@ enum DialogStyle : unsigned {
   kMinMaxBox = 0x4,
   kAppWindow = 0x8,   // its own taskbar entry: a top-level window, not a dialog
   kCentered = 0x10,   // centred on the screen (or on the owner)
+  kChild = 0x20,      // a child window without border, hidden until shown (Dialog::Create)
 };
 
 struct DialogTemplate {

@@ -13,6 +13,7 @@ inline constexpr unsigned WM_NOTIFY = 0x004E;
 inline constexpr unsigned WM_COMMAND = 0x0111;
 inline constexpr unsigned WM_SYSCOMMAND = 0x0112;
 inline constexpr unsigned WM_TIMER = 0x0113;
+inline constexpr unsigned WM_LBUTTONDOWN = 0x0201;  // lParam: client x (low word), y (high word)
 
 // Notification codes (WM_COMMAND high word, WM_NOTIFY code).
 inline constexpr unsigned BN_CLICKED = 0;

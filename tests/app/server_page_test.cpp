@@ -1,0 +1,302 @@
+// The server manager and its page: listing, adding, choosing, editing and
+// deleting stored recorders through the page's controls, the refused inputs,
+// store failures, and what OK hands to the caller.
+#include <QApplication>
+#include <QMouseEvent>
+
+#include "res/resource.h"
+#include "tests/app/server_manager_fixture.h"
+#include "tests/ui/qt_test_app.h"
+
+using platform::ui::IDCANCEL;
+using platform::ui::IDOK;
+
+namespace {
+
+const std::vector<bool> kNothingChosen{true, false, false};
+const std::vector<bool> kLineChosen{false, true, true};
+
+}  // namespace
+
+TEST_F(ServerManagerTest, OpensWithTheStoredRecordersInTableOrderAndTheDefaults) {
+  Store(Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"));
+  Store(Entry("Gate", "gate.example", "80", "op", "", "0"));
+  Store(Entry(QString(60, u'n'), QString(60, u'a'), "80", "u", "", "0"));  // both long
+  CRemoteDialog dlg;
+  RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+    CServerDialog& page = d.m_serverPage;
+    EXPECT_EQ(d.Window()->windowTitle(), QStringLiteral("Remote Server Manager"));
+    ASSERT_NE(d.m_tabServer, nullptr);
+    EXPECT_EQ(d.m_tabServer->GetItemCount(), 1);
+    EXPECT_EQ(d.m_tabServer->GetItemText(0), QStringLiteral("Server"));
+    EXPECT_TRUE(page.Window()->isVisible());
+    EXPECT_EQ(page.Window()->geometry(), d.m_tabServer->rect().adjusted(2, 23, -4, -2));
+    EXPECT_EQ(page.m_hManagerWnd, d.Id());
+    EXPECT_EQ(Lines(page), (QStringList{"Lobby(127.0.0.1)", "Gate(gate.example)",
+                                        QString(60, u'n') + u'(' + QString(60, u'a') + u')'}));
+    EXPECT_EQ(Fields(page), (QStringList{"NVR", "", "80", "", ""}));
+    EXPECT_FALSE(page.m_checkSavePassword->isChecked());
+    EXPECT_EQ(page.m_editPassword->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(page.m_editServer->maxLength(), store_scramble::kMaxSaltedUnits);
+    EXPECT_EQ(Buttons(page), kNothingChosen);
+    EXPECT_EQ(page.m_bSelected, 0);
+  });
+  EXPECT_TRUE(TakeBoxes().isEmpty());
+  EXPECT_FALSE(dlg.m_serverPage.HasWindow());  // the page went with the manager
+}
+
+TEST_F(ServerManagerTest, WithoutServerDbThePageSaysSoAndLeavesNoFile) {
+  ASSERT_TRUE(QFile::remove("server.db"));
+  CRemoteDialog dlg;
+  RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+    CServerDialog& page = d.m_serverPage;
+    ASSERT_EQ(BoxRequests().size(), 1u);
+    EXPECT_EQ(BoxRequests()[0].owner, page.Id());  // a box of the page
+    EXPECT_EQ(TakeBoxes(), QStringList{"Message: The database does not exist."});
+    EXPECT_EQ(page.m_listServers->GetCount(), 0);
+    Fill(page, "Lobby", "127.0.0.1", "80", "admin", "pw", true);
+    Click(page.m_btnAdd);
+    // Nothing stored, so nothing listed; the edits keep their text.
+    EXPECT_EQ(TakeBoxes(), QStringList{"Error: The database does not exist."});
+    EXPECT_EQ(page.m_listServers->GetCount(), 0);
+    EXPECT_EQ(Fields(page), (QStringList{"Lobby", "127.0.0.1", "80", "admin", "pw"}));
+  });
+  EXPECT_FALSE(QFile::exists("server.db"));
+}
+
+TEST_F(ServerManagerTest, AddStoresTheFieldsAndRefusesAnEmptyOrStoredAddress) {
+  CRemoteDialog dlg;
+  RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+    CServerDialog& page = d.m_serverPage;
+    // No address: nothing, and nothing said.
+    Fill(page, "Lobby", "", "8080", "admin", "secret", true);
+    Click(page.m_btnAdd);
+    EXPECT_TRUE(TakeBoxes().isEmpty());
+    EXPECT_TRUE(Rows().empty());
+
+    Fill(page, "Lobby", "127.0.0.1", "8080", "admin", "secret", true);
+    Click(page.m_btnAdd);
+    EXPECT_TRUE(TakeBoxes().isEmpty());
+    EXPECT_EQ(Lines(page), QStringList{"Lobby(127.0.0.1)"});
+    EXPECT_EQ(Fields(page), (QStringList{"", "", "", "", ""}));
+    EXPECT_FALSE(page.m_checkSavePassword->isChecked());
+    EXPECT_EQ(Buttons(page), kNothingChosen);
+
+    // The same characters again are refused; another spelling is another address.
+    Fill(page, "Again", "127.0.0.1", "80", "x", "y", false);
+    Click(page.m_btnAdd);
+    EXPECT_EQ(TakeBoxes(), QStringList{"Warning: The IP address exists"});
+    EXPECT_EQ(Fields(page), (QStringList{"Again", "127.0.0.1", "80", "x", "y"}));
+    Fill(page, "Other", "127.000.0.1", "81", "op", "unsaved", false);
+    Click(page.m_btnAdd);
+    EXPECT_TRUE(TakeBoxes().isEmpty());
+    EXPECT_EQ(Lines(page), (QStringList{"Lobby(127.0.0.1)", "Other(127.000.0.1)"}));
+  });
+  // A password is stored only with a ticked box.
+  EXPECT_EQ(Rows(), (std::vector<ServerEntry>{Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"),
+                                              Entry("Other", "127.000.0.1", "81", "op", "", "0")}));
+}
+
+TEST_F(ServerManagerTest, ChoosingALineShowsItsStoredFieldsAndAClickBesideTheControlsUnchoosesIt) {
+  Store(Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"));
+  Store(Entry("Gate", "gate.example", "81", "op", "", "0"));
+  Store(Entry("Cam (east)", "cam.example", "82", "u", "", "0"));
+  CRemoteDialog dlg;
+  RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+    CServerDialog& page = d.m_serverPage;
+    Choose(page, 0);
+    EXPECT_EQ(Fields(page), (QStringList{"Lobby", "127.0.0.1", "8080", "admin", "secret"}));
+    EXPECT_TRUE(page.m_checkSavePassword->isChecked());
+    EXPECT_EQ(Buttons(page), kLineChosen);
+    EXPECT_EQ(page.m_bSelected, 1);
+    Choose(page, 1);
+    EXPECT_EQ(Fields(page), (QStringList{"Gate", "gate.example", "81", "op", ""}));
+    EXPECT_FALSE(page.m_checkSavePassword->isChecked());
+
+    // A name holding "(" gives a wrong address back: that line shows nothing new.
+    Choose(page, 2);
+    EXPECT_EQ(Fields(page), (QStringList{"Gate", "gate.example", "81", "op", ""}));
+    // A row that went from the store meanwhile: the same.
+    {
+      CServerManager store;
+      store.m_db.Open();
+      ASSERT_EQ(store.DeleteServer("127.0.0.1"), 0);
+    }
+    Choose(page, 0);
+    EXPECT_EQ(Fields(page), (QStringList{"Gate", "gate.example", "81", "op", ""}));
+    EXPECT_EQ(Buttons(page), kLineChosen);
+
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), page.Client()->mapToGlobal(QPointF(5, 5)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(page.Client(), &press);
+    EXPECT_EQ(Buttons(page), kNothingChosen);
+    EXPECT_EQ(page.m_bSelected, 0);
+    EXPECT_EQ(page.m_listServers->GetCurSel(), 0);  // the selection and the edits stay
+    EXPECT_EQ(page.m_editIp->text(), QStringLiteral("gate.example"));
+  });
+  EXPECT_TRUE(TakeBoxes().isEmpty());
+}
+
+TEST_F(ServerManagerTest, EditChangesTheChosenRecordersRowInOneStepAndRefusesAClash) {
+  Store(Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"));
+  Store(Entry("Gate", "gate.example", "81", "op", "pw", "1"));
+  CRemoteDialog dlg;
+  RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+    CServerDialog& page = d.m_serverPage;
+    Click(page.m_btnEdit);  // nothing chosen: disabled, and nothing would happen
+    Choose(page, 0);
+    struct Refused {
+      const char* ip;
+      const char* box;
+    };
+    for (const Refused& r : {Refused{"", "Error: The ip field is empty!"},
+                             Refused{"gate.example", "Warning: The IP address exists"}}) {
+      page.m_editIp->setText(QString::fromUtf8(r.ip));
+      Click(page.m_btnEdit);
+      EXPECT_EQ(TakeBoxes(), QStringList{QString::fromUtf8(r.box)}) << r.ip;
+      EXPECT_EQ(Buttons(page), kLineChosen) << r.ip;
+      EXPECT_EQ(Lines(page), (QStringList{"Lobby(127.0.0.1)", "Gate(gate.example)"})) << r.ip;
+    }
+    // A new name, address and port, with the box unticked.
+    Fill(page, "Hall", "127.0.0.2", "9000", "admin", "secret", false);
+    Click(page.m_btnEdit);
+    EXPECT_TRUE(TakeBoxes().isEmpty());
+    EXPECT_EQ(Lines(page), (QStringList{"Hall(127.0.0.2)", "Gate(gate.example)"}));  // same place
+    EXPECT_EQ(page.m_listServers->GetCurSel(), platform::ui::LB_ERR);
+    EXPECT_EQ(Fields(page), (QStringList{"", "", "", "", ""}));
+    EXPECT_EQ(Buttons(page), kNothingChosen);
+
+    // Keeping its own address is no clash.
+    Choose(page, 1);
+    page.m_editPort->setText("82");
+    Click(page.m_btnEdit);
+    EXPECT_TRUE(TakeBoxes().isEmpty());
+  });
+  // Edited rows come last; an unticked box stores no password.
+  EXPECT_EQ(Rows(), (std::vector<ServerEntry>{Entry("Hall", "127.0.0.2", "9000", "admin", "", "0"),
+                                              Entry("Gate", "gate.example", "82", "op", "pw", "1")}));
+}
+
+TEST_F(ServerManagerTest, DeleteRemovesTheChosenLinesRowEvenWhenTheAddressEditChanged) {
+  Store(Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"));
+  Store(Entry("Gate", "gate.example", "81", "op", "", "0"));
+  CRemoteDialog dlg;
+  RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+    CServerDialog& page = d.m_serverPage;
+    Choose(page, 0);
+    page.m_editIp->setText("gate.example");
+    Click(page.m_btnDelete);
+    EXPECT_EQ(Lines(page), QStringList{"Gate(gate.example)"});
+    EXPECT_EQ(page.m_listServers->GetCurSel(), platform::ui::LB_ERR);
+    EXPECT_EQ(Fields(page), (QStringList{"", "", "", "", ""}));
+    EXPECT_EQ(Buttons(page), kNothingChosen);
+    // Without a chosen line only the buttons move.
+    page.SendCommand(IDC_BTN_DELETE_SERVER);
+    EXPECT_EQ(Lines(page), QStringList{"Gate(gate.example)"});
+  });
+  EXPECT_EQ(Rows(), (std::vector<ServerEntry>{Entry("Gate", "gate.example", "81", "op", "", "0")}));
+  EXPECT_TRUE(TakeBoxes().isEmpty());
+}
+
+TEST_F(ServerManagerTest, AFailingStoreIsReportedAndTheListStaysAsItWas) {
+  Store(Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"));
+  struct Case {
+    const char* name;
+    bool removeFile;  // else a database without the table
+  };
+  for (const Case& c : {Case{"file gone", true}, Case{"table gone", false}}) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(QFile::copy(QStringLiteral("server.db"), QStringLiteral("kept.db")));
+    CRemoteDialog dlg;
+    RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+      CServerDialog& page = d.m_serverPage;
+      ASSERT_EQ(Lines(page), QStringList{"Lobby(127.0.0.1)"});
+      if (c.removeFile) {
+        ASSERT_TRUE(QFile::remove("server.db"));
+      } else {
+        CServerManager store;
+        store.m_db.Open();
+        ASSERT_EQ(store.m_db.Exec("drop table server;"), 0);
+      }
+      const QString missing = QStringLiteral("Error: The database does not exist.");
+      Choose(page, 0);
+      EXPECT_EQ(TakeBoxes(), QStringList{missing});
+      EXPECT_EQ(Buttons(page), kNothingChosen);
+      // Delete and Edit of the chosen line, and Add of a new one.
+      page.m_bSelected = 1;
+      page.EnableControls(1);
+      Fill(page, "Hall", "127.0.0.2", "80", "u", "p", true);
+      Click(page.m_btnEdit);
+      EXPECT_EQ(TakeBoxes(), QStringList{missing});
+      Click(page.m_btnDelete);
+      EXPECT_EQ(TakeBoxes(), QStringList{missing});
+      page.m_bSelected = 0;
+      page.EnableControls(1);
+      Click(page.m_btnAdd);
+      EXPECT_EQ(TakeBoxes(), QStringList{missing});
+      EXPECT_EQ(Lines(page), QStringList{"Lobby(127.0.0.1)"});
+      EXPECT_EQ(Fields(page), (QStringList{"Hall", "127.0.0.2", "80", "u", "p"}));
+    });
+    QFile::remove("server.db");
+    ASSERT_TRUE(QFile::rename(QStringLiteral("kept.db"), QStringLiteral("server.db")));
+  }
+  EXPECT_EQ(Rows().size(), 1u);
+}
+
+TEST_F(ServerManagerTest, OkChecksTheFieldsInOrderAndHandsTheChosenRecorderToTheCaller) {
+  Store(Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"));
+  struct Refused {
+    QStringList fields;  // server, ip, port, user, password
+    const char* box;
+  };
+  const Refused refused[] = {
+      {{"A", "", "", "", ""}, "Error: The ip field is empty!"},
+      {{"A", "h", "", "", "p"}, "Error: The user name field is empty!"},
+      {{"A", "h", "", "u", "p"}, "Error: The port number field is empty!"},
+  };
+  ServerEntry caller = Entry("old", "old", "1", "old", "old", "keep");
+  CRemoteDialog dlg;
+  dlg.m_pServerEntry = &caller;
+  const int result = RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+    CServerDialog& page = d.m_serverPage;
+    for (const Refused& r : refused) {
+      Fill(page, r.fields[0], r.fields[1], r.fields[2], r.fields[3], r.fields[4], false);
+      Click(d.m_btnOk);
+      EXPECT_EQ(TakeBoxes(), QStringList{QString::fromUtf8(r.box)});
+      EXPECT_FALSE(d.HasEnded());
+    }
+    EXPECT_EQ(caller, Entry("old", "old", "1", "old", "old", "keep"));
+    // The chosen line's fields, as the page shows them.
+    Choose(page, 0);
+    Click(d.m_btnOk);
+  });
+  EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(caller, Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "keep"));
+
+  // Blanks count as text; an empty name or password passes.
+  CRemoteDialog blanks;
+  blanks.m_pServerEntry = &caller;
+  EXPECT_EQ(RunDialog<CRemoteDialog>(blanks, [&](CRemoteDialog& d) {
+              Fill(d.m_serverPage, "", "h", "x", "  ", "", false);
+              Click(d.m_btnOk);
+            }),
+            IDOK);
+  EXPECT_EQ(caller, Entry("", "h", "x", "  ", "", "keep"));
+
+  // Cancel copies nothing; OK without a caller's entry still ends.
+  CRemoteDialog cancelled;
+  cancelled.m_pServerEntry = &caller;
+  EXPECT_EQ(RunDialog<CRemoteDialog>(cancelled, [&](CRemoteDialog& d) {
+              Fill(d.m_serverPage, "B", "b", "1", "u", "p", true);
+              Click(d.m_btnCancel);
+            }),
+            IDCANCEL);
+  EXPECT_EQ(caller, Entry("", "h", "x", "  ", "", "keep"));
+  CRemoteDialog nobody;
+  EXPECT_EQ(RunDialog<CRemoteDialog>(nobody, [&](CRemoteDialog& d) {
+              Fill(d.m_serverPage, "B", "b", "1", "u", "p", true);
+              Click(d.m_btnOk);
+            }),
+            IDOK);
+  EXPECT_TRUE(TakeBoxes().isEmpty());
+}
