@@ -76,3 +76,14 @@ inline constexpr int IDC_STATIC_PASSWORD = 1014;
 inline constexpr int IDC_BTN_DELETE_SERVER = 1015;
 inline constexpr int IDC_BTN_EDIT_SERVER = 1016;
 inline constexpr int IDC_CHECK_SAVE_PASSWORD = 1017;
+
+// The backup settings (dialog 134).
+inline constexpr int IDD_BACKUP_SETTING = 134;
+inline constexpr int IDC_BTN_BROWSE = 1001;
+inline constexpr int IDC_EDIT_LOCATION = 1005;
+inline constexpr int IDC_CHECK_UNUSUAL_EVENTS = 1017;
+inline constexpr int IDC_RADIO_DISK = 1020;
+inline constexpr int IDC_RADIO_CDROM = 1021;
+inline constexpr int IDC_CHECK_INCLUDE_COMPANION = 1022;
+inline constexpr int IDC_GROUP_OPTIONS = 1023;
+inline constexpr int IDC_GROUP_MEDIA = 1024;

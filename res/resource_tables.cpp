@@ -5,6 +5,7 @@
 #include "platform/ui/drawing.h"
 #include "platform/ui/messages.h"
 #include "res/process_dialog_template.h"
+#include "res/backup_setting_template.h"
 
 namespace res {
 namespace {
@@ -138,6 +139,8 @@ const DialogTemplate& Dialog(int id) {
       {IDD_PROCESS, ProcessDialogTemplate()},
       // Server manager and its page.
       {IDD_REMOTE_SERVER, RemoteServerManager()}, {IDD_SERVER_PAGE, ServerPage()},
+      // Backup settings.
+      {IDD_BACKUP_SETTING, BackupSettingTemplate()},
   };
   static const DialogTemplate none;
   auto it = dialogs.find(id);
