@@ -551,8 +551,11 @@ TEST_F(JobListTest, AnUnfinishedBackupKeepsItsRowAndStopsTheLease) {
 
 TEST_F(JobListTest, ScreenshotOfTheMainWindowWithJobs) {
   Run([&](CBrisnelDlg& d) {
+    recorder->SetJobFiles(std::vector<sim::FileEntry>{{"/rec/2042/05/13/ch01/081500.avi", 734003200}});
     ASSERT_TRUE(Add(d, Span(At(2042, 5, 13, 8, 15, 0), At(2042, 5, 13, 9, 30, 0), {1, 3, 16})));
+    recorder->SetJobFiles(std::vector<sim::FileEntry>{{"/rec/2042/05/14/ch02/000000.avi", 5400000000}});
     ASSERT_TRUE(Add(d, Span(At(2042, 5, 14, 0, 0, 0), At(2042, 5, 14, 24, 0, 0), {2})));
+    recorder->SetJobFiles(std::vector<sim::FileEntry>{{"/rec/2042/06/01/ch01/120000.avi", 48234496}});
     ASSERT_TRUE(Add(d, Span(At(2042, 6, 1, 12, 0, 0), At(2042, 6, 1, 12, 30, 0), {1, 2, 3, 4, 5, 6, 7, 8})));
     d.JobList()->selectRow(1);
     testing_ui::Pump(100ms);

@@ -88,7 +88,7 @@ TEST(LoadingPageTest, AFlagAlreadyDownEndsThePageOnItsFirstTick) {
   page.m_indicatorPath = kIndicator;
   const auto [result, elapsed] = RunPage(page);
   EXPECT_EQ(result, platform::ui::IDOK);
-  EXPECT_LT(elapsed, 1000);
+  EXPECT_LT(elapsed, 2500);  // far below the page's own 5 s, with room for a busy sanitizer build
   EXPECT_EQ(page.Ticks(), 0);
   EXPECT_EQ(page.FrameCount(), 8);
   EXPECT_EQ(page.IndicatorSize(), QSize(32, 32));
@@ -112,7 +112,7 @@ TEST(LoadingPageTest, AWorkerClearingTheFlagEndsThePage) {
   worker.join();
   EXPECT_EQ(result, platform::ui::IDOK);
   EXPECT_GE(elapsed, 200);
-  EXPECT_LT(elapsed, 2000);
+  EXPECT_LT(elapsed, 3000);
   EXPECT_GE(page.Ticks(), 2);
   EXPECT_LT(page.Ticks(), 40);
 }
@@ -192,7 +192,7 @@ TEST(LoadingPageTest, AMissingOrBrokenIndicatorLeavesOnlyTheAnimationOut) {
     });
     worker.join();
     EXPECT_EQ(result, platform::ui::IDOK);
-    EXPECT_LT(elapsed, 2000);
+    EXPECT_LT(elapsed, 3000);
     EXPECT_GE(page.Ticks(), 1);
     EXPECT_EQ(page.FrameCount(), c.frames);
     ASSERT_EQ(static_cast<int>(boxes.boxes.size()), c.errorBoxes);
