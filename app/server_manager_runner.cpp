@@ -1,5 +1,7 @@
 #include "app/server_manager_runner.h"
 
+#include "app/remote_dialog.h"
+
 namespace {
 
 ServerManagerRunner& Runner() {
@@ -7,10 +9,10 @@ ServerManagerRunner& Runner() {
   return runner;
 }
 
-// The server manager dialog is not part of this build yet: nothing is chosen.
 bool RunServerManagerDialog(ServerEntry& entry) {
-  (void)entry;
-  return false;
+  CRemoteDialog dlg;
+  dlg.m_pServerEntry = &entry;
+  return dlg.DoModal() == platform::ui::IDOK;
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   fonts-liberation2
-  iproute2 xvfb xauth
+  iproute2 xvfb xauth xdotool
 )
 
 missing=()

@@ -16,6 +16,7 @@
 
 #include "app/brisnel_dlg.h"
 #include "app/loading_page.h"
+#include "app/remote_dialog.h"
 #include "app/server_manager_runner.h"
 #include "platform/core/app_messages.h"
 #include "platform/core/icmp_socket.h"
@@ -541,4 +542,64 @@ TEST_F(LoginTest, ALoginThreadStillRunningWhenTheWindowClosesIsJoined) {
   EXPECT_LT(clock.elapsed(), 2500);
   EXPECT_EQ(recorder->RequestCount(kLogout), 0u);  // it never got logged in
   EXPECT_EQ(ReadProfileString(historyPath, "history", "history1"), SimLine());
+}
+
+// A lease timer that starts while the login thread runs (a late
+// WM_BACKUP_ID_READY) leaves the session to that thread until it has ended.
+TEST_F(LoginTest, LeaseTicksStayOffTheSessionWhileTheLoginThreadRuns) {
+  probeDelayMs = 2500;
+  CBrisnelDlg dlg;
+  CBrisnelDlg* main = &dlg;
+  int ticksWhileRunning = 0;
+  LoadingPages pages([&](CLoadingPage&) {
+    main->PostMessage(WM_BACKUP_ID_READY);
+    CBrisnelDlgTestAccess::StartPlayLease(*main);
+    PumpUntil([&] { return !main->LoginRunning(); }, std::chrono::seconds(8));
+    ticksWhileRunning = static_cast<int>(recorder->RequestCount());
+  });
+  Run(dlg, [&](CBrisnelDlg& d) {
+    ChooseSim();
+    d.SendCommand(ID_TOOL_REMOTE_SERVER);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Lobby(127.0.0.1) Login Success!"));
+    EXPECT_NE(d.BackupLeaseTimer(), -1);
+  });
+  // Only the login thread's own request reached the recorder while it ran.
+  EXPECT_EQ(ticksWhileRunning, 1);
+  EXPECT_EQ(recorder->RequestCount(kLogin), 1u);
+}
+
+// "Remote Server" runs the real server manager; OK with its fields logs in.
+TEST_F(LoginTest, RemoteServerLogsInWithWhatTheServerManagerHandsBack) {
+  SetServerManagerRunner(nullptr);
+  int managersShown = 0;
+  ui::DialogShownHook previous = ui::SetDialogShownHook([&](ui::Dialog& shown) {
+    auto* manager = dynamic_cast<CRemoteDialog*>(&shown);
+    if (manager == nullptr) return;
+    ++managersShown;
+    QTimer::singleShot(0, [this, manager] {
+      CServerDialog& page = manager->m_serverPage;
+      page.m_editServer->setText(QStringLiteral("Lobby"));
+      page.m_editIp->setText(QStringLiteral("127.0.0.1"));
+      page.m_editPort->setText(Port());
+      page.m_editUser->setText(QStringLiteral("admin"));
+      page.m_editPassword->setText(QStringLiteral("admin"));
+      manager->m_btnOk->click();
+    });
+  });
+  auto dlg = std::make_unique<CBrisnelDlg>();
+  Run(*dlg, [&](CBrisnelDlg& d) {
+    d.SendCommand(ID_TOOL_REMOTE_SERVER);
+    EXPECT_EQ(managersShown, 1);
+    EXPECT_EQ(d.Session().loggedIn.load(), 1);
+    EXPECT_EQ(d.Session().GetPort(), recorder->Port());
+    ASSERT_FALSE(boxes.shown.empty());
+    EXPECT_EQ(boxes.shown.back().text, QStringLiteral("Lobby(127.0.0.1) Login Success!"));
+    EXPECT_EQ(boxes.shown.back().owner, d.Id());
+    EXPECT_TRUE(LoggedInState(d));
+  });
+  ui::SetDialogShownHook(previous);
+  dlg.reset();
+  EXPECT_EQ(recorder->RequestCount(kLogin), 1u);
+  EXPECT_EQ(recorder->RequestCount(kLogout), 1u);
 }
