@@ -2,6 +2,7 @@
 // deleting stored recorders through the page's controls, the refused inputs,
 // store failures, and what OK hands to the caller.
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include "res/resource.h"
@@ -298,5 +299,26 @@ TEST_F(ServerManagerTest, OkChecksTheFieldsInOrderAndHandsTheChosenRecorderToThe
               Click(d.m_btnOk);
             }),
             IDOK);
+  EXPECT_TRUE(TakeBoxes().isEmpty());
+}
+
+TEST_F(ServerManagerTest, EnterAndEscapeInThePageActForTheManager) {
+  ServerEntry caller;
+  struct Case {
+    Qt::Key key;
+    int result;
+    QString ip;  // what the caller then holds
+  };
+  for (const Case& c : {Case{Qt::Key_Escape, IDCANCEL, QString()}, Case{Qt::Key_Return, IDOK, "127.0.0.1"}}) {
+    CRemoteDialog dlg;
+    dlg.m_pServerEntry = &caller;
+    const int result = RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+      Fill(d.m_serverPage, "Lobby", "127.0.0.1", "80", "admin", "", false);
+      QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier);
+      QApplication::sendEvent(d.m_serverPage.m_editUser, &press);
+    });
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(caller.GetIp(), c.ip);
+  }
   EXPECT_TRUE(TakeBoxes().isEmpty());
 }
