@@ -5,6 +5,7 @@
 // runs the settings and progress dialogs under the backup lease and removes the
 // backed-up row and job. The selection dialog, the echo probe and free space
 // are answered by seams.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,10 +78,11 @@ class JobListTest : public ::testing::Test {
     ASSERT_TRUE(recorder->Start()) << recorder->Error();
     previousProbe_ = platform::SetEchoProbeOverride([](const QString& host) { return host == "127.0.0.1"; });
     // Every program beside this one keeps its answer files in the same folder,
-    // named by the time of queueing: this one queues at a time of its own.
-    const qint64 pid = QCoreApplication::applicationPid();
-    const platform::LocalTime now{2026, 12, 10, int(12 + pid / 3600 % 12), int(pid / 60 % 60), int(pid % 60)};
-    clock = now;
+    // named by the time of queueing. This one queues at hours no real clock
+    // reads (30 to 49), ten seconds of its own per process, so its names meet
+    // neither another program's nor another of its cases running meanwhile.
+    const int slot = int(QCoreApplication::applicationPid() % 7000) * 10;
+    clock = platform::LocalTime{2026, 12, 10, 30 + slot / 3600, slot / 60 % 60, slot % 60};
     previousClock_ = platform::SetLocalClock([this] { return clock; });
     previousRunner_ = SetSelectDialogRunner([this](nvr::NvrSession* session, JobSelection* out) {
       ++selectRuns;
