@@ -1,6 +1,7 @@
 #include "app/select_dialog_runner.h"
 
 #include "platform/ui/messages.h"
+#include "selection/select_dialog.h"
 
 namespace {
 
@@ -9,11 +10,30 @@ SelectDialogRunner& Runner() {
   return runner;
 }
 
-// The selection dialog is not part of this build yet: nothing is chosen.
+nvr::NvrTime FromBlock(const std::array<int, 9>& block) {
+  nvr::NvrTime t;
+  t.second = block[0];
+  t.minute = block[1];
+  t.hour = block[2];
+  t.day = block[3];
+  t.month = block[4];
+  t.year = block[5];
+  t.weekday = block[6];
+  t.yearDay = block[7];
+  t.daylight = block[8];
+  return t;
+}
+
 int RunRealSelectDialog(nvr::NvrSession* session, JobSelection* selection) {
-  (void)session;
-  (void)selection;
-  return platform::ui::IDCANCEL;
+  CSelectDialog dialog;
+  dialog.m_pSession = session;
+  const int result = dialog.DoModal();
+  if (result == platform::ui::IDOK && selection != nullptr) {
+    selection->startTime = FromBlock(dialog.m_startTime);
+    selection->endTime = FromBlock(dialog.m_endTime);
+    selection->channelFlags = dialog.m_channelFlags;
+  }
+  return result;
 }
 
 }  // namespace

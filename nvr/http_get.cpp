@@ -82,6 +82,16 @@ int HttpGet::Close() {
   return 1;
 }
 
+int HttpGet::QueryDataAvailable(std::size_t* available) {
+  return client_.QueryDataAvailable(available) ? 1 : 0;
+}
+
+int HttpGet::ReadFile(char* buffer, std::size_t size, std::size_t* got) {
+  *got = 0;
+  if (!buffer) return 0;
+  return client_.Read(buffer, size, got) ? 1 : 0;
+}
+
 int HttpGet::QueryStatusCode(int* status) const {
   if (!client_.HasRequest()) return 0;
   *status = client_.StatusCode();

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <vector>
 
@@ -39,6 +40,14 @@ class HttpGet {
   // request (state 1), 0 on stop, failure, an empty or a cut-short body.
   int ReadToSink(QFile& file, char* buffer, int size, std::atomic<int>& state, std::atomic<int>& running);
   int Close();
+
+  // Pull-style reading of the current answer, for a body that is read as it
+  // arrives (the preview stream). QueryDataAvailable waits until bytes are
+  // there or the body ended (count 0); ReadFile copies up to size bytes
+  // (0 at the end). Both 0 on failure: no request, lost connection, time-out
+  // or abort.
+  int QueryDataAvailable(std::size_t* available);
+  int ReadFile(char* buffer, std::size_t size, std::size_t* got);
 
   bool HasRequest() const { return client_.HasRequest(); }
   // The current answer's status code; 0 without a request.

@@ -87,3 +87,29 @@ inline constexpr int IDC_RADIO_CDROM = 1021;
 inline constexpr int IDC_CHECK_INCLUDE_COMPANION = 1022;
 inline constexpr int IDC_GROUP_OPTIONS = 1023;
 inline constexpr int IDC_GROUP_MEDIA = 1024;
+
+// The selection dialog "Open History": its template, the legend bitmaps and
+// the ids of its template controls and of those it makes at run time.
+inline constexpr int IDD_SELECT = 129;
+inline constexpr int IDB_LEGEND_NORMAL = 142;
+inline constexpr int IDB_LEGEND_EVENT = 143;
+inline constexpr int IDB_LEGEND_MOTION = 144;
+inline constexpr int IDC_SELECT_ZOOM_OUT = 1002;
+inline constexpr int IDC_SELECT_ZOOM_IN = 1015;
+inline constexpr int IDC_SELECT_PREVIEW_CHECK = 1017;
+inline constexpr int IDC_SELECT_START_LABEL = 1018;
+inline constexpr int IDC_SELECT_END_LABEL = 1019;
+inline constexpr int IDC_SELECT_START_DATE = 1020;
+inline constexpr int IDC_SELECT_START_TIME = 1021;
+inline constexpr int IDC_SELECT_END_DATE = 1022;
+inline constexpr int IDC_SELECT_END_TIME = 1023;
+inline constexpr int IDC_SELECT_GROUP = 1024;  // both group boxes
+inline constexpr int IDC_SELECT_CHANNEL_CAPTION_BASE = 1024;  // + channel 1..16
+inline constexpr int IDC_SELECT_ZOOM_SLIDER = 1026;
+inline constexpr int IDC_SELECT_LEGEND_NORMAL = 1028;
+inline constexpr int IDC_SELECT_LEGEND_EVENT = 1029;
+inline constexpr int IDC_SELECT_LEGEND_MOTION = 1030;
+inline constexpr int IDC_SELECT_EVENT_LABEL = 1044;
+inline constexpr int IDC_SELECT_NORMAL_LABEL = 1045;
+inline constexpr int IDC_SELECT_MOTION_LABEL = 1047;
+inline constexpr int IDC_SELECT_PREVIEW = 1048;

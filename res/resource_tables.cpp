@@ -6,6 +6,7 @@
 #include "platform/ui/messages.h"
 #include "res/process_dialog_template.h"
 #include "res/backup_setting_template.h"
+#include "res/select_dialog_template.h"
 
 namespace res {
 namespace {
@@ -141,6 +142,8 @@ const DialogTemplate& Dialog(int id) {
       {IDD_REMOTE_SERVER, RemoteServerManager()}, {IDD_SERVER_PAGE, ServerPage()},
       // Backup settings.
       {IDD_BACKUP_SETTING, BackupSettingTemplate()},
+      // The selection dialog.
+      {IDD_SELECT, SelectDialogTemplate()},
   };
   static const DialogTemplate none;
   auto it = dialogs.find(id);
@@ -169,6 +172,9 @@ QString ImagePath(int id) {
     case IDI_BACKUP: return QStringLiteral(":/res/icons/backup.png");
     case IDB_BACKGROUND: return QStringLiteral(":/res/bitmaps/background.png");
     case IDB_LOADING: return QStringLiteral(":/res/bitmaps/loading.png");
+    case IDB_LEGEND_NORMAL: return QStringLiteral(":/res/bitmaps/legend_normal.png");
+    case IDB_LEGEND_EVENT: return QStringLiteral(":/res/bitmaps/legend_event.png");
+    case IDB_LEGEND_MOTION: return QStringLiteral(":/res/bitmaps/legend_motion.png");
     default: return QStringLiteral(":/res/missing/%1").arg(id);
   }
 }

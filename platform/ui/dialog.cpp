@@ -202,8 +202,9 @@ bool Dialog::BuildWindow(QWidget* childParent) {
 
   for (const ControlTemplate& c : template_.controls) {
     const QRect rect = units_.ToPixels(c.x, c.y, c.cx, c.cy);
-    QWidget* widget = nullptr;
-    switch (c.kind) {
+    const auto maker = template_.makers.find(c.id);
+    QWidget* widget = maker != template_.makers.end() ? maker->second(client) : nullptr;
+    if (widget == nullptr) switch (c.kind) {
       case ControlKind::PushButton:
       case ControlKind::DefPushButton: {
         auto* button = new QPushButton(c.text, client);

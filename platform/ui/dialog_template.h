@@ -4,7 +4,11 @@
 #include <QFont>
 #include <QRect>
 #include <QString>
+#include <functional>
+#include <map>
 #include <vector>
+
+class QWidget;
 
 namespace platform::ui {
 
@@ -65,6 +69,9 @@ struct DialogTemplate {
   int fontPoints = 8;
   unsigned style = kCaption | kSysMenu;
   std::vector<ControlTemplate> controls;
+  // Controls of classes the kinds above do not cover, by control id: made by
+  // the function as a child of the client area (the row's kind is ignored).
+  std::map<int, std::function<QWidget*(QWidget* parent)>> makers;
 };
 
 // The font a template names, mapped to a font this system has: Windows'

@@ -318,5 +318,16 @@ int main(int argc, char** argv) {
   ok &= WriteAviClip(CopyFramesAnimation(), 80000, res.filePath(QStringLiteral("images/CopyFiles.avi")));
   ok &= Save(ZoomKey(true), res.filePath(QStringLiteral("images/Plus.bmp")));
   ok &= Save(ZoomKey(false), res.filePath(QStringLiteral("images/Minus.bmp")));
+  // Legend keys of the selection dialog: the time line's colours for normal,
+  // event and motion recordings.
+  const std::pair<const char*, QColor> legends[] = {
+      {"bitmaps/legend_normal.png", QColor(221, 0, 0)},
+      {"bitmaps/legend_event.png", QColor(0, 221, 0)},
+      {"bitmaps/legend_motion.png", QColor(0, 0, 221)}};
+  for (const auto& [name, colour] : legends) {
+    QImage key(13, 11, QImage::Format_RGB32);
+    key.fill(colour);
+    ok &= Save(key, res.filePath(QString::fromLatin1(name)));
+  }
   return ok ? 0 : 1;
 }

@@ -29,6 +29,7 @@
 #include "platform/core/local_time.h"
 #include "platform/core/message_box.h"
 #include "res/resource.h"
+#include "selection/select_dialog.h"
 #include "sim_recorder.h"
 #include "tests/app/box_recorder.h"
 #include "tests/app/run_dialog.h"
@@ -110,6 +111,12 @@ class JobListTest : public ::testing::Test {
         progressSeen = progress;
         leaseDuringProgress = window->BackupLeaseTimer() != -1;
         if (onProgress) QTimer::singleShot(0, [this, progress] { onProgress(*progress); });
+      } else if (auto* select = dynamic_cast<CSelectDialog*>(&shown)) {
+        ++selectRuns;
+        QTimer::singleShot(0, [this, select] {
+          if (onSelect) onSelect(*select);
+          if (select->HasWindow() && !select->HasEnded()) select->EndDialog(ui::IDCANCEL);
+        });
       } else if (previousHook_) {
         previousHook_(shown);
       }
@@ -167,6 +174,7 @@ class JobListTest : public ::testing::Test {
   bool leaseDuringProgress = false;
   std::function<void(CBackupSettingDlg&)> onSettings;
   std::function<void(CProcessDialog&)> onProgress;
+  std::function<void(CSelectDialog&)> onSelect;
 
  private:
   platform::EchoProbeOverride previousProbe_;
@@ -563,5 +571,25 @@ TEST_F(JobListTest, ScreenshotOfTheMainWindowWithJobs) {
     testing_ui::Pump(100ms);
     QDir().mkpath(QStringLiteral(TARNWELL_SCREENSHOT_DIR));
     EXPECT_TRUE(d.Window()->grab().save(QStringLiteral(TARNWELL_SCREENSHOT_DIR "/main_window_jobs.png")));
+  });
+}
+
+TEST_F(JobListTest, AddRunsTheSelectionDialogUnderThePlaybackLease) {
+  SetSelectDialogRunner(nullptr);  // the real dialog
+  Run([&](CBrisnelDlg& d) {
+    bool lease = false;
+    nvr::NvrSession* given = nullptr;
+    onSelect = [&](CSelectDialog& s) {
+      given = s.m_pSession;
+      lease = d.PlayLeaseTimer() != -1 && d.IsTimerRunning(CBrisnelDlg::TIMER_PLAY_LEASE);
+      s.SendCommand(ui::IDCANCEL);
+    };
+    d.SendCommand(ID_TOOL_ADD);
+    EXPECT_EQ(selectRuns, 1);
+    EXPECT_EQ(given, &d.Session());
+    EXPECT_TRUE(lease);
+    EXPECT_EQ(d.PlayLeaseTimer(), -1);
+    EXPECT_EQ(recorder->RequestCount(kPrepareJob), 0u);
+    EXPECT_EQ(d.Session().jobs.Count(), 0);
   });
 }
