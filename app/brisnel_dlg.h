@@ -92,14 +92,16 @@ class CBrisnelDlg : public platform::ui::Dialog {
   void SaveHistory();
   void UpdateHistory();
   void ShowHistoryMenu(std::intptr_t buttonId);
-  // The job list (not built yet: it does nothing).
-  void OnAddJob() {}
-  void OnMenuRemove() {}
-  void OnRemoveJob() {}
-  void AddJobRow(int jobCount) { (void)jobCount; }
-  // The backup command (not built yet: it does nothing).
-  void OnMenuBackup() {}
-  void OnBackup() {}
+  // The job list (app/brisnel_dlg_jobs.cpp).
+  void OnAddJob();
+  void OnMenuRemove();
+  void OnRemoveJob();
+  void AddJobRow(int jobCount);
+  // "Remove" and "Backup" follow the row count.
+  void RefreshJobCommands();
+  // The backup command (app/brisnel_dlg_jobs.cpp).
+  void OnMenuBackup();
+  void OnBackup();
   // The sweep of left-over temporary files (not built yet: it does nothing).
   void DeleteTempFiles();  // app/temp_file_sweep.cpp
 

@@ -50,6 +50,12 @@ inline constexpr unsigned ID_TOOL_BACKUP = 1052;
 // The about entry of the system menu.
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 
+// The backup progress dialog.
+inline constexpr int IDD_PROCESS = 135;
+inline constexpr int IDC_LIST_FILES = 1000;
+inline constexpr int IDC_BTN_PAUSE_RESUME = 1001;
+inline constexpr int IDC_ANIMATE_COPY = 6276;
+
 // The server manager (dialog 130) and its server page (dialog 131).
 inline constexpr int IDD_REMOTE_SERVER = 130;
 inline constexpr int IDD_SERVER_PAGE = 131;
@@ -71,11 +77,16 @@ inline constexpr int IDC_BTN_DELETE_SERVER = 1015;
 inline constexpr int IDC_BTN_EDIT_SERVER = 1016;
 inline constexpr int IDC_CHECK_SAVE_PASSWORD = 1017;
 
-// The backup progress dialog.
-inline constexpr int IDD_PROCESS = 135;
-inline constexpr int IDC_LIST_FILES = 1000;
-inline constexpr int IDC_BTN_PAUSE_RESUME = 1001;
-inline constexpr int IDC_ANIMATE_COPY = 6276;
+// The backup settings (dialog 134).
+inline constexpr int IDD_BACKUP_SETTING = 134;
+inline constexpr int IDC_BTN_BROWSE = 1001;
+inline constexpr int IDC_EDIT_LOCATION = 1005;
+inline constexpr int IDC_CHECK_UNUSUAL_EVENTS = 1017;
+inline constexpr int IDC_RADIO_DISK = 1020;
+inline constexpr int IDC_RADIO_CDROM = 1021;
+inline constexpr int IDC_CHECK_INCLUDE_COMPANION = 1022;
+inline constexpr int IDC_GROUP_OPTIONS = 1023;
+inline constexpr int IDC_GROUP_MEDIA = 1024;
 
 // The selection dialog "Open History": its template, the legend bitmaps and
 // the ids of its template controls and of those it makes at run time.

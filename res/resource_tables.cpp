@@ -5,6 +5,7 @@
 #include "platform/ui/drawing.h"
 #include "platform/ui/messages.h"
 #include "res/process_dialog_template.h"
+#include "res/backup_setting_template.h"
 #include "res/select_dialog_template.h"
 
 namespace res {
@@ -136,10 +137,13 @@ MenuTemplate MainMenu() {
 const DialogTemplate& Dialog(int id) {
   static const std::map<int, DialogTemplate> dialogs = {
       {IDD_ABOUTBOX, AboutBox()}, {IDD_MAIN, MainWindow()}, {IDD_LOADING, LoadingPage()},
-      {IDD_SELECT, SelectDialogTemplate()},
+      {IDD_PROCESS, ProcessDialogTemplate()},
       // Server manager and its page.
       {IDD_REMOTE_SERVER, RemoteServerManager()}, {IDD_SERVER_PAGE, ServerPage()},
-      {IDD_PROCESS, ProcessDialogTemplate()},
+      // Backup settings.
+      {IDD_BACKUP_SETTING, BackupSettingTemplate()},
+      // The selection dialog.
+      {IDD_SELECT, SelectDialogTemplate()},
   };
   static const DialogTemplate none;
   auto it = dialogs.find(id);

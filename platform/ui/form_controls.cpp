@@ -1,8 +1,10 @@
 #include "platform/ui/form_controls.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPainter>
+#include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStyleOptionTabWidgetFrame>
 
@@ -134,6 +136,20 @@ QWidget* CreateFormControl(const ControlTemplate& c, QWidget* parent, ControlNot
       auto* tabs = new TabControl(parent, c.id);
       tabs->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
       return tabs;
+    }
+    case ControlKind::RadioButton: {
+      auto* radio = new QRadioButton(c.text, parent);
+      radio->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+      const int id = c.id;
+      QObject::connect(radio, &QRadioButton::clicked, parent, [sink, id] {
+        if (sink) sink(id, BN_CLICKED);
+      });
+      return radio;
+    }
+    case ControlKind::GroupBox: {
+      auto* group = new QGroupBox(c.text, parent);
+      group->setFocusPolicy(Qt::NoFocus);
+      return group;
     }
     default:
       return nullptr;

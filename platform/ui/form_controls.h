@@ -72,7 +72,8 @@ class TabControl : public QWidget {
   QTabBar* tabs_;
 };
 
-// The widget for a template row of kind Edit, CheckBox, ListBox or TabControl;
+// The widget for a template row of kind Edit, CheckBox, ListBox, TabControl,
+// RadioButton or GroupBox;
 // null for other kinds. Check boxes report BN_CLICKED, list boxes with kNotify
 // LBN_SELCHANGE and LBN_KILLFOCUS.
 QWidget* CreateFormControl(const ControlTemplate& control, QWidget* parent, ControlNotify sink);

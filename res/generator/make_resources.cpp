@@ -1,7 +1,6 @@
 // Draws the program's own pictures: the application icon, the toolbar icons,
 // the main window's background, the loading page's picture, the animated
-// loading indicator, the zoom keys and the backup dialog's copy animation.
-// Run by hand when a picture changes:
+// loading indicator, the backup dialog's copy animation and the zoom keys. Run by hand when a picture changes:
 //   make_resources <res folder>
 // and commit what it writes.
 #include <QColor>
@@ -235,24 +234,6 @@ std::vector<QImage> IndicatorFrames() {
   return frames;
 }
 
-// The zoom buttons of the time line: a small raised key with a plus or a
-// minus sign, at the buttons' size. Bitmaps have no alpha: the key is opaque.
-QImage ZoomKey(bool plus) {
-  QImage image(18, 20, QImage::Format_RGB32);
-  image.fill(QColor(240, 240, 240));
-  QPainter p(&image);
-  QLinearGradient face(0, 1, 0, 19);
-  face.setColorAt(0, QColor(252, 252, 252));
-  face.setColorAt(1, QColor(205, 215, 230));
-  p.fillRect(QRect(1, 1, 16, 18), face);
-  p.setPen(kNavy);
-  p.drawRect(QRect(0, 0, 17, 19));
-  p.fillRect(QRect(4, 9, 10, 2), kNavy);
-  if (plus) p.fillRect(QRect(8, 5, 2, 10), kNavy);
-  p.end();
-  return image.convertToFormat(QImage::Format_RGB888);
-}
-
 // The copy animation: a sheet flies in an arc from one folder to the other.
 // Flat colours only, so the clip's palette keeps them exact and the
 // background (the first pixel) can be keyed out by the animation control.
@@ -288,6 +269,24 @@ std::vector<QImage> CopyFramesAnimation() {
   return frames;
 }
 
+// The zoom buttons of the time line: a small raised key with a plus or a
+// minus sign, at the buttons' size. Bitmaps have no alpha: the key is opaque.
+QImage ZoomKey(bool plus) {
+  QImage image(18, 20, QImage::Format_RGB32);
+  image.fill(QColor(240, 240, 240));
+  QPainter p(&image);
+  QLinearGradient face(0, 1, 0, 19);
+  face.setColorAt(0, QColor(252, 252, 252));
+  face.setColorAt(1, QColor(205, 215, 230));
+  p.fillRect(QRect(1, 1, 16, 18), face);
+  p.setPen(kNavy);
+  p.drawRect(QRect(0, 0, 17, 19));
+  p.fillRect(QRect(4, 9, 10, 2), kNavy);
+  if (plus) p.fillRect(QRect(8, 5, 2, 10), kNavy);
+  p.end();
+  return image.convertToFormat(QImage::Format_RGB888);
+}
+
 bool Save(const QImage& image, const QString& path) {
   if (!image.save(path)) {
     std::fprintf(stderr, "make_resources: cannot write %s\n", qPrintable(path));
@@ -316,9 +315,9 @@ int main(int argc, char** argv) {
   ok &= Save(Background(), res.filePath(QStringLiteral("bitmaps/background.png")));
   ok &= Save(LoadingPicture(), res.filePath(QStringLiteral("bitmaps/loading.png")));
   ok &= WriteAnimatedGif(IndicatorFrames(), 5, res.filePath(QStringLiteral("images/Indicator.gif")));
+  ok &= WriteAviClip(CopyFramesAnimation(), 80000, res.filePath(QStringLiteral("images/CopyFiles.avi")));
   ok &= Save(ZoomKey(true), res.filePath(QStringLiteral("images/Plus.bmp")));
   ok &= Save(ZoomKey(false), res.filePath(QStringLiteral("images/Minus.bmp")));
-  ok &= WriteAviClip(CopyFramesAnimation(), 80000, res.filePath(QStringLiteral("images/CopyFiles.avi")));
   // Legend keys of the selection dialog: the time line's colours for normal,
   // event and motion recordings.
   const std::pair<const char*, QColor> legends[] = {

@@ -1,0 +1,180 @@
+// The main window's job list and its backup command: "Add" queues a span
+// picked in the selection dialog as a recorder-side job, a job whose file
+// list arrived becomes a row, "Remove" takes rows with their jobs, and
+// "Backup" downloads the selected row's job into a new dated folder.
+//
+// Rows stand for the session's queued jobs by position: row i is job i. The
+// job thread drops a job whose file list failed before it reports, so jobs
+// without a row are only those still being fetched, at the end of the queue.
+#include <memory>
+#include <vector>
+
+#include "app/backup_destination.h"
+#include "app/backup_setting_dlg.h"
+#include "app/brisnel_dlg.h"
+#include "app/companion_copy.h"
+#include "app/job_rows.h"
+#include "app/loading_page.h"
+#include "app/process_dialog.h"
+#include "app/select_dialog_runner.h"
+#include "platform/core/local_time.h"
+#include "platform/core/message_box.h"
+#include "res/resource.h"
+
+namespace ui = platform::ui;
+
+void CBrisnelDlg::OnAddJob() {
+  JobSelection selection;
+  // From now on the session's job and backup-id messages come here.
+  m_session.notifyWindow = Id();
+  m_session.GetPlayId();
+  if (m_nPlayLeaseTimer == -1) {
+    const unsigned id = SetTimer(TIMER_PLAY_LEASE, kLeasePeriodMs);
+    if (id != 0) m_nPlayLeaseTimer = static_cast<int>(id);
+  }
+  const int result = RunSelectDialog(&m_session, &selection);
+  // The playback lease is renewed exactly while the selection dialog is open.
+  StopPlayLease();
+  if (result != ui::IDOK || !HasWindow() || HasEnded()) return;
+
+  const std::uint32_t mask = ChannelMaskFromFlags(selection.channelFlags);
+  const nvr::NvrTime start = selection.startTime;
+  const nvr::NvrTime end = selection.endTime;
+  if (!SelectionMayBeQueued(start)) return;
+
+  // One job per calendar day among the listed jobs.
+  const int rows = m_listJobs ? m_listJobs->GetItemCount() : 0;
+  for (int j = 0; j < rows; ++j) {
+    nvr::BackupJob job;
+    if (!m_session.GetJob(&job, j)) continue;
+    if (SameStartDate(job.start, start)) {
+      platform::ShowMessageBox(Id(), QStringLiteral("Can not select two records with the same date!"),
+                               QStringLiteral("Warning"));
+      return;
+    }
+  }
+
+  CLoadingPage page;
+  m_session.jobPending = 1;  // before the job is queued: its thread clears it
+  page.m_pFlag = &m_session.jobPending;
+  m_session.QueueNvrBackup(start, end, mask);
+  page.DoModal();
+}
+
+void CBrisnelDlg::AddJobRow(int jobCount) {
+  if (!m_listJobs) return;
+  const int row = m_listJobs->GetItemCount();
+  nvr::NvrTime start;
+  nvr::NvrTime end;
+  std::uint32_t mask = 0;
+  std::int64_t size = 0;
+  // The jobs may have been dropped while the job thread ran.
+  if (!m_session.GetJobInfo(jobCount - 1, &start, &end, &mask, &size)) return;
+  const JobRowTexts texts = MakeJobRowTexts(start, end, mask, size);
+  m_listJobs->InsertItem(row, texts.startTime);
+  m_listJobs->SetItemText(row, 1, texts.endTime);
+  m_listJobs->SetItemText(row, 2, texts.camera);
+  m_listJobs->SetItemText(row, 3, texts.diskSize);
+  RefreshJobCommands();
+}
+
+void CBrisnelDlg::OnMenuRemove() { OnRemoveJob(); }
+
+void CBrisnelDlg::OnRemoveJob() {
+  if (m_listJobs) {
+    // Backwards, so the rows still to be visited keep their indices.
+    for (int i = m_listJobs->GetItemCount() - 1; i >= 0; --i) {
+      if ((m_listJobs->GetItemState(i, ui::LVIS_SELECTED) & ui::LVIS_SELECTED) == 0) continue;
+      m_listJobs->DeleteItem(i);
+      m_session.RemoveJob(i);
+    }
+  }
+  RefreshJobCommands();
+}
+
+void CBrisnelDlg::RefreshJobCommands() {
+  const bool enabled = JobCommandsEnabled(m_listJobs ? m_listJobs->GetItemCount() : 0);
+  const unsigned menuFlags = ui::MF_BYCOMMAND | (enabled ? ui::MF_ENABLED : ui::MF_GRAYED | ui::MF_DISABLED);
+  if (m_pMenu != nullptr) {
+    m_pMenu->EnableMenuItem(ID_RUN_BACKUP, menuFlags);
+    m_pMenu->EnableMenuItem(ID_RUN_REMOVE, menuFlags);
+  }
+  for (const unsigned id : {ID_TOOL_REMOVE, ID_TOOL_BACKUP}) {
+    const unsigned state = m_toolBar.GetButtonState(id);
+    m_toolBar.SetButtonState(id, enabled ? state & ~ui::TBBS_DISABLED
+                                         : (state & ~ui::TBBS_PRESSED) | ui::TBBS_DISABLED);
+    m_toolBar.Invalidate();
+  }
+}
+
+void CBrisnelDlg::OnMenuBackup() { OnBackup(); }
+
+void CBrisnelDlg::OnBackup() {
+  std::vector<int> selected;
+  const int rows = m_listJobs ? m_listJobs->GetItemCount() : 0;
+  for (int i = 0; i < rows; ++i)
+    if (m_listJobs->GetItemState(i, ui::LVIS_SELECTED) & ui::LVIS_SELECTED) selected.push_back(i);
+  if (selected.empty()) {
+    platform::ShowMessageBox(Id(), QStringLiteral("Please select a record on the list to backup."),
+                             QStringLiteral("Message"));
+    return;
+  }
+
+  auto settings = std::make_unique<CBackupSettingDlg>();
+  std::uint64_t required = 0;
+  for (const int row : selected) {
+    std::int64_t size = 0;
+    if (m_session.GetJobInfo(row, nullptr, nullptr, nullptr, &size)) required += static_cast<std::uint64_t>(size);
+  }
+  settings->m_nRequiredBytes = required;
+
+  if (m_session.backupId.load() < 0) m_session.AcquireBackupId();
+  m_session.keepBackupId = 1;
+  if (m_nBackupLeaseTimer == -1) {
+    const unsigned id = SetTimer(TIMER_BACKUP_LEASE, kLeasePeriodMs);
+    if (id != 0) m_nBackupLeaseTimer = static_cast<int>(id);
+  }
+  if (m_session.backupId.load() < 0) {
+    settings.reset();
+    StopBackupLease();
+    return;
+  }
+
+  if (settings->DoModal() != ui::IDOK) {
+    StopBackupLease();
+    settings.reset();
+    RefreshJobCommands();
+    return;
+  }
+
+  auto progress = std::make_unique<CProcessDialog>();
+  const QString destination = BackupDestination(settings->m_strLocation, platform::CurrentLocalTime());
+  progress->m_strDestination = destination;
+  const int row = selected.front();
+  progress->m_rowQueue.Push(std::make_unique<int>(row));
+  // The job the row stands for now: only that job counts as backed up, even
+  // if the list changed while the downloads ran (a failed renewal drops it).
+  nvr::BackupJob backedUp;
+  const bool known = m_session.GetJob(&backedUp, row);
+  progress->m_pSession = &m_session;
+
+  if (progress->DoModal() == ui::IDOK) {
+    for (int k = progress->m_rowQueue.Count() - 1; k >= 0; --k) {
+      int index = -1;
+      {
+        std::lock_guard<std::recursive_mutex> hold(progress->m_rowQueue.Lock());
+        if (const int* queued = progress->m_rowQueue.At(k)) index = *queued;
+      }
+      nvr::BackupJob now;
+      if (!known || !m_session.GetJob(&now, index) || now.id != backedUp.id) continue;
+      if (m_listJobs) m_listJobs->DeleteItem(index);
+      m_session.RemoveJob(index);
+    }
+    if (settings->m_bIncludeCompanion == 1) ::CopyCompanionFiles(destination);
+  }
+  StopBackupLease();
+  progress.reset();
+
+  settings.reset();
+  RefreshJobCommands();
+}
