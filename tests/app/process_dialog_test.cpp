@@ -77,17 +77,17 @@ class ProcessDialogSim : public ::testing::Test {
 
   // Queues one job for the day with these files and waits for its answer file
   // and clamped record list, as the main window does before it offers a backup.
-  void QueueJob(const JobSpec& spec, std::vector<sim::FileEntry> files) {
+  void QueueJob(const JobSpec& wanted, std::vector<sim::FileEntry> files) {
     testing_ui::App();
-    day = spec.day;
-    answerFile = platform::ExecutableFolder() + QString::asprintf("%.2d%.2d%.2d.txt", spec.hour, spec.minute, spec.second);
+    day = wanted.day;
+    answerFile = platform::ExecutableFolder() + QString::asprintf("%.2d%.2d%.2d.txt", wanted.hour, wanted.minute, wanted.second);
     clampedList = platform::ExecutableFolder() +
                   QString::asprintf("%.4d_%.2d_%.2d_RecordList.db", day.year, day.month, day.day);
     platform::DeleteFilePath(clampedList);
     recorder->SetRecordings(day, {{1, 8 * 3600, 9 * 3600, 1}, {2, 9 * 3600, 11 * 3600, 1}, {3, 10 * 3600, 12 * 3600, 2}});
     recorder->SetJobFiles(files);
     previousClock = platform::SetLocalClock(
-        [=] { return platform::LocalTime{2026, 1, 1, spec.hour, spec.minute, spec.second}; });
+        [=] { return platform::LocalTime{2026, 1, 1, wanted.hour, wanted.minute, wanted.second}; });
     clockSet = true;
     ASSERT_EQ(session.Login(), 1);
     session.QueueNvrBackup(At(day.year, day.month, day.day, 8, 0, 0), At(day.year, day.month, day.day, 10, 0, 0), 0x7);
