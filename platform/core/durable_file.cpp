@@ -1,0 +1,173 @@
+#include "platform/core/durable_file.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+constexpr int kRandomLength = 6;
+const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+QByteArray Native(const QString& path) { return QFile::encodeName(path); }
+
+mode_t ModeFor(FileAccess access) { return access == FileAccess::OwnerOnly ? 0600 : 0666; }
+
+QString RandomPart() {
+  QString text;
+  for (int i = 0; i < kRandomLength; ++i)
+    text += QLatin1Char(kAlphabet[QRandomGenerator::system()->bounded(int(sizeof kAlphabet - 1))]);
+  return text;
+}
+
+bool WriteAll(int fd, const char* data, qint64 size, off_t at = -1) {
+  while (size > 0) {
+    const ssize_t n = at < 0 ? ::write(fd, data, size_t(size)) : ::pwrite(fd, data, size_t(size), at);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;
+    data += n;
+    size -= n;
+    if (at >= 0) at += n;
+  }
+  return true;
+}
+
+// The close of a written file can report a failed write-back; it counts.
+bool SyncAndClose(int fd) {
+  const bool synced = ::fsync(fd) == 0;
+  const bool closed = ::close(fd) == 0;
+  return synced && closed;
+}
+
+// Rewrites an existing file in place. Growing it first means a full disk
+// fails before any old byte is touched; the old length is then restored.
+bool RewriteInPlace(const QString& path, const QByteArray& data, FileAccess access) {
+  const int fd = ::open(Native(path).constData(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  const off_t oldSize = st.st_size;
+  const off_t newSize = off_t(data.size());
+  if (newSize > oldSize) {
+    const int grown = ::posix_fallocate(fd, 0, newSize);
+    if (grown != 0) {
+      if (::ftruncate(fd, oldSize) != 0) { /* the old bytes are untouched either way */ }
+      ::close(fd);
+      return false;
+    }
+  }
+  bool ok = WriteAll(fd, data.constData(), data.size(), 0);
+  if (ok && newSize < oldSize) ok = ::ftruncate(fd, newSize) == 0;
+  if (ok && access == FileAccess::OwnerOnly) ok = ::fchmod(fd, 0600) == 0;
+  return SyncAndClose(fd) && ok;
+}
+
+}  // namespace
+
+TemporaryFile::~TemporaryFile() { Discard(); }
+
+bool TemporaryFile::Create(const QString& target, FileAccess access) {
+  Discard();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const QString candidate = target + QLatin1Char('.') + RandomPart() + QStringLiteral(".part");
+    const int fd = ::open(Native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ModeFor(access));
+    if (fd >= 0) {
+      fd_ = fd;
+      path_ = candidate;
+      target_ = target;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+bool TemporaryFile::Write(const char* data, qint64 size) {
+  return fd_ >= 0 && size >= 0 && WriteAll(fd_, data, size);
+}
+
+bool TemporaryFile::Commit() {
+  if (fd_ < 0) return false;
+  const int fd = fd_;
+  fd_ = -1;
+  if (!SyncAndClose(fd) || std::rename(Native(path_).constData(), Native(target_).constData()) != 0) {
+    ::unlink(Native(path_).constData());
+    path_.clear();
+    return false;
+  }
+  path_.clear();
+  return SyncFolderOf(target_);
+}
+
+void TemporaryFile::Discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!path_.isEmpty()) ::unlink(Native(path_).constData());
+  path_.clear();
+}
+
+bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess access) {
+  TemporaryFile temp;
+  if (!temp.Create(path, access)) return QFile::exists(path) && RewriteInPlace(path, data, access);
+  return temp.Write(data.constData(), data.size()) && temp.Commit();
+}
+
+bool CopyFileDurably(const QString& from, const QString& to, FileAccess access) {
+  const int in = ::open(Native(from).constData(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st {};
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  TemporaryFile temp;
+  bool ok = temp.Create(to, access);
+  char buffer[64 * 1024];
+  while (ok) {
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    ok = temp.Write(buffer, n);
+  }
+  ::close(in);
+  return ok && temp.Commit();
+}
+
+bool SyncFolderOf(const QString& path) {
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  const QString folder = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
+  const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && synced;
+}
+
+bool IsTemporaryNameOf(const QString& fileName, const QString& baseName) {
+  const QString suffix = QStringLiteral(".part");
+  if (fileName.size() != baseName.size() + 1 + kRandomLength + suffix.size()) return false;
+  if (!fileName.startsWith(baseName) || !fileName.endsWith(suffix) || fileName[baseName.size()] != QLatin1Char('.'))
+    return false;
+  for (int i = 0; i < kRandomLength; ++i) {
+    const QChar c = fileName[baseName.size() + 1 + i];
+    if (c.unicode() > 0x7F || !std::isalnum(static_cast<unsigned char>(c.unicode()))) return false;
+  }
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,183 @@
+// Durable writes against real faults: a full tmpfs, a read-only folder and a
+// folder removed mid-write each leave the old file exactly as it was and
+// report failure.
+#include "platform/core/durable_file.h"
+#include "tests/support/small_disk.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+using platform::FileAccess;
+using test_support::SmallDisk;
+
+namespace {
+
+QByteArray Read(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void Put(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QStringList Names(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+int ModeOf(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
+  return int(st.st_mode & 0777);
+}
+
+std::unique_ptr<SmallDisk> MountOrSkip(std::size_t bytes) {
+  std::string why;
+  auto disk = SmallDisk::Mount(bytes, &why);
+  if (!disk) std::printf("skipped: %s\n", why.c_str());
+  return disk;
+}
+
+const QByteArray kOld = QByteArray(3000, 'o');
+const QByteArray kLonger = QByteArray(9000, 'n');
+const QByteArray kShorter = QByteArray(100, 's');
+
+}  // namespace
+
+TEST(DurableFile, FullDiskLeavesTheOldFileAndNoTemporary) {
+  auto disk = MountOrSkip(256 * 1024);
+  if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
+  const QString folder = QString::fromStdString(disk->Path());
+  const QString target = folder + "/history.ini";
+  Put(target, kOld);
+  const QString source = folder + "/source";
+  Put(source, kLonger);
+  ASSERT_TRUE(disk->Fill(0));
+
+  EXPECT_FALSE(platform::WriteFileDurably(target, kLonger, FileAccess::OwnerOnly));
+  EXPECT_FALSE(platform::CopyFileDurably(source, target, FileAccess::Default));
+  EXPECT_EQ(Read(target), kOld);
+  EXPECT_EQ(Names(folder), QStringList({".ballast", "history.ini", "source"}));
+
+  disk->Unfill();
+  EXPECT_TRUE(platform::WriteFileDurably(target, kLonger, FileAccess::OwnerOnly));
+  EXPECT_EQ(Read(target), kLonger);
+}
+
+TEST(DurableFile, ReadOnlyFolderRewritesAWritableFileInPlace) {
+  auto disk = MountOrSkip(256 * 1024);
+  if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
+  const QString folder = QString::fromStdString(disk->Path()) + "/locked";
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString target = folder + "/setting.ini";
+  Put(target, kOld);
+  ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+
+  struct Case {
+    const char* name;
+    QByteArray data;
+    bool fillDisk;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"longer", kLonger, false, true},
+      {"shorter", kShorter, false, true},
+      {"back to the old", kOld, false, true},
+      {"longer on a full disk", kLonger, true, false},
+      {"shorter on a full disk", kShorter, true, true},
+  };
+  QByteArray expected = kOld;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.fillDisk) {
+      ASSERT_TRUE(disk->Fill(0));
+    }
+    {
+      test_support::WithoutFileOverride asAUser;
+      EXPECT_EQ(platform::WriteFileDurably(target, c.data, FileAccess::Default), c.ok);
+      EXPECT_FALSE(platform::WriteFileDurably(folder + "/missing.ini", c.data, FileAccess::Default));
+    }
+    if (c.ok) expected = c.data;
+    EXPECT_EQ(Read(target), expected);
+    EXPECT_EQ(Names(folder), QStringList({"setting.ini"}));
+    disk->Unfill();
+  }
+}
+
+TEST(DurableFile, ReadOnlyMountFailsAndChangesNothing) {
+  auto disk = MountOrSkip(64 * 1024);
+  if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
+  const QString target = QString::fromStdString(disk->Path()) + "/history.ini";
+  Put(target, kOld);
+  ASSERT_TRUE(disk->SetReadOnly(true));
+  EXPECT_FALSE(platform::WriteFileDurably(target, kShorter, FileAccess::OwnerOnly));
+  EXPECT_EQ(Read(target), kOld);
+  ASSERT_TRUE(disk->SetReadOnly(false));
+}
+
+TEST(DurableFile, FolderRemovedMidWriteIsAFailure) {
+  QTemporaryDir dir;
+  const QString folder = dir.path() + "/gone";
+  ASSERT_TRUE(QDir().mkpath(folder));
+  platform::TemporaryFile temp;
+  ASSERT_TRUE(temp.Create(folder + "/x.avi", FileAccess::Default));
+  ASSERT_TRUE(temp.Write("abc", 3));
+  ASSERT_TRUE(QDir(folder).removeRecursively());
+  EXPECT_FALSE(temp.Commit());
+  EXPECT_FALSE(QFile::exists(folder + "/x.avi"));
+}
+
+TEST(DurableFile, PasswordFilesAreOwnerOnlyAndOthersFollowTheUmask) {
+  QTemporaryDir dir;
+  const mode_t old = ::umask(022);
+  const QString secret = dir.path() + "/history.ini";
+  const QString plain = dir.path() + "/setting.ini";
+  Put(secret, kOld);
+  ::chmod(QFile::encodeName(secret).constData(), 0644);
+  EXPECT_TRUE(platform::WriteFileDurably(secret, kShorter, FileAccess::OwnerOnly));
+  EXPECT_TRUE(platform::WriteFileDurably(plain, kShorter, FileAccess::Default));
+  ::umask(old);
+  EXPECT_EQ(ModeOf(secret), 0600);
+  EXPECT_EQ(ModeOf(plain), 0644);
+}
+
+TEST(DurableFile, TemporariesNeverReplaceAnExistingFile) {
+  QTemporaryDir dir;
+  const QString target = dir.path() + "/x.avi";
+  // Every name a temporary could take, but one, already exists: the
+  // temporary must take that one rather than truncate a neighbour.
+  platform::TemporaryFile temp;
+  ASSERT_TRUE(temp.Create(target, FileAccess::Default));
+  const QString first = temp.Path();
+  Put(dir.path() + "/x.avi.part", "neighbour");
+  platform::TemporaryFile second;
+  ASSERT_TRUE(second.Create(target, FileAccess::Default));
+  EXPECT_NE(second.Path(), first);
+  EXPECT_NE(second.Path(), dir.path() + "/x.avi.part");
+  EXPECT_EQ(Read(dir.path() + "/x.avi.part"), "neighbour");
+}
+
+TEST(DurableFile, TemporaryNames) {
+  struct Case {
+    const char* file;
+    bool isTemporary;
+  };
+  const Case cases[] = {
+      {"history.ini.a1B2c3.part", true}, {"history.ini.part", false},   {"history.ini.a1B2c.part", false},
+      {"history.ini.a1B2c3d.part", false}, {"history.ini.a1-2c3.part", false}, {"history.ini.a1B2c3.tmp", false},
+      {"xhistory.ini.a1B2c3.part", false}, {"history.inia1B2c34.part", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(platform::IsTemporaryNameOf(QString::fromLatin1(c.file), "history.ini"), c.isTemporary) << c.file;
+  QTemporaryDir dir;
+  platform::TemporaryFile temp;
+  ASSERT_TRUE(temp.Create(dir.path() + "/history.ini", FileAccess::OwnerOnly));
+  EXPECT_TRUE(platform::IsTemporaryNameOf(temp.Path().section('/', -1), "history.ini"));
+}
