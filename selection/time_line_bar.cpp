@@ -32,8 +32,9 @@ CTimeLineBar* CTimeLineBar::Create(QWidget* parent, platform::WindowId notify, c
   bar->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   bar->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   bar->setGeometry(rect);
-  // The scroll bar's page sets its handle's length, which must show how much
-  // of the day is in view; a click beside the handle pages by the view's page.
+  // A scroll bar's page step also sets its handle's length, which must show
+  // how much of the day is in view; a click beside the handle (or a page key)
+  // moves by the scroll sizes' page, a tenth of the scrolled area, instead.
   for (QScrollBar* scroll : {bar->horizontalScrollBar(), bar->verticalScrollBar()}) {
     QObject::connect(scroll, &QAbstractSlider::actionTriggered, bar, [bar, scroll](int action) {
       const bool horizontal = scroll == bar->horizontalScrollBar();
