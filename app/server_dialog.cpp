@@ -66,11 +66,8 @@ void CServerDialog::DoDataExchange() {
 
 bool CServerDialog::OnInitDialog() {
   Dialog::OnInitDialog();
-  // The store cannot keep a longer name, port, user name or password; the
-  // address has no such limit.
-  for (QLineEdit* edit : {m_editServer.data(), m_editPort.data(), m_editUser.data(), m_editPassword.data()}) {
-    if (edit != nullptr) edit->setMaxLength(store_scramble::kMaxSaltedUnits);
-  }
+  // No edit limits its text: OK hands on what the page shows, and the store
+  // refuses, with a message, a value it cannot keep.
   SetSelectionButtons(0);
   SetText(m_editServer, QStringLiteral("NVR"));
   SetText(m_editPort, QStringLiteral("80"));

@@ -72,6 +72,8 @@ class CServerDialog : public platform::ui::Dialog {
   bool OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   bool OnCommand(std::uintptr_t wParam, std::intptr_t lParam) override;
   void OnDestroy() override;
+  // The page starts no timer: a tick gets the default handling only.
+  void OnTimer(unsigned id) override { Dialog::OnTimer(id); }
   // The page is a part of its manager: it never ends by itself.
   void OnOK() override {}
   void OnCancel() override {}

@@ -75,7 +75,7 @@ int CMyButton::OnMouseLeave() {
   return 0;
 }
 
-void CMyButton::Paint() {
+void CMyButton::OnDrawItem() {
   using namespace platform::ui;
   QAbstractButton* b = Button();
   if (b == nullptr) return;
@@ -106,7 +106,7 @@ bool CMyButton::eventFilter(QObject* watched, QEvent* event) {
   if (watched == nullptr || watched != Button()) return false;
   switch (event->type()) {
     case QEvent::Paint:
-      Paint();
+      OnDrawItem();
       return true;  // the caption is never drawn
     case QEvent::MouseMove:
       OnMouseMove();

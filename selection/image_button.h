@@ -49,9 +49,12 @@ class CMyButton : public QObject {
   void OnMouseMove();
   int OnMouseLeave();
   int OnMouseHover() { return 0; }
+  // The button is to be drawn: builds the owner-draw record (a full redraw,
+  // or a selection change when only the pressed state changed) and hands it
+  // to DrawItem.
+  void OnDrawItem();
 
  private:
-  void Paint();
   void Invalidate();
 
   // Held as an object: while the button's destructor runs it is no longer a

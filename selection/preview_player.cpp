@@ -38,14 +38,16 @@ void PreviewPlayer::SetServer(const QString& host, const QString& user, const QS
   m_bHttps = https;
 }
 
-void PreviewPlayer::Start() {
+void PreviewPlayer::Start(ThreadEntry reader, ThreadEntry decoder) {
   // A run that ended by itself (a failed connection) still has threads to join.
   Stop();
   run_ = RunSettings{m_strHost, m_strUser, m_strPassword, m_strPositionPath, m_strStreamPath, m_nPort, m_bHttps};
   // Set before the threads start: both end as soon as they see it clear.
   m_bRunning = 1;
-  m_reader.Start([this] { ReaderThread(); });
-  m_decoderThread.Start([this] { DecoderThread(); });
+  if (!reader) reader = [this] { ReaderThread(); };
+  if (!decoder) decoder = [this] { DecoderThread(); };
+  m_reader.Start(std::move(reader));
+  m_decoderThread.Start(std::move(decoder));
 }
 
 void PreviewPlayer::Stop() {

@@ -45,8 +45,10 @@ class PreviewPlayer {
 
   void SetServer(const QString& host, const QString& user, const QString& password, int port, int https);
   // Stops a run still going, then starts both threads on the current
-  // connection data and paths.
-  void Start();
+  // connection data and paths. Each thread runs its entry point when one is
+  // given (the owner's, which must run the body below), else its body.
+  using ThreadEntry = std::function<void()>;
+  void Start(ThreadEntry reader = {}, ThreadEntry decoder = {});
   // Ends both threads (joined) and empties the frame queue.
   void Stop();
   // Stop, then closes the connection; harmless when nothing runs.
@@ -80,6 +82,12 @@ class PreviewPlayer {
   QString m_strStreamPath;
   QString m_strPositionPath;
 
+  // The two threads' bodies, and the decoder thread's step for one frame
+  // (decode, then show the picture). Only the player's own threads run them.
+  void ReaderThread();
+  void DecoderThread();
+  void DecodeAndShow(const std::uint8_t* data, int size);
+
  private:
   // What one run works with, copied at Start so the window thread may set
   // new values while a run goes on.
@@ -89,9 +97,6 @@ class PreviewPlayer {
     int https = 0;
   };
 
-  void ReaderThread();
-  void DecoderThread();
-  void DecodeAndShow(const std::uint8_t* data, int size);
   // Queues a completed packet when it is a picture the window can show.
   void QueuePacket(const StreamPacketParser& parser, const std::uint8_t* payload);
   // Sends the stream request until it goes out or the run stops; a failed

@@ -31,11 +31,25 @@ platform::WindowId CPreviewWnd::WindowId() const { return port_->Id(); }
 void CPreviewWnd::Start() {
   player_.m_strPositionPath = m_strPositionPath;
   player_.m_strStreamPath = m_strStreamPath;
-  player_.Start();
+  player_.Start([this] { ReaderThreadProc(this); }, [this] { DecoderThreadProc(this); });
+}
+
+unsigned CPreviewWnd::ReaderThreadProc(CPreviewWnd* window) {
+  window->ReaderThread();
+  return 0;
+}
+
+unsigned CPreviewWnd::DecoderThreadProc(CPreviewWnd* window) {
+  window->DecoderThread();
+  return 0;
 }
 
 void CPreviewWnd::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  OnPaint(painter);
+}
+
+void CPreviewWnd::OnPaint(QPainter& painter) {
   player_.WithPicture([&](const std::uint8_t* bgr, int width, int height) {
     if (width > 0 && height > 0) {
       platform::ui::DrawBgrPicture(painter, rect(), bgr, width, height);

@@ -3,6 +3,7 @@
 // the recorder's stream. The work is done by its PreviewPlayer; the window
 // paints the player's picture stretched over its client area, repainting
 // whenever the decoder thread reports a new picture.
+#include <QPainter>
 #include <QString>
 #include <QWidget>
 
@@ -31,6 +32,15 @@ class CPreviewWnd : public QWidget {
   void Close() { player_.Close(); }
   void ClearPicture() { player_.ClearPicture(); }
 
+  // The threads' entry points: each runs its body on the window, returns 0.
+  static unsigned ReaderThreadProc(CPreviewWnd* window);
+  static unsigned DecoderThreadProc(CPreviewWnd* window);
+  // The bodies and the decoder thread's step for one frame, which the player
+  // that holds the threads runs; only the preview's own threads call them.
+  void ReaderThread() { player_.ReaderThread(); }
+  void DecoderThread() { player_.DecoderThread(); }
+  void DecodeAndShow(const std::uint8_t* data, int size) { player_.DecodeAndShow(data, size); }
+
   PreviewPlayer& Player() { return player_; }
   const PreviewPlayer& Player() const { return player_; }
 
@@ -40,6 +50,8 @@ class CPreviewWnd : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  // The shown picture stretched over the whole client area.
+  void OnPaint(QPainter& painter);
 
  private:
   int id_;

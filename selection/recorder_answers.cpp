@@ -64,7 +64,12 @@ std::vector<int> ParseRecordDays(const QString& answer, int daysInMonth) {
 
 QString ChannelCaption(int channel, const QString& name) {
   QString caption = QStringLiteral("CH%1 %2").arg(channel, 2, 10, QLatin1Char('0')).arg(name);
-  if (caption.size() > 14) caption = caption.left(13) + QStringLiteral("...");
+  if (caption.size() > 14) {
+    // A character of two units is kept whole or left out, never cut in half.
+    qsizetype keep = 13;
+    if (caption[keep - 1].isHighSurrogate()) --keep;
+    caption = caption.left(keep) + QStringLiteral("...");
+  }
   return caption;
 }
 

@@ -42,7 +42,8 @@ int ParsePlayPrivilege(const QString& answer);
 // last ","), in answer order; numbers the month does not have are dropped.
 std::vector<int> ParseRecordDays(const QString& answer, int daysInMonth);
 
-// "CH%.2d %s", cut to 13 characters and "..." when longer than 14.
+// "CH%.2d %s", cut to 13 characters and "..." when longer than 14 (12 when
+// the 13th would be the first half of a two-unit character).
 QString ChannelCaption(int channel, const QString& name);
 
 // The channel list: line 0 "key=N", then one line per channel whose field

@@ -11,6 +11,8 @@ CStaticEx::CStaticEx(QWidget* parent, int id, platform::WindowId notify)
   setMouseTracking(true);
 }
 
+CStaticEx::~CStaticEx() = default;
+
 void CStaticEx::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QRect r = rect();
@@ -29,18 +31,36 @@ void CStaticEx::paintEvent(QPaintEvent*) {
   p.drawText(r, Qt::AlignHCenter | Qt::AlignTop, text());
 }
 
-void CStaticEx::mouseMoveEvent(QMouseEvent* event) {
+void CStaticEx::OnMouseMove() {
   if (m_nMode == selection::kModeRecordings) setCursor(Qt::PointingHandCursor);
   else unsetCursor();
+}
+
+void CStaticEx::mouseMoveEvent(QMouseEvent* event) {
+  OnMouseMove();
   QLabel::mouseMoveEvent(event);
 }
 
 void CStaticEx::mousePressEvent(QMouseEvent* event) { event->accept(); }
 
-void CStaticEx::mouseReleaseEvent(QMouseEvent* event) {
-  // The button-up is consumed in every mode; only a day with recordings acts.
-  event->accept();
-  if (event->button() != Qt::LeftButton || m_nMode != selection::kModeRecordings) return;
+void CStaticEx::OnLButtonUp() {
+  if (m_nMode != selection::kModeRecordings) return;
   const int day = text().trimmed().toInt();
   platform::PostWindowMessage(notify_, selection::WM_CALENDAR_PICK, static_cast<std::uintptr_t>(day), 0);
+}
+
+void CStaticEx::mouseReleaseEvent(QMouseEvent* event) {
+  // The button-up is consumed in every mode.
+  event->accept();
+  if (event->button() != Qt::LeftButton) return;
+  // The pressed control keeps the mouse until the release, but the day the
+  // operator chose is the one under the pointer now: a static control takes
+  // no capture, so its button-up belongs to the control it happens over.
+  const QPoint at = event->position().toPoint();
+  CStaticEx* under = nullptr;
+  if (QWidget* parent = parentWidget())
+    under = dynamic_cast<CStaticEx*>(parent->childAt(mapToParent(at)));
+  else if (rect().contains(at))
+    under = this;
+  if (under != nullptr) under->OnLButtonUp();
 }

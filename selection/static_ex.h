@@ -10,7 +10,14 @@ class CStaticEx : public QLabel {
  public:
   // `notify` is the window a click is posted to (the calendar).
   CStaticEx(QWidget* parent, int id, platform::WindowId notify);
+  ~CStaticEx() override;
   int Id() const { return id_; }
+
+  // A button-up on this control: a day with recordings tells the calendar
+  // which day was chosen.
+  void OnLButtonUp();
+  // The pointer moved over this control: a hand over a day with recordings.
+  void OnMouseMove();
 
   int m_nMode = 3;  // selection::CellMode
 

@@ -32,6 +32,15 @@ CTimeLineBar* CTimeLineBar::Create(QWidget* parent, platform::WindowId notify, c
   bar->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   bar->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   bar->setGeometry(rect);
+  // A scroll bar's page step also sets its handle's length, which must show
+  // how much of the day is in view; a click beside the handle (or a page key)
+  // moves by the scroll sizes' page, a tenth of the scrolled area, instead.
+  for (QScrollBar* scroll : {bar->horizontalScrollBar(), bar->verticalScrollBar()}) {
+    QObject::connect(scroll, &QAbstractSlider::actionTriggered, bar, [bar, scroll](int action) {
+      const bool horizontal = scroll == bar->horizontalScrollBar();
+      bar->PageBy(scroll, action, horizontal ? bar->scrollTotal_.width() / 10 : bar->scrollTotal_.height() / 10);
+    });
+  }
   bar->port_ = new platform::ui::WindowPort(
       bar, [bar](unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) { bar->OnWndMsg(msg, wParam, lParam); });
   bar->InitView();
@@ -61,21 +70,34 @@ void CTimeLineBar::OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t) 
 
 void CTimeLineBar::SetZoom(int level) {
   SetZoomLevel(level);
-  UpdateScrollBars();
+  SetScrollSizes(ScrollSize());
   viewport()->update();
 }
 
+void CTimeLineBar::OnInitialUpdate() { SetScrollSizes(QSize(100, 100)); }
+
+void CTimeLineBar::SetScrollSizes(QSize total) {
+  scrollTotal_ = total;
+  UpdateScrollBars();
+}
+
 void CTimeLineBar::UpdateScrollBars() {
-  const QSize total = ScrollSize();
   const QSize page = viewport()->size();
   QScrollBar* h = horizontalScrollBar();
-  h->setRange(0, std::max(0, total.width() - page.width()));
+  h->setRange(0, std::max(0, scrollTotal_.width() - page.width()));
   h->setPageStep(page.width());
-  h->setSingleStep(std::max(1, total.width() / 100));
+  h->setSingleStep(std::max(1, scrollTotal_.width() / 10 / 10));
   QScrollBar* v = verticalScrollBar();
-  v->setRange(0, std::max(0, total.height() - page.height()));
+  v->setRange(0, std::max(0, scrollTotal_.height() - page.height()));
   v->setPageStep(page.height());
-  v->setSingleStep(std::max(1, total.height() / 100));
+  v->setSingleStep(std::max(1, scrollTotal_.height() / 10 / 10));
+}
+
+void CTimeLineBar::PageBy(QScrollBar* bar, int action, int page) {
+  // The bar has moved its position by its own page already; the value has
+  // not changed yet, and follows the position set here.
+  if (action == QAbstractSlider::SliderPageStepAdd) bar->setSliderPosition(bar->value() + page);
+  else if (action == QAbstractSlider::SliderPageStepSub) bar->setSliderPosition(bar->value() - page);
 }
 
 void CTimeLineBar::resizeEvent(QResizeEvent* event) {
@@ -108,29 +130,41 @@ void CTimeLineBar::ReleaseCapture() {
 }
 
 void CTimeLineBar::paintEvent(QPaintEvent* event) {
+  QPainter view(viewport());
+  OnDraw(view, event->rect());
+}
+
+void CTimeLineBar::OnDraw(QPainter& view, const QRect& dirty) {
   const QPoint origin(horizontalScrollBar()->value(), verticalScrollBar()->value());
-  const QRect visible = event->rect().translated(origin).intersected(QRect(QPoint(0, 0), m_memBitmap.size()));
+  const QRect visible = dirty.translated(origin).intersected(QRect(QPoint(0, 0), m_memBitmap.size()));
   {
     QPainter memory(&m_memBitmap);
     memory.setClipRect(visible);  // only what shows is drawn
     selection::PaintTimeLine(memory, *this);
   }
-  QPainter view(viewport());
-  view.fillRect(event->rect(), Qt::white);
+  view.fillRect(dirty, Qt::white);
   const QRect area = QRect(QPoint(0, 0), ScrollSize()).intersected(visible);
   view.drawImage(area.topLeft() - origin, m_memBitmap, area);
 }
 
 void CTimeLineBar::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  if (Press(Logical(event->position().toPoint()))) {
+  if (event->button() == Qt::LeftButton) OnLButtonDown(event->position().toPoint());
+}
+
+void CTimeLineBar::mouseMoveEvent(QMouseEvent* event) { OnMouseMove(event->position().toPoint()); }
+
+void CTimeLineBar::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) OnLButtonUp(event->position().toPoint());
+}
+
+void CTimeLineBar::OnLButtonDown(QPoint client) {
+  if (Press(Logical(client))) {
     TakeCapture();
     viewport()->update();
   }
 }
 
-void CTimeLineBar::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint client = event->position().toPoint();
+void CTimeLineBar::OnMouseMove(QPoint client) {
   // Without the capture the window sees no pointer outside itself.
   if (!captured_ && !viewport()->rect().contains(client)) return;
   const int windowLeft = -viewport()->x();
@@ -144,9 +178,7 @@ void CTimeLineBar::mouseMoveEvent(QMouseEvent* event) {
   }
 }
 
-void CTimeLineBar::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  const QPoint client = event->position().toPoint();
+void CTimeLineBar::OnLButtonUp(QPoint client) {
   if (!captured_ && !viewport()->rect().contains(client)) return;
   if (m_bDragging != 1) return;
   ReleaseCapture();

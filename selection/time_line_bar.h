@@ -9,6 +9,7 @@
 // the parent keeps only a pointer and never deletes it.
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QPainter>
 #include <QPointer>
 #include <cstdint>
 
@@ -42,6 +43,18 @@ class CTimeLineBar : public QAbstractScrollArea, public selection::TimeLineModel
   // A span from the time pickers: snapped to the recordings, then the parent is told.
   void SetSelection(int startSecond, int endSecond);
 
+  // The view's initial update: the base's, then scroll sizes of 100 x 100.
+  // Nothing sends the bar this notification, so the sizes set by SetZoom
+  // stay in force.
+  void OnInitialUpdate();
+  // Draws the whole day into the off-screen picture, then copies what the
+  // view shows of it (`dirty`, in view coordinates) onto the view.
+  void OnDraw(QPainter& view, const QRect& dirty);
+  // The mouse, at a point of the view (the scroll position not yet added).
+  void OnLButtonDown(QPoint client);
+  void OnMouseMove(QPoint client);
+  void OnLButtonUp(QPoint client);
+
   // Repaints the view (after a load of items).
   void Invalidate();
   platform::WindowId Id() const;
@@ -64,7 +77,12 @@ class CTimeLineBar : public QAbstractScrollArea, public selection::TimeLineModel
   void InitView();
   void OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
   void OnTimer(unsigned id);
+  // The scrolled area's size; a page is a tenth of it, a line a tenth of a
+  // page, as a scroll view's defaults are.
+  void SetScrollSizes(QSize total);
   void UpdateScrollBars();
+  // Moves a scroll bar by a page of the scroll sizes in place of its own.
+  void PageBy(QScrollBar* bar, int action, int page);
   QPoint Logical(QPoint client) const;
   void TakeCapture();
   void ReleaseCapture();
@@ -73,4 +91,5 @@ class CTimeLineBar : public QAbstractScrollArea, public selection::TimeLineModel
   QPointer<platform::ui::WindowPort> port_;
   platform::WindowId notify_ = platform::kNoWindow;
   bool captured_ = false;  // the mouse is ours also outside the window
+  QSize scrollTotal_;
 };

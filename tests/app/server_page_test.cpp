@@ -38,7 +38,6 @@ TEST_F(ServerManagerTest, OpensWithTheStoredRecordersInTableOrderAndTheDefaults)
     EXPECT_EQ(Fields(page), (QStringList{"NVR", "", "80", "", ""}));
     EXPECT_FALSE(page.m_checkSavePassword->isChecked());
     EXPECT_EQ(page.m_editPassword->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(page.m_editServer->maxLength(), store_scramble::kMaxSaltedUnits);
     EXPECT_EQ(Buttons(page), kNothingChosen);
     EXPECT_EQ(page.m_bSelected, 0);
   });
@@ -96,6 +95,48 @@ TEST_F(ServerManagerTest, AddStoresTheFieldsAndRefusesAnEmptyOrStoredAddress) {
   // A password is stored only with a ticked box.
   EXPECT_EQ(Rows(), (std::vector<ServerEntry>{Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"),
                                               Entry("Other", "127.000.0.1", "81", "op", "", "0")}));
+}
+
+TEST_F(ServerManagerTest, NoEditLimitsItsTextAndAFieldTooLongToStoreIsRefused) {
+  Store(Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"));
+  const QString longest(store_scramble::kMaxSaltedUnits, u'u');
+  const QString tooLong = longest + u'u';
+  const QString refused = QStringLiteral("Error: A field is too long to be stored.");
+  ServerEntry caller;
+  CRemoteDialog dlg;
+  dlg.m_pServerEntry = &caller;
+  const int result = RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+    CServerDialog& page = d.m_serverPage;
+    Fill(page, tooLong, "127.0.0.2", "80", "admin", "pw", true);
+    EXPECT_EQ(Fields(page), (QStringList{tooLong, "127.0.0.2", "80", "admin", "pw"}));
+    // Add and Edit refuse what the store cannot keep, and change nothing.
+    Click(page.m_btnAdd);
+    EXPECT_EQ(TakeBoxes(), QStringList{refused});
+    EXPECT_EQ(Lines(page), QStringList{"Lobby(127.0.0.1)"});
+    EXPECT_EQ(Fields(page), (QStringList{tooLong, "127.0.0.2", "80", "admin", "pw"}));
+    Choose(page, 0);
+    page.m_editPassword->setText(tooLong);
+    Click(page.m_btnEdit);
+    EXPECT_EQ(TakeBoxes(), QStringList{refused});
+    EXPECT_EQ(Lines(page), QStringList{"Lobby(127.0.0.1)"});
+    EXPECT_EQ(Buttons(page), kLineChosen);
+    // The longest the store keeps is stored.
+    Fill(page, "Hall", "127.0.0.3", "80", longest, "pw", true);
+    page.m_bSelected = 0;
+    page.EnableControls(1);
+    Click(page.m_btnAdd);
+    EXPECT_TRUE(TakeBoxes().isEmpty());
+    EXPECT_EQ(Lines(page), (QStringList{"Lobby(127.0.0.1)", "Hall(127.0.0.3)"}));
+    // OK hands on the fields whole, as the page shows them.
+    Fill(page, "Long", "127.0.0.9", "80", tooLong, tooLong, false);
+    Click(d.m_btnOk);
+  });
+  EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(caller, Entry("Long", "127.0.0.9", "80", tooLong, tooLong, ""));
+  const std::vector<ServerEntry> rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"));
+  EXPECT_EQ(rows[1].GetIp(), "127.0.0.3");
 }
 
 TEST_F(ServerManagerTest, ChoosingALineShowsItsStoredFieldsAndAClickBesideTheControlsUnchoosesIt) {

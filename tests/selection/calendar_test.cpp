@@ -128,6 +128,42 @@ TEST_F(CalendarTest, PickingDaysWithRecordings) {
   EXPECT_EQ(CellOf(6)->cursor().shape(), Qt::ArrowCursor);
 }
 
+TEST_F(CalendarTest, TheDayUnderTheReleasePicksNotTheOneUnderThePress) {
+  CCalendar& c = *calendar_;
+  c.MarkDay(5);
+  c.MarkDay(20);
+  // The pressed cell keeps the mouse until the release, which it receives
+  // at a point over another cell (or over none).
+  auto pressAndReleaseOver = [&](CStaticEx* pressed, QWidget* over, QPoint at) {
+    testing_selection::Press(pressed, pressed->rect().center());
+    testing_selection::Release(pressed, pressed->mapFrom(c.Window(), over->mapTo(c.Window(), at)));
+  };
+  const struct {
+    int pressDay, releaseDay, picked;
+  } cases[] = {
+      {5, 20, 20},   // from one marked day to another: the second
+      {20, 5, 5},
+      {6, 20, 20},   // from a plain day onto a marked one
+      {20, 6, 0},    // from a marked day onto a plain one: nothing
+      {5, 5, 5},
+  };
+  for (const auto& k : cases) {
+    c.SelectDay(-1);  // nothing chosen, both marked days blue
+    Messages();
+    pressAndReleaseOver(CellOf(k.pressDay), CellOf(k.releaseDay), CellOf(k.releaseDay)->rect().center());
+    EXPECT_EQ(Messages(), k.picked ? std::vector<Posted>({kDayPicked}) : std::vector<Posted>())
+        << k.pressDay << " -> " << k.releaseDay;
+    EXPECT_EQ(c.GetSelectedDay(), k.picked) << k.pressDay << " -> " << k.releaseDay;
+  }
+  // Released over the weekday header, or outside the calendar: nothing.
+  c.SelectDay(-1);
+  Messages();
+  pressAndReleaseOver(CellOf(5), c.m_pWeekdayLabels[2], c.m_pWeekdayLabels[2]->rect().center());
+  pressAndReleaseOver(CellOf(5), c.Window(), QPoint(c.Window()->width() + 20, c.Window()->height() / 2));
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(c.GetSelectedDay(), 0);
+}
+
 TEST_F(CalendarTest, APickThatSelectsNothingIsNotPassedOn) {
   CCalendar& c = *calendar_;
   c.MarkDay(5);

@@ -78,6 +78,10 @@ TEST(ChannelCaption, NumberedAndCutAfterFourteenCharacters) {
   EXPECT_EQ(ChannelCaption(2, "A very long name"), "CH02 A very l...");
   EXPECT_EQ(ChannelCaption(1, "123456789"), "CH01 123456789");   // 14: kept
   EXPECT_EQ(ChannelCaption(1, "1234567890"), "CH01 12345678...");  // 15: cut
+  // A character of two units is never cut in half: it goes whole.
+  const QString camera = QString::fromUtf8("\xF0\x9F\x8E\xA5");
+  EXPECT_EQ(ChannelCaption(1, "1234567" + camera + "9"), "CH01 1234567...");
+  EXPECT_EQ(ChannelCaption(1, "123456" + camera + "89"), "CH01 123456" + camera + "...");
 }
 
 TEST(ChannelNames, CaptionsFromTheSecondFieldInUtf8) {

@@ -366,6 +366,13 @@ TEST_F(SelectDialogTest, ZoomButtonsAndSliderStayWithinTheLevels) {
     EXPECT_EQ(d.m_pTimeLine->m_nZoom, 18);
     d.SendCommand(IDC_SELECT_ZOOM_OUT);
     EXPECT_EQ(d.m_pTimeLine->m_nZoom, 17);
+    // A key moves the bar's zoom with the slider, not back to 0.
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left}) {
+      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+      QApplication::sendEvent(d.m_sliderZoom, &press);
+    }
+    EXPECT_EQ(d.m_sliderZoom->GetPos(), 18);
+    EXPECT_EQ(d.m_pTimeLine->m_nZoom, 18);
   });
 }
 

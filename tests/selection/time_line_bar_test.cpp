@@ -66,6 +66,12 @@ TEST_F(TimeLineBarTest, CreatedAtZoomZeroWithItsTimerRunning) {
   bar_->SetZoom(40);
   EXPECT_EQ(bar_->m_nZoom, 23);
   EXPECT_EQ(bar_->horizontalScrollBar()->maximum(), 13926 - bar_->viewport()->width());
+  // The view's initial update sets 100 x 100 until the next zoom; nothing
+  // sends it but this test.
+  bar_->OnInitialUpdate();
+  EXPECT_EQ(bar_->horizontalScrollBar()->maximum(), 0);
+  bar_->SetZoom(23);
+  EXPECT_EQ(bar_->horizontalScrollBar()->maximum(), 13926 - bar_->viewport()->width());
 }
 
 TEST_F(TimeLineBarTest, ADragSnapsToTheRecordingsAndTellsTheParent) {
@@ -149,6 +155,34 @@ TEST_F(TimeLineBarTest, DraggingBeyondASideScrollsByFiveTimesTheZoomPerTick) {
   testing_selection::Release(bar_->viewport(), QPoint(100, 40));
   EXPECT_EQ(bar_->m_nSelEnd, 0);  // no recordings: 0 to 0
   EXPECT_EQ(Messages().size(), 1u);
+}
+
+TEST_F(TimeLineBarTest, TheScrollBarPagesByATenthOfTheDayAndStepsByAHundredth) {
+  QScrollBar* h = bar_->horizontalScrollBar();
+  const struct {
+    int zoom, width;
+  } cases[] = {{23, 13926}, {12, 5286}, {5, 1638}};
+  for (const auto& k : cases) {
+    bar_->SetZoom(k.zoom);
+    ASSERT_EQ(bar_->ScrollSize().width(), k.width);
+    const int page = k.width / 10;
+    const int line = page / 10;
+    h->setValue(0);
+    h->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(h->value(), page) << k.zoom;
+    h->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(h->value(), page + line) << k.zoom;
+    h->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(h->value(), line) << k.zoom;
+    // A page never passes either end.
+    h->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(h->value(), 0) << k.zoom;
+    h->setValue(h->maximum() - 1);
+    h->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(h->value(), h->maximum()) << k.zoom;
+    // The handle shows how much of the day is in view.
+    EXPECT_EQ(h->pageStep(), bar_->viewport()->width()) << k.zoom;
+  }
 }
 
 TEST_F(TimeLineBarTest, AZoomZeroTickMovesNothing) {
