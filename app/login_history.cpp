@@ -67,7 +67,8 @@ bool LoginHistory::Save(const QString& iniPath) const {
   platform::IniFile ini;
   if (!ini.Load(iniPath)) return false;
   for (int n = 1; n <= kEntries; ++n) ini.SetValue(kSection, KeyName(n), entries_[static_cast<std::size_t>(n - 1)]);
-  return ini.Save(iniPath);
+  // It holds passwords in clear: readable by its owner only.
+  return ini.Save(iniPath, platform::FileAccess::OwnerOnly);
 }
 
 bool LoginHistory::Update(const QString& serverName, const QString& host, int port, const QString& user,
