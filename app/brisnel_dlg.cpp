@@ -336,9 +336,14 @@ void CBrisnelDlg::OnLogout() {
   SetUiState(kUiLoggedOut);
 }
 
-void CBrisnelDlg::LoadHistory() { m_history.Load(m_historyPath); }
+void CBrisnelDlg::LoadHistory() {
+  m_history.Load(m_historyPath);
+  m_bHistoryLoaded = true;
+}
 
-void CBrisnelDlg::SaveHistory() { m_history.Save(m_historyPath); }
+void CBrisnelDlg::SaveHistory() {
+  if (m_bHistoryLoaded) m_history.Save(m_historyPath);
+}
 
 void CBrisnelDlg::UpdateHistory() {
   m_history.Update(m_session.GetServerName(), m_session.GetHost(), m_session.GetPort(), m_session.GetUser(),

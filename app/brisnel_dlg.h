@@ -102,7 +102,7 @@ class CBrisnelDlg : public platform::ui::Dialog {
   // The backup command (app/brisnel_dlg_jobs.cpp).
   void OnMenuBackup();
   void OnBackup();
-  // The sweep of left-over temporary files (not built yet: it does nothing).
+  // The sweep of left-over temporary files.
   void DeleteTempFiles();  // app/temp_file_sweep.cpp
 
   QIcon m_hIcon;
@@ -119,6 +119,9 @@ class CBrisnelDlg : public platform::ui::Dialog {
   platform::ui::ToolBar m_toolBar;
   platform::ui::ImageList m_imageList;
   LoginHistory m_history;
+  // Set once LoadHistory ran: a window that never opened has no history to
+  // write, and its ten empty entries must not replace the file's.
+  bool m_bHistoryLoaded = false;
   std::atomic<int> m_nLoginBusy{0};
   std::atomic<int> m_nLoginRequested{0};
   std::atomic<int> m_nLoginStop{0};  // set while the window object goes: the login ends early

@@ -4,13 +4,22 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/core/durable_file.h"
 #include "platform/core/files.h"
+
+#include <sys/stat.h>
 
 namespace {
 
 QString WithSlash(QString folder) {
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
+}
+
+// The files that hold passwords stay readable by their owner only.
+platform::FileAccess AccessFor(const QString& name) {
+  return name == QLatin1String("history.ini") || name == QLatin1String("server.db") ? platform::FileAccess::OwnerOnly
+                                                                                     : platform::FileAccess::Default;
 }
 
 }  // namespace
@@ -29,19 +38,18 @@ const QStringList& CompanionFileNames() {
   return names;
 }
 
-bool CopyFileOver(const QString& from, const QString& to) {
-  if (!QFileInfo(from).isFile()) return false;
-  const QString part = to + QStringLiteral(".part");
-  platform::DeleteFilePath(part);
-  if (!QFile::copy(from, part)) {
-    platform::DeleteFilePath(part);
-    return false;
-  }
-  if (!platform::RenameOver(part, to)) {
-    platform::DeleteFilePath(part);
-    return false;
-  }
-  return true;
+bool CopyFileOver(const QString& from, const QString& to, platform::FileAccess access) {
+  struct stat source {};
+  if (::stat(QFile::encodeName(from).constData(), &source) != 0 || !S_ISREG(source.st_mode)) return false;
+  if (!platform::CopyFileDurably(from, to, access)) return false;
+  // The copy's mode comes from the umask (or is owner-only); a program or
+  // library stays executable for whoever may read it.
+  const mode_t exec = source.st_mode & 0111;
+  if (exec == 0 || access == platform::FileAccess::OwnerOnly) return true;
+  struct stat copy {};
+  if (::stat(QFile::encodeName(to).constData(), &copy) != 0) return false;
+  const mode_t mode = (copy.st_mode & 0777) | (((copy.st_mode & 0444) >> 2) & exec);
+  return ::chmod(QFile::encodeName(to).constData(), mode) == 0;
 }
 
 int CopyFolder(QString source, QString destination) {
@@ -56,20 +64,25 @@ int CopyFolder(QString source, QString destination) {
       // A link to a folder may lead back up the tree: it is not followed.
       if (entry.isSymLink()) continue;
       if (CopyFolder(entry.filePath(), target) == 0) return 0;
-    } else if (!CopyFileOver(entry.filePath(), target)) {
+    } else if (!CopyFileOver(entry.filePath(), target, platform::FileAccess::Default)) {
       return 0;
     }
   }
   return 1;
 }
 
-void CopyCompanionFiles(QString source, QString destination) {
+int CopyCompanionFiles(QString source, QString destination) {
   source = WithSlash(source);
   destination = WithSlash(destination);
-  // A missing or unreadable file leaves only that file out.
-  for (const QString& name : CompanionFileNames()) CopyFileOver(source + name, destination + name);
-  CopyFolder(source + QStringLiteral("images"), destination + QStringLiteral("images"));
-  CopyFolder(source + QStringLiteral("lang"), destination + QStringLiteral("lang"));
+  int all = 1;
+  // A missing file leaves only that file out.
+  for (const QString& name : CompanionFileNames()) {
+    if (!QFileInfo::exists(source + name)) continue;
+    if (!CopyFileOver(source + name, destination + name, AccessFor(name))) all = 0;
+  }
+  if (CopyFolder(source + QStringLiteral("images"), destination + QStringLiteral("images")) == 0) all = 0;
+  if (CopyFolder(source + QStringLiteral("lang"), destination + QStringLiteral("lang")) == 0) all = 0;
+  return all;
 }
 
-void CopyCompanionFiles(QString destination) { CopyCompanionFiles(platform::ExecutableFolder(), destination); }
+int CopyCompanionFiles(QString destination) { return CopyCompanionFiles(platform::ExecutableFolder(), destination); }

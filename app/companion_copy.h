@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/core/durable_file.h"
+
 // The files copied, in this order.
 const QStringList& CompanionFileNames();
 
@@ -16,11 +18,13 @@ const QStringList& CompanionFileNames();
 int CopyFolder(QString source, QString destination);
 
 // Copies every companion file present in `source` into `destination` (missing
-// ones are skipped), then the "images" and "lang" trees.
-void CopyCompanionFiles(QString source, QString destination);
+// ones are skipped), then the "images" and "lang" trees. A file that fails
+// does not stop the others; 1 when everything present arrived, else 0.
+int CopyCompanionFiles(QString source, QString destination);
 // The same from the executable's folder.
-void CopyCompanionFiles(QString destination);
+int CopyCompanionFiles(QString destination);
 
-// Copies one file over another in one step: the target is replaced only by a
-// complete copy. False, and the target untouched, when the copy failed.
-bool CopyFileOver(const QString& from, const QString& to);
+// Copies one file over another durably: the target is replaced only by a
+// complete, synced copy. False, and the target as it was, when the copy
+// failed. The copy's mode follows `access`; an executable stays executable.
+bool CopyFileOver(const QString& from, const QString& to, platform::FileAccess access);

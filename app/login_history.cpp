@@ -67,7 +67,8 @@ bool LoginHistory::Save(const QString& iniPath) const {
   platform::IniFile ini;
   if (!ini.Load(iniPath)) return false;
   for (int n = 1; n <= kEntries; ++n) ini.SetValue(kSection, KeyName(n), entries_[static_cast<std::size_t>(n - 1)]);
-  return ini.Save(iniPath);
+  // It holds passwords in clear: readable by its owner only.
+  return ini.Save(iniPath, platform::FileAccess::OwnerOnly);
 }
 
 bool LoginHistory::Update(const QString& serverName, const QString& host, int port, const QString& user,
@@ -76,7 +77,10 @@ bool LoginHistory::Update(const QString& serverName, const QString& host, int po
   if (serverName.contains(comma) || host.contains(comma) || user.contains(comma)) return false;
   int slot = kEntries - 1;  // none matched: the oldest goes
   for (int i = 0; i < kEntries; ++i) {
-    if (entries_[static_cast<std::size_t>(i)].contains(host)) {
+    // The host field alone: 10.0.0.1 is not the recorder at 10.0.0.12, nor
+    // one whose name or user name holds that text.
+    const QString& entry = entries_[static_cast<std::size_t>(i)];
+    if (entry.contains(QLatin1Char(',')) && SplitHistoryLine(entry).host == host) {
       slot = i;
       break;
     }

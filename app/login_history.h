@@ -42,9 +42,9 @@ class LoginHistory {
   // sections and keys stay as they were. False when nothing was written.
   bool Save(const QString& iniPath) const;
 
-  // Puts the login first: the first entry whose text contains the host
-  // anywhere is overwritten (the entries above it move down one place), else
-  // the oldest drops out. A login whose name, host or user name holds ","
+  // Puts the login first: the first entry whose host field equals the host
+  // is overwritten (the entries above it move down one place), else the
+  // oldest drops out. A login whose name, host or user name holds ","
   // cannot be written as a line that splits back the same; it is not added,
   // and false is returned.
   bool Update(const QString& serverName, const QString& host, int port, const QString& user,

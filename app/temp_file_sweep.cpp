@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include "app/brisnel_dlg.h"
+#include "platform/core/durable_file.h"
 #include "platform/core/files.h"
 
 namespace {
@@ -17,9 +18,20 @@ QString& SweepFolderSetting() {
 }  // namespace
 
 bool IsTempFileName(const QString& name) {
-  static const QRegularExpression pattern(
+  // Answer files and record lists, and the bare ".part" their downloads once used.
+  static const QRegularExpression own(
       QStringLiteral("^(?:[0-9]{6}\\.txt|[0-9]{4}_[0-9]{2}_[0-9]{2}_RecordList\\.db)(?:\\.part)?$"));
-  return pattern.match(name).hasMatch();
+  if (own.match(name).hasMatch()) return true;
+  // "<name>.<six letters or digits>.part": what the durable writer leaves when
+  // the program dies mid-write, of those two and of the two ini files (whose
+  // history temporaries hold passwords).
+  static const QRegularExpression temporary(QStringLiteral("^(.+)\\.[A-Za-z0-9]{6}\\.part$"));
+  static const QRegularExpression base(QStringLiteral(
+      "^(?:[0-9]{6}\\.txt|[0-9]{4}_[0-9]{2}_[0-9]{2}_RecordList\\.db|history\\.ini|setting\\.ini)$"));
+  const QRegularExpressionMatch match = temporary.match(name);
+  if (!match.hasMatch()) return false;
+  const QString target = match.captured(1);
+  return base.match(target).hasMatch() && platform::IsTemporaryNameOf(name, target);
 }
 
 void SweepTempFiles(const QString& folder) {

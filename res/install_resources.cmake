@@ -4,6 +4,13 @@ foreach(data server.db history.ini setting.ini)
     file(COPY ${SRC}/${data} DESTINATION ${DST})
   endif()
 endforeach()
+# The server list and the history hold passwords: readable by their owner
+# only, also where an earlier build left them readable by all.
+foreach(secret server.db history.ini)
+  if(EXISTS ${DST}/${secret})
+    file(CHMOD ${DST}/${secret} PERMISSIONS OWNER_READ OWNER_WRITE)
+  endif()
+endforeach()
 foreach(folder images lang)
   if(IS_DIRECTORY ${SRC}/${folder})
     file(COPY ${SRC}/${folder} DESTINATION ${DST})

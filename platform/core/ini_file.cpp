@@ -1,7 +1,8 @@
 #include "platform/core/ini_file.h"
 
 #include <QFile>
-#include <QSaveFile>
+
+#include "platform/core/durable_file.h"
 
 namespace platform {
 namespace {
@@ -61,18 +62,12 @@ bool IniFile::Load(const QString& path) {
   return true;
 }
 
-bool IniFile::Save(const QString& path) const {
+bool IniFile::Save(const QString& path, FileAccess access) const {
   const QString eol = crlf_ ? QStringLiteral("\r\n") : QStringLiteral("\n");
   QByteArray bytes;
   if (bom_) bytes += "\xEF\xBB\xBF";
   for (const QString& line : lines_) bytes += (line + eol).toUtf8();
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(bytes) != bytes.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  return WriteFileDurably(path, bytes, access);
 }
 
 int IniFile::FindSection(const QString& section) const {
@@ -132,11 +127,14 @@ QString ReadProfileString(const QString& path, const QString& section, const QSt
   return ini.Value(section, key, fallback);
 }
 
-bool WriteProfileString(const QString& path, const QString& section, const QString& key, const QString& value) {
+bool WriteProfileString(const QString& path, const QString& section, const QString& key, const QString& value,
+                        FileAccess access) {
   IniFile ini;
-  ini.Load(path);  // a missing file starts empty
+  // A missing file starts empty; one that exists but cannot be read must not
+  // be replaced by the one key.
+  if (!ini.Load(path) && QFile::exists(path)) return false;
   ini.SetValue(section, key, value);
-  return ini.Save(path);
+  return ini.Save(path, access);
 }
 
 }  // namespace platform

@@ -10,15 +10,19 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/core/durable_file.h"
+
 namespace platform {
 
 class IniFile {
  public:
   // False when the file cannot be read; the object is then empty.
   bool Load(const QString& path);
-  // Writes the whole file through a temporary file renamed over it, so a
-  // failed write leaves the old file as it was.
-  bool Save(const QString& path) const;
+  // Writes the whole file durably: it is replaced whole or left exactly as it
+  // was, and false means it was left (a full disk, a read-only mount, a
+  // vanished folder). A writable file in a folder that takes no new names is
+  // rewritten in place. `access` is the mode the written file gets.
+  bool Save(const QString& path, FileAccess access = FileAccess::Default) const;
 
   // `fallback` when the section or the key is missing.
   QString Value(const QString& section, const QString& key, const QString& fallback = QString()) const;
@@ -44,6 +48,8 @@ QString ReadProfileString(const QString& path, const QString& section, const QSt
                           const QString& fallback = QString());
 // Writes one value; the file is created when missing, as the profile calls do
 // (callers that must not create it check that it exists first).
-bool WriteProfileString(const QString& path, const QString& section, const QString& key, const QString& value);
+// False when the write failed or the file exists but cannot be read.
+bool WriteProfileString(const QString& path, const QString& section, const QString& key, const QString& value,
+                        FileAccess access = FileAccess::Default);
 
 }  // namespace platform

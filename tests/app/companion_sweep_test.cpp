@@ -163,3 +163,51 @@ TEST(TempFileSweep, TheMainWindowsSweepFolderCanBeSet) {
   EXPECT_TRUE(TempSweepFolder().endsWith(QLatin1Char('/')));
   SetTempSweepFolder(previous);
 }
+
+TEST(TempFileSweep, RemovesTheWritersTemporariesOfItsOwnFilesOnly) {
+  struct Case {
+    const char* name;
+    bool removed;
+  };
+  const Case cases[] = {
+      // Temporaries of the ini writer and of downloads, in every form they take.
+      {"history.ini.a1B2c3.part", true},
+      {"setting.ini.ZZZZZZ.part", true},
+      {"093005.txt.x9Y8z7.part", true},
+      {"2012_05_13_RecordList.db.000000.part", true},
+      {"093005.txt.part", true},
+      {"2012_05_13_RecordList.db.part", true},
+      // The files themselves, and names that only look alike.
+      {"history.ini", false},
+      {"setting.ini", false},
+      {"server.db", false},
+      {"history.ini.part", false},
+      {"history.ini.a1B2c.part", false},
+      {"history.ini.a1B2c3d.part", false},
+      {"history.ini.a1-2c3.part", false},
+      {"history.ini.a1B2c3.tmp", false},
+      {"history.ini.a1B2c3", false},
+      {"xhistory.ini.a1B2c3.part", false},
+      {"History.ini.a1B2c3.part", false},
+      {"server.db.a1B2c3.part", false},
+      {"vestrel.sdb.a1B2c3.part", false},
+      {"x.avi.a1B2c3.part", false},
+      {"93005.txt.a1B2c3.part", false},
+      {"093005.txt.bak.a1B2c3.part", false},
+      {"2012_5_13_RecordList.db.a1B2c3.part", false},
+      {"093005.txt.a1B2c3.part.part", false},
+      {".history.ini.a1B2c3.part", false},
+  };
+  QTemporaryDir dir;
+  const QString d = dir.path() + QLatin1Char('/');
+  for (const Case& c : cases) ASSERT_TRUE(Write(d + c.name, "x"));
+  ASSERT_TRUE(QDir().mkdir(d + "setting.ini.abcdef.part"));  // a folder is never swept
+
+  SweepTempFiles(dir.path());
+
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsTempFileName(QString::fromLatin1(c.name)), c.removed) << c.name;
+    EXPECT_EQ(QFileInfo::exists(d + c.name), !c.removed) << c.name;
+  }
+  EXPECT_TRUE(QFileInfo(d + "setting.ini.abcdef.part").isDir());
+}

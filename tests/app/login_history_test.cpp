@@ -85,7 +85,7 @@ TEST(LoginHistory, MenuOffersEntriesWithACommaUnderTheirOwnIds) {
   EXPECT_EQ(h.Entry(10), "");
 }
 
-TEST(LoginHistory, ALoginReplacesTheFirstLineHoldingItsHostElseTheOldest) {
+TEST(LoginHistory, ALoginReplacesTheEntryOfItsHostElseTheOldest) {
   LoginHistory h;
   for (int i = 0; i < 10; ++i) h.SetEntry(i, Line(i));
 
@@ -106,14 +106,35 @@ TEST(LoginHistory, ALoginReplacesTheFirstLineHoldingItsHostElseTheOldest) {
   want[0] = "R4b,10.1.4.9,81,admin,y;";
   EXPECT_EQ(Entries(h), want);
 
-  // The match is on the whole line: a host that is part of another line replaces that line.
-  LoginHistory sub;
-  sub.SetEntry(0, "A,1.2.3.4,80,u,p;");
-  sub.SetEntry(1, "B,10.0.0.12,80,u,p;");
-  sub.SetEntry(2, "C,c,80,10.0.0.1,p;");
-  ASSERT_TRUE(sub.Update("D", "10.0.0.1", 80, "u", "p"));
-  EXPECT_EQ(Entries(sub), (std::vector<QString>{"D,10.0.0.1,80,u,p;", "A,1.2.3.4,80,u,p;", "C,c,80,10.0.0.1,p;", "",
-                                                  "", "", "", "", "", ""}));
+  // The match is on the host field alone: a host whose text is part of
+  // another line's host, server name, user name or password replaces nothing.
+  struct Case {
+    const char* what;
+    std::vector<QString> before;
+    std::vector<QString> after;  // after a login to "D" at 10.0.0.1
+  };
+  const QString d = "D,10.0.0.1,80,u,p;";
+  const std::vector<Case> cases = {
+      {"longer host", {"B,10.0.0.12,80,u,p;"}, {d, "B,10.0.0.12,80,u,p;"}},
+      {"host in the server name", {"10.0.0.1 spare,10.0.0.2,80,u,p;"}, {d, "10.0.0.1 spare,10.0.0.2,80,u,p;"}},
+      {"host in the user name", {"C,c,80,10.0.0.1,p;"}, {d, "C,c,80,10.0.0.1,p;"}},
+      {"host in the password", {"E,e,80,u,10.0.0.1;"}, {d, "E,e,80,u,10.0.0.1;"}},
+      {"shorter host", {"F,0.0.1,80,u,p;"}, {d, "F,0.0.1,80,u,p;"}},
+      {"same host further down",
+       {"B,10.0.0.12,80,u,p;", "C,c,80,10.0.0.1,p;", "Old,10.0.0.1,81,v,q;", "Z,z,1,u,p;"},
+       {d, "B,10.0.0.12,80,u,p;", "C,c,80,10.0.0.1,p;", "Z,z,1,u,p;"}},
+      {"the first of two equal hosts", {"X,10.0.0.1,1,a,b;", "Y,10.0.0.1,2,c,d;"}, {d, "Y,10.0.0.1,2,c,d;"}},
+      {"a line without fields", {"10.0.0.1", "K,k,1,u,p;"}, {d, "10.0.0.1", "K,k,1,u,p;"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoginHistory sub;
+    for (std::size_t i = 0; i < c.before.size(); ++i) sub.SetEntry(int(i), c.before[i]);
+    ASSERT_TRUE(sub.Update("D", "10.0.0.1", 80, "u", "p"));
+    std::vector<QString> want = c.after;
+    want.resize(10);
+    EXPECT_EQ(Entries(sub), want);
+  }
 
   // The first login of a run fills element 0 of an empty history.
   LoginHistory empty;

@@ -1,0 +1,205 @@
+// "history.ini" and "setting.ini" against real disk faults, through the calls
+// the program makes: a full disk, a read-only mount and a vanished folder give
+// the failure result and leave the old file byte for byte; a read-only folder
+// around a writable file is still written; the history file stays owner-only.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "app/brisnel_dlg.h"
+#include "app/login_history.h"
+#include "app/setting_ini.h"
+#include "platform/core/ini_file.h"
+#include "tests/support/small_disk.h"
+#include "tests/ui/qt_test_app.h"
+
+using test_support::SmallDisk;
+
+namespace {
+
+QByteArray Read(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void Put(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QStringList Names(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+int ModeOf(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
+  return int(st.st_mode & 0777);
+}
+
+std::unique_ptr<SmallDisk> MountOrSkip(std::size_t bytes) {
+  std::string why;
+  auto disk = SmallDisk::Mount(bytes, &why);
+  if (!disk) std::printf("skipped: %s\n", why.c_str());
+  return disk;
+}
+
+// A history of ten logins, about 3.5 KB, as an operator's file holds it.
+QByteArray FullHistory() {
+  QByteArray text = "[history]\n";
+  for (int n = 1; n <= 10; ++n)
+    text += QStringLiteral("history%1=Recorder number %1 on the third floor,10.20.30.%1,8080,operator%1,%2;\n")
+                .arg(n)
+                .arg(QString(260, QLatin1Char('a' + n)))
+                .toUtf8();
+  return text;
+}
+
+const QByteArray kSetting = "[setting]\nbackuplocation=/media/backup/disk-one\n";
+
+// Loads the history from `path`, logs in to a new recorder and saves it, as
+// the main window does over a run.
+bool SaveAfterALogin(const QString& path) {
+  LoginHistory history;
+  history.Load(path);
+  EXPECT_TRUE(history.Update("New", "10.99.99.99", 80, "admin", QString(300, QLatin1Char('z'))));
+  return history.Save(path);
+}
+
+}  // namespace
+
+TEST(IniFilesOnDisk, AFullDiskFailsBothWritesAndLeavesTheOldFiles) {
+  auto disk = MountOrSkip(256 * 1024);
+  if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
+  const QString folder = QString::fromStdString(disk->Path());
+  const QString history = folder + "/history.ini";
+  const QString setting = folder + "/setting.ini";
+  Put(history, FullHistory());
+  Put(setting, kSetting);
+
+  for (std::size_t leaveFree : {std::size_t(0), std::size_t(1024), std::size_t(3072)}) {
+    SCOPED_TRACE(leaveFree);
+    ASSERT_TRUE(disk->Fill(leaveFree));
+    EXPECT_FALSE(SaveAfterALogin(history));
+    EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", QString(3000, QLatin1Char('/'))), 0);
+    EXPECT_EQ(Read(history), FullHistory());
+    EXPECT_EQ(Read(setting), kSetting);
+    EXPECT_EQ(Names(folder), QStringList({".ballast", "history.ini", "setting.ini"}));
+    disk->Unfill();
+  }
+
+  // With room again both go through.
+  EXPECT_TRUE(SaveAfterALogin(history));
+  EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", "/media/two"), 1);
+  EXPECT_TRUE(platform::ReadProfileString(history, "history", "history1").startsWith("New,10.99.99.99,80,admin,"));
+  EXPECT_EQ(ReadIniValue(setting, "setting", "backuplocation"), "/media/two");
+}
+
+TEST(IniFilesOnDisk, AReadOnlyMountFailsBothWritesAndLeavesTheOldFiles) {
+  auto disk = MountOrSkip(64 * 1024);
+  if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
+  const QString folder = QString::fromStdString(disk->Path());
+  Put(folder + "/history.ini", FullHistory());
+  Put(folder + "/setting.ini", kSetting);
+  ASSERT_TRUE(disk->SetReadOnly(true));
+  EXPECT_FALSE(SaveAfterALogin(folder + "/history.ini"));
+  EXPECT_EQ(WriteIniValue(folder + "/setting.ini", "setting", "backuplocation", "/elsewhere"), 0);
+  EXPECT_EQ(Read(folder + "/history.ini"), FullHistory());
+  EXPECT_EQ(Read(folder + "/setting.ini"), kSetting);
+  ASSERT_TRUE(disk->SetReadOnly(false));
+}
+
+TEST(IniFilesOnDisk, AFolderGoneBeforeTheSaveCreatesNothing) {
+  QTemporaryDir dir;
+  const QString folder = dir.path() + "/program";
+  ASSERT_TRUE(QDir().mkpath(folder));
+  Put(folder + "/history.ini", FullHistory());
+  LoginHistory history;
+  history.Load(folder + "/history.ini");
+  ASSERT_TRUE(history.Update("New", "10.99.99.99", 80, "admin", "pw"));
+  ASSERT_TRUE(QDir(folder).removeRecursively());
+  EXPECT_FALSE(history.Save(folder + "/history.ini"));
+  EXPECT_EQ(WriteIniValue(folder + "/setting.ini", "setting", "backuplocation", "/x"), 0);
+  EXPECT_FALSE(QFileInfo::exists(folder));
+}
+
+TEST(IniFilesOnDisk, AReadOnlyFolderAroundWritableFilesIsWrittenInPlace) {
+  auto disk = MountOrSkip(256 * 1024);
+  if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
+  const QString folder = QString::fromStdString(disk->Path()) + "/program";
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString history = folder + "/history.ini";
+  const QString setting = folder + "/setting.ini";
+  Put(history, FullHistory());
+  Put(setting, kSetting);
+  ASSERT_EQ(::chmod(QFile::encodeName(history).constData(), 0600), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+  {
+    test_support::WithoutFileOverride asAUser;
+    EXPECT_TRUE(SaveAfterALogin(history));
+    EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", "/media/two"), 1);
+    // Shorter than before: the rest of the old file must not stay behind.
+    EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", "/m"), 1);
+    // A full disk still leaves the old file.
+    ASSERT_TRUE(disk->Fill(0));
+    const QByteArray before = Read(history);
+    LoginHistory longer;
+    longer.Load(history);
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(longer.Update("R", QString::number(i), 1, "u", QString(900, 'p')));
+    EXPECT_FALSE(longer.Save(history));
+    EXPECT_EQ(Read(history), before);
+    disk->Unfill();
+  }
+  EXPECT_TRUE(platform::ReadProfileString(history, "history", "history1").startsWith("New,10.99.99.99,"));
+  EXPECT_EQ(Read(setting), "[setting]\nbackuplocation=/m\n");
+  EXPECT_EQ(Names(folder), QStringList({"history.ini", "setting.ini"}));
+  EXPECT_EQ(ModeOf(history), 0600);
+  ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+}
+
+TEST(IniFilesOnDisk, ASettingsFileThatCannotBeReadIsNotReplacedByOneKey) {
+  QTemporaryDir dir;
+  const QString setting = dir.filePath("setting.ini");
+  const QByteArray text = "[setting]\nbackuplocation=/media/one\n[other]\nkept=yes\n";
+  Put(setting, text);
+  ASSERT_EQ(::chmod(QFile::encodeName(setting).constData(), 0200), 0);
+  {
+    test_support::WithoutFileOverride asAUser;
+    EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", "/media/two"), 0);
+  }
+  ASSERT_EQ(::chmod(QFile::encodeName(setting).constData(), 0600), 0);
+  EXPECT_EQ(Read(setting), text);
+}
+
+TEST(IniFilesOnDisk, TheHistoryIsOwnerOnlyAndTheSettingsFollowTheUmask) {
+  QTemporaryDir dir;
+  const QString history = dir.filePath("history.ini");
+  const QString setting = dir.filePath("setting.ini");
+  const mode_t previous = ::umask(022);
+  Put(history, "[history]\n");
+  Put(setting, kSetting);
+  ASSERT_EQ(::chmod(QFile::encodeName(history).constData(), 0644), 0);
+  EXPECT_TRUE(SaveAfterALogin(history));
+  EXPECT_EQ(ModeOf(history), 0600);
+  EXPECT_TRUE(SaveAfterALogin(history));  // and every rewrite keeps it so
+  EXPECT_EQ(ModeOf(history), 0600);
+  EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", "/media/two"), 1);
+  EXPECT_EQ(ModeOf(setting), 0644);
+  ::umask(previous);
+}
+
+TEST(MainWindowHistory, AWindowThatNeverOpenedLeavesTheHistoryFileAlone) {
+  testing_ui::App();
+  QTemporaryDir dir;
+  const QString history = dir.filePath("history.ini");
+  Put(history, FullHistory());
+  {
+    CBrisnelDlg dlg;
+    dlg.m_historyPath = history;
+  }
+  EXPECT_EQ(Read(history), FullHistory());
+}
