@@ -7,7 +7,6 @@
 #include "platform/core/durable_file.h"
 #include "platform/core/files.h"
 
-#include <sys/stat.h>
 
 namespace {
 
@@ -39,17 +38,7 @@ const QStringList& CompanionFileNames() {
 }
 
 bool CopyFileOver(const QString& from, const QString& to, platform::FileAccess access) {
-  struct stat source {};
-  if (::stat(QFile::encodeName(from).constData(), &source) != 0 || !S_ISREG(source.st_mode)) return false;
-  if (!platform::CopyFileDurably(from, to, access)) return false;
-  // The copy's mode comes from the umask (or is owner-only); a program or
-  // library stays executable for whoever may read it.
-  const mode_t exec = source.st_mode & 0111;
-  if (exec == 0 || access == platform::FileAccess::OwnerOnly) return true;
-  struct stat copy {};
-  if (::stat(QFile::encodeName(to).constData(), &copy) != 0) return false;
-  const mode_t mode = (copy.st_mode & 0777) | (((copy.st_mode & 0444) >> 2) & exec);
-  return ::chmod(QFile::encodeName(to).constData(), mode) == 0;
+  return platform::CopyFileDurably(from, to, access);
 }
 
 int CopyFolder(QString source, QString destination) {

@@ -79,11 +79,14 @@ bool RewriteInPlace(const QString& path, const QByteArray& data, FileAccess acce
 
 TemporaryFile::~TemporaryFile() { Discard(); }
 
-bool TemporaryFile::Create(const QString& target, FileAccess access) {
+bool TemporaryFile::Create(const QString& target, FileAccess access) { return Create(target, access, ModeFor(access)); }
+
+bool TemporaryFile::Create(const QString& target, FileAccess access, unsigned mode) {
+  if (access == FileAccess::OwnerOnly) mode &= 0600;
   Discard();
   for (int attempt = 0; attempt < 100; ++attempt) {
     const QString candidate = target + QLatin1Char('.') + RandomPart() + QStringLiteral(".part");
-    const int fd = ::open(Native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ModeFor(access));
+    const int fd = ::open(Native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode));
     if (fd >= 0) {
       fd_ = fd;
       path_ = candidate;
@@ -126,15 +129,18 @@ bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess ac
 }
 
 bool CopyFileDurably(const QString& from, const QString& to, FileAccess access) {
-  const int in = ::open(Native(from).constData(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so a named pipe in place of a file cannot hang the copy.
+  const int in = ::open(Native(from).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) return false;
   struct stat st {};
   if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(in);
     return false;
   }
+  // A new file's permissions, less the umask, plus the source's execute bits
+  // so a program stays runnable; password files are owner-only.
   TemporaryFile temp;
-  bool ok = temp.Create(to, access);
+  bool ok = temp.Create(to, access, access == FileAccess::OwnerOnly ? 0600 : (0666 | (st.st_mode & 0111)));
   char buffer[64 * 1024];
   while (ok) {
     const ssize_t n = ::read(in, buffer, sizeof buffer);

@@ -28,6 +28,8 @@ class TemporaryFile {
   // Creates the temporary for `target`; false when none can be made (the
   // folder is missing, read-only or full).
   bool Create(const QString& target, FileAccess access);
+  // The same with the permission bits to create it with (the umask applies).
+  bool Create(const QString& target, FileAccess access, unsigned mode);
   bool IsOpen() const { return fd_ >= 0; }
   const QString& Path() const { return path_; }
   const QString& Target() const { return target_; }
@@ -53,7 +55,8 @@ class TemporaryFile {
 // synced. True only when every step succeeded.
 bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess access);
 
-// Copies the file `from` over `to` durably; false when `from` is not a
+// Copies the file `from` over `to` durably, as a new file (umask applies) that
+// keeps `from`'s execute bits, or owner-only for FileAccess::OwnerOnly; false when `from` is not a
 // readable file or any write failed (`to` is then as it was).
 bool CopyFileDurably(const QString& from, const QString& to, FileAccess access);
 

@@ -186,7 +186,11 @@ TEST(TempFileSweep, RemovesTheWritersTemporariesOfItsOwnFilesOnly) {
       {"history.ini.a1B2c3d.part", false},
       {"history.ini.a1-2c3.part", false},
       {"history.ini.a1B2c3.tmp", false},
-      {"history.ini.a1B2c3", false},
+      // What the earlier ini writer left when killed mid-write (passwords in clear).
+      {"history.ini.a1B2c3", true},
+      {"setting.ini.Qx0Zk9", true},
+      {"history.ini.a1B2c", false},
+      {"server.db.a1B2c3", false},
       {"xhistory.ini.a1B2c3.part", false},
       {"History.ini.a1B2c3.part", false},
       {"server.db.a1B2c3.part", false},
