@@ -48,6 +48,15 @@ class DownloadSim : public SimTest {
 
 }  // namespace
 
+// A recorder's answer cut short after five bytes of the body, announcing a
+// length that is written raw.
+sim::FaultRule ShortBodyAnnouncing(std::string length) {
+  sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort);
+  rule.send_bytes = 5;
+  rule.content_length = std::move(length);
+  return rule;
+}
+
 TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
   struct Case {
     const char* name;
@@ -63,6 +72,14 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
       {"cut short", sim::FaultRule::For(8, sim::FaultKind::CutShort), 0, 200},
       {"chunked, last chunk missing", sim::FaultRule::For(8, sim::FaultKind::CutShortChunked), 0, 200},
       {"closed without answer", sim::FaultRule::For(8, sim::FaultKind::CloseWithoutAnswer), 0, 0},
+      // A length the client cannot hold is no length to read to the close by.
+      {"length above 2^63-1", ShortBodyAnnouncing("99999999999999999999"), 0, 200},
+      {"length of 2^63", ShortBodyAnnouncing("9223372036854775808"), 0, 200},
+      {"length above 2^64", ShortBodyAnnouncing("184467440737095516160"), 0, 200},
+      {"length of 2^63-1", ShortBodyAnnouncing("9223372036854775807"), 0, 200},
+      // libcurl refuses these answers outright.
+      {"length not a number", ShortBodyAnnouncing("five"), 0, 0},
+      {"negative length", ShortBodyAnnouncing("-1"), 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -95,6 +95,14 @@ TEST_F(HttpGetSim, RefusedConnectionMeansNotSent) {
   EXPECT_FALSE(http.HasRequest());
 }
 
+// Five bytes of the body under "Content-Length: 99999999999999999999", then the close.
+sim::FaultRule LengthBeyond64Bits() {
+  sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort, 1);
+  rule.send_bytes = 5;
+  rule.content_length = "99999999999999999999";
+  return rule;
+}
+
 TEST_F(HttpGetSim, ReadToSinkRulesOnBodies) {
   QTemporaryDir dir;
   const int id = GrantBackupId();
@@ -113,6 +121,7 @@ TEST_F(HttpGetSim, ReadToSinkRulesOnBodies) {
       {"empty body", sim::FaultRule::AnswerWith(8, 200, "", 1), 0, 0, 0, 0},
       {"cut short of its length", sim::FaultRule::For(8, sim::FaultKind::CutShort, 1), 0, 0, 0, -1},
       {"chunked without its last chunk", sim::FaultRule::For(8, sim::FaultKind::CutShortChunked, 1), 0, 0, 0, -1},
+      {"length beyond 64 bits, then the close", LengthBeyond64Bits(), 0, 0, 0, -1},
   };
   for (const Case& c : cases) {
     if (c.fault) recorder->AddFault(*c.fault);
