@@ -190,7 +190,15 @@ void NvrSession::FetchJob(const PendingFetch& fetch) {
   }
 
   if (lastOne()) jobPending = 0;
-  ClampRecordListEndTimes(fetch.end.hour, RecordListPathFor(fetch.start), fetch.end.minute, fetch.end.second);
+  // A record list that could not be clamped (a full disk) is as good as one that
+  // did not arrive: the job fails, and the list stays as it was downloaded.
+  const ClampResult clamp =
+      ClampRecordListEndTimes(fetch.end.hour, RecordListPathFor(fetch.start), fetch.end.minute, fetch.end.second);
+  if (clamp == ClampResult::WriteFailed) {
+    const int position = PositionOf(fetch.jobId);
+    DropJob(fetch.jobId);
+    return PostJobFinished(position + 1, 1);
+  }
   PostJobFinished(PositionOf(fetch.jobId) + 1, 0);
 }
 

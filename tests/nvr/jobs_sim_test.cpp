@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <sys/mount.h>
+
 #include <chrono>
 #include <thread>
 
@@ -13,6 +15,7 @@
 #include "platform/core/http_client.h"
 #include "platform/core/local_time.h"
 #include "sim_fixture.h"
+#include "tests/support/small_disk.h"
 
 using namespace nvr;
 using nvrtest::MessageCatcher;
@@ -384,5 +387,53 @@ TEST_F(JobsSim, EndlessFileListStopsAtTheSizeLimit) {
     EXPECT_FALSE(QFileInfo::exists(recordList));
     EXPECT_FALSE(TemporaryOf("070809.txt"));
     EXPECT_FALSE(TemporaryOf(QFileInfo(recordList).fileName()));
+  }
+}
+
+// A program folder too full for the clamped record list: the list stays as it
+// arrived, nothing else is left there, and the job is reported as failed, never
+// as ready with an empty list.
+TEST_F(JobsSim, FullProgramFolderFailsTheClampAndKeepsTheList) {
+  std::string why;
+  auto disk = test_support::SmallDisk::Mount(512 * 1024, &why);
+  if (!disk) GTEST_SKIP() << why;
+  // For this test process alone (its own mount namespace), the executable's
+  // folder is the small disk.
+  const QByteArray bin = QFile::encodeName(platform::ExecutableFolder().chopped(1));
+  ASSERT_EQ(::mount(disk->Path().c_str(), bin.constData(), nullptr, MS_BIND, nullptr), 0) << std::strerror(errno);
+  struct Unmount {
+    QByteArray at;
+    ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+  } unmount{bin};
+
+  UseClock(8, 9, 10);
+  UseDay(2013, 2, 12);
+  // Small lists and large ones meet a full disk in different places.
+  for (const int count : {3, 2000}) {
+    SCOPED_TRACE(count);
+    std::vector<sim::Recording> recordings;
+    for (int i = 0; i < count; ++i) recordings.push_back({1 + i % 16, 8 * 3600 + i, 9 * 3600 + 10 + i, 1});
+    const std::string list = sim::BuildRecordList(day, recordings);
+    recorder->AddFileContent(recorder->RecordListPath(day), list);
+    // Room for the answer file and the record list, not for a second copy of the list.
+    const std::size_t page = 4096, listPages = (list.size() + page - 1) / page;
+    ASSERT_TRUE(disk->Fill(page + listPages * page));
+
+    MessageCatcher window;
+    NvrSession s;
+    PointSession(s);
+    s.notifyWindow = window.Id();
+    s.QueueNvrBackup(At(2013, 2, 12, 8, 0, 0), At(2013, 2, 12, 8, 30, 0), 1);
+    Posted done{};
+    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    EXPECT_EQ(done.wParam, 1u);
+    EXPECT_EQ(done.lParam, 1);
+    EXPECT_EQ(s.jobs.Count(), 0);
+    WaitJobThreadEnd(s);
+    EXPECT_EQ(ReadFile(recordList).toStdString(), list);
+    EXPECT_EQ(QDir(platform::ExecutableFolder()).entryList(QDir::Files | QDir::NoDotAndDotDot),
+              QStringList{QFileInfo(recordList).fileName()});
+    platform::DeleteFilePath(recordList);
+    disk->Unfill();
   }
 }
