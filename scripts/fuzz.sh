@@ -11,6 +11,8 @@ seconds=${FUZZ_SECONDS:-60}
 # target | seed program (or -) | largest input in bytes
 targets=(
   "stream_parser_fuzz|stream_corpus_seed|65536"
+  "answer_file_fuzz|answer_corpus_seed|8192"
+  "session_answers_fuzz|-|512"
 )
 
 build=()
