@@ -318,3 +318,21 @@ TEST_F(DownloadSim, FullOrReadOnlyDiskFailsAndKeepsTheTarget) {
   }
   ASSERT_TRUE(disk->SetReadOnly(false));
 }
+
+// The target's folder removed while the body arrives: the run fails and
+// nothing is made again in its place.
+TEST_F(DownloadSim, FolderRemovedMidWriteFails) {
+  recorder->SetDownloadRate(200000);  // the 200000-byte file takes about a second
+  target = dir.path() + "/gone/ch01.avi";
+  DownloadTask task;
+  Prepare(task, "/rec/2012/05/03/ch01.avi");
+  ASSERT_TRUE(task.Start());
+  std::this_thread::sleep_for(std::chrono::milliseconds(900));  // past the request pause, into the body
+  ASSERT_EQ(Temporaries().size(), 1);
+  ASSERT_TRUE(QDir(dir.path() + "/gone").removeRecursively());
+  while (task.running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  task.Join();
+  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.httpStatus.load(), 200);
+  EXPECT_FALSE(QFileInfo::exists(dir.path() + "/gone"));
+}
