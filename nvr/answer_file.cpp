@@ -1,9 +1,9 @@
 #include "nvr/answer_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include "nvr/decimal.h"
+#include "platform/core/durable_file.h"
 #include "platform/core/latin1.h"
 
 namespace nvr {
@@ -53,20 +53,20 @@ bool IsSafeRecorderPath(const QString& path) {
   return true;
 }
 
-void ClampRecordListEndTimes(int hour, const QString& path, int minute, int second) {
+ClampResult ClampRecordListEndTimes(int hour, const QString& path, int minute, int second) {
   const long long limit = static_cast<long long>(hour) * 3600 + static_cast<long long>(minute) * 60 + second;
   QByteArray header;
   QByteArray entries;
   {
     QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) return;
+    if (!in.open(QIODevice::ReadOnly)) return ClampResult::NotAList;
     header = in.read(kHeaderSize);
-    if (header.size() < kHeaderSize) return;
+    if (header.size() < kHeaderSize) return ClampResult::NotAList;
     const auto* h = reinterpret_cast<const unsigned char*>(header.constData());
     const quint32 count = quint32(h[4]) | quint32(h[5]) << 8 | quint32(h[6]) << 16 | quint32(h[7]) << 24;
-    if (count - 1u > kMaxEntries - 1u) return;
+    if (count - 1u > kMaxEntries - 1u) return ClampResult::NotAList;
     entries = in.read(qint64(count) * kEntrySize);
-    if (entries.size() < qint64(count) * kEntrySize) return;
+    if (entries.size() < qint64(count) * kEntrySize) return ClampResult::NotAList;
   }
 
   long long v = limit % 60 != 0 ? limit : limit - 1;
@@ -89,13 +89,8 @@ void ClampRecordListEndTimes(int hour, const QString& path, int minute, int seco
     t[5] = char('0' + (v % 60) % 10);
   }
 
-  QSaveFile out(path);
-  if (!out.open(QIODevice::WriteOnly)) return;
-  if (out.write(header) != header.size() || out.write(entries) != entries.size()) {
-    out.cancelWriting();
-    return;
-  }
-  out.commit();
+  return platform::WriteFileDurably(path, header + entries, platform::FileAccess::Default) ? ClampResult::Clamped
+                                                                                        : ClampResult::WriteFailed;
 }
 
 }  // namespace nvr

@@ -23,10 +23,16 @@ QString RecorderPathOfLine(const QString& line);
 // component, no backslash, no control bytes.
 bool IsSafeRecorderPath(const QString& path);
 
+enum class ClampResult {
+  Clamped,    // the list was rewritten (also when no time changed)
+  NotAList,   // missing, unreadable, short or with a count outside 1..100000: untouched
+  WriteFailed,  // the rewrite failed (a full disk, say): the file is exactly as it was
+};
+
 // Rewrites every entry time after hour:minute:second down to that limit (to one
-// second before it when the limit is a whole minute). A file that is short, has
-// an entry count outside 1..100000 or lacks entry bytes is left untouched; the
-// rewrite replaces the file in one step and keeps only header and entries.
-void ClampRecordListEndTimes(int hour, const QString& path, int minute, int second);
+// second before it when the limit is a whole minute). The rewrite keeps only
+// header and entries, and replaces the file durably: it is synced before this
+// returns, and a failed rewrite leaves the old file.
+ClampResult ClampRecordListEndTimes(int hour, const QString& path, int minute, int second);
 
 }  // namespace nvr

@@ -1,18 +1,15 @@
 #include "nvr/download_task.h"
 
-#include <QFile>
-
 #include <chrono>
 #include <thread>
 #include <vector>
 
 #include "nvr/http_get.h"
 #include "platform/core/app_messages.h"
+#include "platform/core/durable_file.h"
 #include "platform/core/files.h"
 
 namespace nvr {
-
-QString PartialPath(const QString& localPath) { return localPath + QStringLiteral(".part"); }
 
 void CreateParentDirectory(const QString& filePath) {
   const qsizetype slash = filePath.lastIndexOf(QLatin1Char('/'));
@@ -52,22 +49,19 @@ void DownloadTask::Run() {
   HttpGet http;
   // Every network wait gives up soon after the owner stops or pauses the run.
   http.SetAbortCheck([this] { return running.load() == 0 || state.load() == 1; });
-  QFile file;
+  platform::TemporaryFile file;
   state = 0;
   std::vector<char> buffer(kBufferSize, 0);
   const QString workingPath = localPath_;
-  const QString partPath = PartialPath(workingPath);
+  const qint64 limit = sizeLimit_;
   httpStatus = 0;
-  bool opened = false;
 
   if (running.load() != 0) {
     http.Connect(host_, user_, password_, kConnectTimeoutMs, https_, port_);
     CreateParentDirectory(workingPath);
-    file.setFileName(partPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    if (!file.Create(workingPath, platform::FileAccess::Default)) {
       running = 0;
     } else {
-      opened = true;
       // The recorder expects this pause before a download request.
       for (int waited = 0; waited < kPauseBeforeRequestMs && running.load() != 0; waited += 50)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -81,25 +75,29 @@ void DownloadTask::Run() {
 
   // An answer outside 200..299 is an error page, never the file.
   const bool success = httpStatus.load() >= 200 && httpStatus.load() <= 299;
+  bool bodyComplete = false;
   if (running.load() != 0 && success) {
-    http.ReadToSink(file, buffer.data(), kBufferSize, state, running);
+    qint64 written = 0;
+    const BodySink sink = [&](const char* data, std::size_t size) {
+      written += qint64(size);
+      if (limit > 0 && written > limit) return false;
+      return file.Write(data, qint64(size));
+    };
+    http.ReadToSink(sink, buffer.data(), kBufferSize, state, running, &bodyComplete);
     if (http.QueryStatusCode(&status)) httpStatus = status;
   }
+  // No connection is held while the file is synced.
+  http.Close();
 
-  bool complete = success && state.load() == 2;
-  if (opened) {
-    if (!file.flush()) complete = false;
-    file.close();
-    if (file.error() != QFileDevice::NoError) complete = false;
-  }
-  if (complete && !platform::RenameOver(partPath, workingPath)) complete = false;
+  // Complete only once the file and its new name are on the disk; a pause
+  // requested after the last read does not undo it.
+  const bool complete = bodyComplete && file.Commit();
   if (complete) {
-    state = 2;  // a pause requested after the last read does not undo the file
+    state = 2;
   } else {
     if (state.load() == 2) state = 0;
-    if (opened) platform::DeleteFilePath(partPath);
+    file.Discard();
   }
-  http.Close();
   running = 0;
   if (notifyWindow != platform::kNoWindow) platform::PostWindowMessage(notifyWindow, platform::WM_DOWNLOAD_FINISHED, 0, 0);
 }

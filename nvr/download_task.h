@@ -1,8 +1,10 @@
 #pragma once
 // Downloads one recorder path into one local file on a thread of its own.
 //
-// The file is written under its name plus ".part" and renamed over the target
-// only when complete; any other end leaves the target as it was. The owner
+// The body goes to a temporary beside the target that no other file can be
+// (platform::TemporaryFile), which is synced and renamed over the target only
+// when complete; any other end removes it and leaves the target as it was.
+// The owner
 // starts, pauses (state := 1) or stops (Stop) the run and reads the outcome:
 // state 2 complete, 1 paused, 0 failed, with the last HTTP status.
 #include <QString>
@@ -30,6 +32,9 @@ class DownloadTask {
   QString GetLocalPath() const { return localPath_; }
   void SetUrl(const QString& path) { url_ = path; }
   QString GetUrl() const { return url_; }
+  // Largest body kept, in bytes; a longer one fails as soon as it passes it.
+  // 0 = no limit.
+  void SetSizeLimit(qint64 bytes) { sizeLimit_ = bytes; }
 
   // Starts a run (running := 1) unless one is still going; false then.
   bool Start();
@@ -59,13 +64,11 @@ class DownloadTask {
   int https_ = 0;
   QString localPath_;
   QString url_;
+  qint64 sizeLimit_ = 0;
   platform::Thread thread_;
 };
 
 // Creates the folder that will hold the file (and its parents) when missing.
 void CreateParentDirectory(const QString& filePath);
-
-// The temporary name a download writes before it is complete.
-QString PartialPath(const QString& localPath);
 
 }  // namespace nvr

@@ -1,7 +1,5 @@
 #include "nvr/http_get.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <cstring>
 
@@ -56,8 +54,10 @@ int HttpGet::GetToBuffer(const QString& path, char* buffer, int capacity) {
   return 1;
 }
 
-int HttpGet::ReadToSink(QFile& file, char* buffer, int size, std::atomic<int>& state, std::atomic<int>& running) {
-  if (!buffer || size <= 0 || !client_.HasRequest()) return 0;
+int HttpGet::ReadToSink(const BodySink& sink, char* buffer, int size, std::atomic<int>& state,
+                        std::atomic<int>& running, bool* completed) {
+  if (completed) *completed = false;
+  if (!buffer || size <= 0 || !sink || !client_.HasRequest()) return 0;
   std::size_t available = 0;
   if (!client_.QueryDataAvailable(&available)) return 0;
   // Every read asks for the whole buffer: what libcurl has buffered decides the
@@ -69,11 +69,12 @@ int HttpGet::ReadToSink(QFile& file, char* buffer, int size, std::atomic<int>& s
     std::size_t got = 0;
     if (!client_.Read(buffer, std::size_t(size), &got)) return 0;
     if (got == 0) break;
-    if (file.write(buffer, qint64(got)) != qint64(got)) return 0;
+    if (!sink(buffer, got)) return 0;
     total += static_cast<long long>(got);
   }
   if (running.load() == 0 || total == 0) return 0;
   state = 2;
+  if (completed) *completed = true;
   return 1;
 }
 

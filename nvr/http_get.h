@@ -12,9 +12,11 @@
 
 #include "platform/core/http_client.h"
 
-class QFile;
-
 namespace nvr {
+
+// Takes the bytes of a body as they arrive; false when they could not be kept
+// (a failed write, a size limit passed), which ends the copy as a failure.
+using BodySink = std::function<bool(const char* data, std::size_t size)>;
 
 class HttpGet {
  public:
@@ -36,9 +38,12 @@ class HttpGet {
   // only while it stays strictly below the capacity (the chunk that would reach
   // it is dropped whole).
   int GetToBuffer(const QString& path, char* buffer, int capacity);
-  // Copies the body into the file. 1 on completion (state := 2) or on a pause
-  // request (state 1), 0 on stop, failure, an empty or a cut-short body.
-  int ReadToSink(QFile& file, char* buffer, int size, std::atomic<int>& state, std::atomic<int>& running);
+  // Copies the body into the sink. 1 on completion (state := 2) or on a pause
+  // request (state 1), 0 on stop, failure, a sink that refused bytes, an empty
+  // or a cut-short body. `completed`, when given, says whether the body ended
+  // complete, which a pause requested afterwards does not undo.
+  int ReadToSink(const BodySink& sink, char* buffer, int size, std::atomic<int>& state, std::atomic<int>& running,
+                 bool* completed = nullptr);
   int Close();
 
   // Pull-style reading of the current answer, for a body that is read as it

@@ -20,8 +20,9 @@ namespace nvr {
 namespace {
 
 constexpr int kPollMs = 100;
-// An answer file lists a day's files in lines of a few dozen bytes; anything
-// this large is not an answer and is not read into memory.
+// An answer file lists a day's files in lines of a few dozen bytes and a record
+// list holds at most 100000 entries of 25 bytes: anything larger is not one of
+// them, so its download ends as soon as it passes this size.
 constexpr qint64 kMaxAnswerFileBytes = 16 * 1024 * 1024;
 
 QString AnswerFilePathFor(int jobId) { return platform::ExecutableFolder() + QString::asprintf("%.6d.txt", jobId); }
@@ -129,6 +130,7 @@ bool NvrSession::Download(const PendingFetch& fetch, const QString& localPath, c
   downloader.SetConnection(fetch.host, fetch.user, fetch.password, fetch.port, fetch.https);
   downloader.SetLocalPath(localPath);
   downloader.SetUrl(request);
+  downloader.SetSizeLimit(kMaxAnswerFileBytes);
   downloader.Start();
   while (downloader.running.load() != 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
@@ -188,7 +190,15 @@ void NvrSession::FetchJob(const PendingFetch& fetch) {
   }
 
   if (lastOne()) jobPending = 0;
-  ClampRecordListEndTimes(fetch.end.hour, RecordListPathFor(fetch.start), fetch.end.minute, fetch.end.second);
+  // A record list that could not be clamped (a full disk) is as good as one that
+  // did not arrive: the job fails, and the list stays as it was downloaded.
+  const ClampResult clamp =
+      ClampRecordListEndTimes(fetch.end.hour, RecordListPathFor(fetch.start), fetch.end.minute, fetch.end.second);
+  if (clamp == ClampResult::WriteFailed) {
+    const int position = PositionOf(fetch.jobId);
+    DropJob(fetch.jobId);
+    return PostJobFinished(position + 1, 1);
+  }
   PostJobFinished(PositionOf(fetch.jobId) + 1, 0);
 }
 

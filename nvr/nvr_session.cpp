@@ -16,7 +16,8 @@ namespace {
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// 1 logged in, 0 refused, -1 no decision.
+}  // namespace
+
 int LoginDecision(const char* answer) {
   if (std::memcmp(answer, "login=", 6) != 0) return -1;
   if (answer[6] == '1') return 1;
@@ -24,7 +25,19 @@ int LoginDecision(const char* answer) {
   return -1;
 }
 
-}  // namespace
+BackupGrant ReadBackupGrant(const QString& answer, int* id) {
+  if (answer.contains(QLatin1String("-1")) || answer.contains(QLatin1String("-2"))) return BackupGrant::BackupRunning;
+  return ReadLeaseValue(answer, id) ? BackupGrant::Lease : BackupGrant::NoLease;
+}
+
+int ReadBackupQuery(const QString& answer, int* id) {
+  if (answer.contains(QLatin1String("500"))) return -3;
+  int n = 0;
+  if (!ReadLeaseValue(answer, &n)) return 0;
+  if (n < 0) return n;
+  *id = n;
+  return 1;
+}
 
 QString AnswerText(const char* buffer, int capacity) {
   if (!buffer || capacity <= 0) return QString();
@@ -144,13 +157,13 @@ void NvrSession::AcquireBackupId() {
     return;
   }
   client.Close();
-  const QString text = AnswerText(answer, sizeof answer);
-  if (text.contains(QLatin1String("-1")) || text.contains(QLatin1String("-2"))) {
+  int id = 0;
+  const BackupGrant grant = ReadBackupGrant(AnswerText(answer, sizeof answer), &id);
+  if (grant == BackupGrant::BackupRunning) {
     platform::FrameworkMessageBox(QStringLiteral("Daily backup on NVR is running."), platform::MB_OK);
     return;
   }
-  int id = 0;
-  if (!ReadLeaseValue(text, &id)) return;
+  if (grant == BackupGrant::NoLease) return;
   backupId = id;
   // A negative value is no lease: nothing to announce.
   if (id >= 0) platform::PostWindowMessage(notifyWindow.load(), platform::WM_BACKUP_ID_READY, 0, 0);
@@ -183,13 +196,10 @@ int NvrSession::QueryBackupId() {
     return 0;
   }
   client.Close();
-  const QString text = AnswerText(answer, sizeof answer);
-  if (text.contains(QLatin1String("500"))) return -3;
-  int n = 0;
-  if (!ReadLeaseValue(text, &n)) return 0;
-  if (n < 0) return n;
-  backupId = n;
-  return 1;
+  int id = 0;
+  const int result = ReadBackupQuery(AnswerText(answer, sizeof answer), &id);
+  if (result == 1) backupId = id;
+  return result;
 }
 
 int NvrSession::PingBackupId() {

@@ -114,5 +114,16 @@ bool ReadLeaseValue(const QString& answer, int* value);
 bool ReadPlayIdValue(const QString& answer, int* value);
 // The answer's bytes up to its first zero byte, as text.
 QString AnswerText(const char* buffer, int capacity);
+// A login answer: 1 when it begins "login=1", 0 for "login=0", -1 for anything
+// else (no decision). `answer` is the caller's zero-filled buffer of at least
+// 7 bytes.
+int LoginDecision(const char* answer);
+// A backup-id grant: the recorder's own backup runs ("-1" or "-2" anywhere),
+// or a lease value (*id, as ReadLeaseValue reads it), or no "lease" at all.
+enum class BackupGrant { BackupRunning, Lease, NoLease };
+BackupGrant ReadBackupGrant(const QString& answer, int* id);
+// A backup-id query: -3 when the recorder is busy ("500" anywhere), 0 without
+// "lease", the lease value when it is negative, else 1 with *id := the value.
+int ReadBackupQuery(const QString& answer, int* id);
 
 }  // namespace nvr

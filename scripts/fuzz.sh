@@ -12,6 +12,8 @@ seconds=${FUZZ_SECONDS:-60}
 targets=(
   "stream_parser_fuzz|stream_corpus_seed|65536"
   "recorder_answers_fuzz|recorder_answers_seed|4096"
+  "answer_file_fuzz|answer_corpus_seed|8192"
+  "session_answers_fuzz|-|512"
 )
 
 build=()

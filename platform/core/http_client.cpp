@@ -2,9 +2,13 @@
 
 #include <curl/curl.h>
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <mutex>
+#include <string_view>
 
 namespace platform {
 namespace {
@@ -13,6 +17,35 @@ using Clock = std::chrono::steady_clock;
 
 // Bytes kept ahead of the reader before libcurl is paused.
 constexpr std::size_t kBufferedLimit = 512 * 1024;
+
+// Case-insensitive test that a header line starts with `name` (which ends in ':').
+bool HeaderIs(const char* line, std::size_t size, const char* name) {
+  const std::size_t n = std::strlen(name);
+  return size >= n && strncasecmp(line, name, n) == 0;
+}
+
+// The value of a header line, without surrounding blanks and the line end.
+std::string_view HeaderValue(const char* line, std::size_t size, std::size_t nameSize) {
+  std::string_view v(line + nameSize, size - nameSize);
+  while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+  while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r' || v.back() == '\n')) v.remove_suffix(1);
+  return v;
+}
+
+// The announced body length; -1 when it is not a decimal number that a signed
+// 64-bit count holds (libcurl would take such a length as absent and read to
+// the close, so a cut-short body would look complete).
+long long ParseContentLength(std::string_view value) {
+  if (value.empty()) return -1;
+  long long n = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return -1;
+    const int digit = c - '0';
+    if (n > (std::numeric_limits<long long>::max() - digit) / 10) return -1;
+    n = n * 10 + digit;
+  }
+  return n;
+}
 
 void GlobalInit() {
   static std::once_flag once;
@@ -70,6 +103,12 @@ struct HttpClient::Impl {
   CURLcode result = CURLE_OK;
   int status = 0;
   int lineStatus = 0;
+  // The answer's Content-Length (-1 = none), whether it was one the client
+  // cannot hold, whether the body is chunked, and the body bytes received.
+  long long announced = -1;
+  bool badLength = false;
+  bool chunked = false;
+  long long received = 0;
   Clock::time_point lastProgress;
 
   Impl() {
@@ -105,6 +144,7 @@ struct HttpClient::Impl {
       d->head = 0;
     }
     d->buffer.insert(d->buffer.end(), data, data + bytes);
+    d->received += static_cast<long long>(bytes);
     return bytes;
   }
 
@@ -119,6 +159,16 @@ struct HttpClient::Impl {
         for (const char* p = sp + 1; p < data + bytes && *p >= '0' && *p <= '9' && code < 1000; ++p) code = code * 10 + (*p - '0');
       }
       d->lineStatus = code;
+      // Each answer (an interim one included) brings its own headers.
+      d->announced = -1;
+      d->badLength = false;
+      d->chunked = false;
+    } else if (HeaderIs(data, bytes, "Content-Length:")) {
+      d->announced = ParseContentLength(HeaderValue(data, bytes, std::strlen("Content-Length:")));
+      d->badLength = d->announced < 0;
+    } else if (HeaderIs(data, bytes, "Transfer-Encoding:")) {
+      const std::string_view v = HeaderValue(data, bytes, std::strlen("Transfer-Encoding:"));
+      d->chunked = v.size() >= 7 && strncasecmp(v.data() + v.size() - 7, "chunked", 7) == 0;
     } else if ((bytes == 2 && data[0] == '\r' && data[1] == '\n') || (bytes == 1 && data[0] == '\n')) {
       if (d->lineStatus >= 200 || d->lineStatus == 0) {
         d->status = d->lineStatus;
@@ -155,6 +205,14 @@ struct HttpClient::Impl {
       curl_multi_poll(multi, nullptr, 0, 100, nullptr);
     }
     return true;
+  }
+
+  // A body without a length it can be checked against, or one that ended
+  // before its announced length, is not a complete answer.
+  bool BodyIsBroken() const {
+    if (chunked) return false;
+    if (badLength) return true;
+    return finished && result == CURLE_OK && announced >= 0 && received < announced;
   }
 
   bool Fail() {
@@ -227,6 +285,9 @@ bool HttpClient::Send(const QByteArray& path, const std::vector<QByteArray>& hea
   d.paused = d.connected = d.headersDone = d.finished = false;
   d.result = CURLE_OK;
   d.status = d.lineStatus = 0;
+  d.announced = -1;
+  d.badLength = d.chunked = false;
+  d.received = 0;
   d.lastProgress = Clock::now();
   if (curl_multi_add_handle(d.multi, e) != CURLM_OK) return false;
   d.attached = true;
@@ -256,12 +317,14 @@ bool HttpClient::QueryDataAvailable(std::size_t* available) {
   *available = 0;
   Impl& d = *d_;
   if (!d.attached) return false;
+  if (d.BodyIsBroken()) return d.Fail();
   if (d.Buffered() == 0) {
     d.Resume();
     if (!d.Pump([&] { return d.Buffered() > 0; })) return false;
   }
   *available = d.Buffered();
   if (*available > 0) return true;
+  if (d.BodyIsBroken()) return d.Fail();
   return d.finished && d.result == CURLE_OK;
 }
 

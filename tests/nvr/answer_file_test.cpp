@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <cstring>
+
+#include "tests/support/small_disk.h"
 
 using namespace nvr;
 
@@ -94,7 +99,7 @@ TEST(RecordListClamp, EntriesAfterTheLimitComeDown) {
   for (const Case& c : cases) {
     const QByteArray original = RecordList(2, {"000000", c.before}, "TAIL123");
     WriteAll(path, original);
-    ClampRecordListEndTimes(c.h, path, c.m, c.s);
+    EXPECT_EQ(ClampRecordListEndTimes(c.h, path, c.m, c.s), ClampResult::Clamped);
     const QByteArray now = ReadAll(path);
     ASSERT_EQ(now.size(), 56 + 50) << "the bytes after the last entry are not part of the list";
     EXPECT_EQ(EntryTime(now, 1), c.after) << c.before.constData();
@@ -118,17 +123,60 @@ TEST(RecordListClamp, FilesThatAreNotAListStayUntouched) {
   };
   for (const QByteArray& content : cases) {
     WriteAll(path, content);
-    ClampRecordListEndTimes(1, path, 0, 0);
+    EXPECT_EQ(ClampRecordListEndTimes(1, path, 0, 0), ClampResult::NotAList);
     EXPECT_EQ(ReadAll(path), content);
   }
-  ClampRecordListEndTimes(1, dir.path() + "/missing.db", 0, 0);
+  EXPECT_EQ(ClampRecordListEndTimes(1, dir.path() + "/missing.db", 0, 0), ClampResult::NotAList);
   EXPECT_FALSE(QFileInfo::exists(dir.path() + "/missing.db"));
 
   // The largest count is still a list.
   std::vector<QByteArray> many(100000, "235959");
   WriteAll(path, RecordList(100000, many));
-  ClampRecordListEndTimes(1, path, 0, 0);
+  EXPECT_EQ(ClampRecordListEndTimes(1, path, 0, 0), ClampResult::Clamped);
   const QByteArray after = ReadAll(path);
   EXPECT_EQ(EntryTime(after, 0), "005959");
   EXPECT_EQ(EntryTime(after, 99999), "005959");
+}
+
+// A disk that cannot take the clamped list leaves the list exactly as it was,
+// with no temporary beside it, and says so; a folder that is read-only while
+// the list itself is writable still gets the list clamped, in place.
+TEST(RecordListClamp, DiskFaultsLeaveTheListAsItWas) {
+  std::string why;
+  auto disk = test_support::SmallDisk::Mount(256 * 1024, &why);
+  if (!disk) GTEST_SKIP() << why;
+  const QString folder = QString::fromStdString(disk->Path());
+  const QString path = folder + "/2012_05_03_RecordList.db";
+  const auto names = [&] { return QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot); };
+  // A small list goes out in one write at the end, a large one on the way.
+  for (const int count : {100, 2000}) {
+    SCOPED_TRACE(count);
+    const QByteArray original = RecordList(quint32(count), std::vector<QByteArray>(std::size_t(count), "235959"));
+    WriteAll(path, original);
+    ASSERT_TRUE(disk->Fill(0));
+    EXPECT_EQ(ClampRecordListEndTimes(10, path, 5, 0), ClampResult::WriteFailed);
+    EXPECT_EQ(ReadAll(path), original) << "full disk";
+    EXPECT_EQ(names(), QStringList{"2012_05_03_RecordList.db"});
+    disk->Unfill();
+  }
+
+  const QByteArray original = RecordList(2000, std::vector<QByteArray>(2000, "235959"));
+  WriteAll(path, original);
+
+  ASSERT_TRUE(disk->SetReadOnly(true));
+  EXPECT_EQ(ClampRecordListEndTimes(10, path, 5, 0), ClampResult::WriteFailed);
+  EXPECT_EQ(ReadAll(path), original) << "read-only disk";
+  ASSERT_TRUE(disk->SetReadOnly(false));
+
+  {
+    test_support::WithoutFileOverride asUser;
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    EXPECT_EQ(ClampRecordListEndTimes(10, path, 5, 0), ClampResult::Clamped);
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+  }
+  const QByteArray clamped = ReadAll(path);
+  ASSERT_EQ(clamped.size(), original.size());
+  EXPECT_EQ(EntryTime(clamped, 0), "100459");
+  EXPECT_EQ(EntryTime(clamped, 1999), "100459");
+  EXPECT_EQ(names(), QStringList{"2012_05_03_RecordList.db"});
 }

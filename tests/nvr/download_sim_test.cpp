@@ -8,7 +8,9 @@
 
 #include "nvr/download_task.h"
 #include "platform/core/app_messages.h"
+#include "platform/core/durable_file.h"
 #include "sim_fixture.h"
+#include "tests/support/small_disk.h"
 
 using namespace nvr;
 using nvrtest::MessageCatcher;
@@ -39,7 +41,21 @@ class DownloadSim : public SimTest {
     task.Join();
   }
 
-  bool NoPartialFile() const { return !QFileInfo::exists(PartialPath(target)); }
+  // The temporaries of the target that lie beside it.
+  QStringList Temporaries() const {
+    const QFileInfo info(target);
+    QStringList out;
+    for (const QString& name : QDir(info.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+      if (platform::IsTemporaryNameOf(name, info.fileName())) out << name;
+    return out;
+  }
+  // Nothing but the target (and what the test put there) is left beside it.
+  bool NoPartialFile() const {
+    const QFileInfo info(target);
+    for (const QString& name : QDir(info.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+      if (name.startsWith(info.fileName() + ".")) return false;
+    return true;
+  }
 
   QTemporaryDir dir;
   QString target;
@@ -47,6 +63,15 @@ class DownloadSim : public SimTest {
 };
 
 }  // namespace
+
+// A recorder's answer cut short after five bytes of the body, announcing a
+// length that is written raw.
+sim::FaultRule ShortBodyAnnouncing(std::string length) {
+  sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort);
+  rule.send_bytes = 5;
+  rule.content_length = std::move(length);
+  return rule;
+}
 
 TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
   struct Case {
@@ -63,6 +88,14 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
       {"cut short", sim::FaultRule::For(8, sim::FaultKind::CutShort), 0, 200},
       {"chunked, last chunk missing", sim::FaultRule::For(8, sim::FaultKind::CutShortChunked), 0, 200},
       {"closed without answer", sim::FaultRule::For(8, sim::FaultKind::CloseWithoutAnswer), 0, 0},
+      // A length the client cannot hold is no length to read to the close by.
+      {"length above 2^63-1", ShortBodyAnnouncing("99999999999999999999"), 0, 200},
+      {"length of 2^63", ShortBodyAnnouncing("9223372036854775808"), 0, 200},
+      {"length above 2^64", ShortBodyAnnouncing("184467440737095516160"), 0, 200},
+      {"length of 2^63-1", ShortBodyAnnouncing("9223372036854775807"), 0, 200},
+      // libcurl refuses these answers outright.
+      {"length not a number", ShortBodyAnnouncing("five"), 0, 0},
+      {"negative length", ShortBodyAnnouncing("-1"), 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -140,7 +173,7 @@ TEST_F(DownloadSim, PauseAndStopDuringTheBody) {
     EXPECT_FALSE(task->Start());  // a run is going: nothing more starts
     EXPECT_EQ(task->running.load(), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // past the request pause, into the body
-    EXPECT_TRUE(QFileInfo::exists(PartialPath(target)));
+    EXPECT_EQ(Temporaries().size(), 1);
     const auto start = std::chrono::steady_clock::now();
     if (pause) {
       task->state = 1;
@@ -188,4 +221,118 @@ TEST_F(DownloadSim, StalledRecorderCostsTheReceiveTimeOut) {
   EXPECT_EQ(task.httpStatus.load(), 200);
   EXPECT_FALSE(QFileInfo::exists(target));
   EXPECT_TRUE(NoPartialFile());
+}
+
+// The recorder may list a file whose name is another's plus ".part": the
+// temporary of one download must never be the other file.
+TEST_F(DownloadSim, NamesThatLookLikeTemporariesAreBackedUpWhole) {
+  const std::string base = "/rec/2012/05/03/x.avi";
+  recorder->AddFile(base, 150000);
+  recorder->AddFile(base + ".part", 90000);
+  const std::vector<std::string> orders[] = {{base + ".part", base}, {base, base + ".part"}};
+  int round = 0;
+  for (const auto& order : orders) {
+    SCOPED_TRACE(order.front());
+    const QString folder = dir.path() + QStringLiteral("/order%1").arg(round++);
+    for (const std::string& path : order) {
+      target = folder + "/" + QFileInfo(QString::fromStdString(path)).fileName();
+      DownloadTask task;
+      Prepare(task, QString::fromStdString(path));
+      RunToEnd(task);
+      EXPECT_EQ(task.state.load(), 2);
+    }
+    EXPECT_EQ(ReadFile(folder + "/x.avi"), Content(base, 150000));
+    EXPECT_EQ(ReadFile(folder + "/x.avi.part"), Content(base + ".part", 90000));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2);
+  }
+}
+
+// A size limit ends the download as soon as the body passes it: nothing is
+// kept, and the recorder is not read to its end.
+TEST_F(DownloadSim, SizeLimitEndsTheDownloadOnceItIsPassed) {
+  constexpr std::int64_t kLimit = 1 << 20;
+  recorder->AddFile("/rec/limit/exact.bin", kLimit);
+  recorder->AddFile("/rec/limit/over.bin", kLimit + 1);
+  struct Case {
+    const char* name;
+    std::string path;
+    std::optional<sim::FaultRule> fault;
+    int state;
+  } cases[] = {
+      {"exactly the limit", "/rec/limit/exact.bin", std::nullopt, 2},
+      {"one byte over", "/rec/limit/over.bin", std::nullopt, 0},
+      {"endless body", "/rec/limit/exact.bin", sim::FaultRule::For(8, sim::FaultKind::Flood), 0},
+  };
+  // Flood for at most 64 times the limit, so an unlimited download still ends.
+  cases[2].fault->send_bytes = 64 * kLimit;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    recorder->ClearFaults();
+    recorder->ClearRequests();
+    if (c.fault) recorder->AddFault(*c.fault);
+    target = dir.path() + "/limit/" + c.name;
+    DownloadTask task;
+    task.SetSizeLimit(kLimit);
+    Prepare(task, QString::fromStdString(c.path));
+    RunToEnd(task);
+    EXPECT_EQ(task.state.load(), c.state);
+    EXPECT_EQ(QFileInfo::exists(target), c.state == 2);
+    EXPECT_TRUE(NoPartialFile());
+    if (c.fault) {
+      // The recorder notes what it wrote once the client has gone.
+      for (int i = 0; i < 100 && recorder->Requests(8).at(0).body_sent == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      const auto eight = recorder->Requests(8);
+      ASSERT_EQ(eight.size(), 1u);
+      EXPECT_GT(eight[0].body_sent, 0u);
+      // What the loopback socket and the client buffer hold beyond the limit, no more.
+      EXPECT_LT(eight[0].body_sent, std::uint64_t(24 * kLimit));
+    }
+  }
+}
+
+// A disk that fills up, or a folder that cannot be written, fails the download
+// and leaves the file that was there exactly as it was.
+TEST_F(DownloadSim, FullOrReadOnlyDiskFailsAndKeepsTheTarget) {
+  std::string why;
+  auto disk = test_support::SmallDisk::Mount(1 << 20, &why);
+  if (!disk) GTEST_SKIP() << why;
+  recorder->AddFile("/rec/big.avi", 3 << 20);
+  const QString folder = QString::fromStdString(disk->Path());
+  target = folder + "/big.avi";
+  {
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    ASSERT_EQ(old.write("previous contents"), 17);
+  }
+  for (const bool readOnly : {false, true}) {
+    SCOPED_TRACE(readOnly ? "read-only" : "full");
+    ASSERT_TRUE(disk->SetReadOnly(readOnly));
+    DownloadTask task;
+    Prepare(task, "/rec/big.avi");
+    RunToEnd(task);
+    EXPECT_EQ(task.state.load(), 0);
+    EXPECT_EQ(task.httpStatus.load(), readOnly ? 0 : 200);
+    EXPECT_EQ(ReadFile(target), QByteArray("previous contents"));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"big.avi"});
+  }
+  ASSERT_TRUE(disk->SetReadOnly(false));
+}
+
+// The target's folder removed while the body arrives: the run fails and
+// nothing is made again in its place.
+TEST_F(DownloadSim, FolderRemovedMidWriteFails) {
+  recorder->SetDownloadRate(200000);  // the 200000-byte file takes about a second
+  target = dir.path() + "/gone/ch01.avi";
+  DownloadTask task;
+  Prepare(task, "/rec/2012/05/03/ch01.avi");
+  ASSERT_TRUE(task.Start());
+  std::this_thread::sleep_for(std::chrono::milliseconds(900));  // past the request pause, into the body
+  ASSERT_EQ(Temporaries().size(), 1);
+  ASSERT_TRUE(QDir(dir.path() + "/gone").removeRecursively());
+  while (task.running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  task.Join();
+  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.httpStatus.load(), 200);
+  EXPECT_FALSE(QFileInfo::exists(dir.path() + "/gone"));
 }

@@ -1,16 +1,21 @@
 // Recorder-side backup jobs: queueing, the job thread, the answer file and the
 // day's clamped record list, against the simulated recorder.
+#include <QDir>
 #include <QFileInfo>
+
+#include <sys/mount.h>
 
 #include <chrono>
 #include <thread>
 
 #include "nvr/answer_file.h"
 #include "platform/core/app_messages.h"
+#include "platform/core/durable_file.h"
 #include "platform/core/files.h"
 #include "platform/core/http_client.h"
 #include "platform/core/local_time.h"
 #include "sim_fixture.h"
+#include "tests/support/small_disk.h"
 
 using namespace nvr;
 using nvrtest::MessageCatcher;
@@ -26,6 +31,13 @@ NvrTime At(int year, int month, int day, int hour, int minute, int second) {
 }
 
 QString Bin(const QString& name) { return platform::ExecutableFolder() + name; }
+
+// True when a temporary of the named file lies in the executable's folder.
+bool TemporaryOf(const QString& name) {
+  for (const QString& entry : QDir(platform::ExecutableFolder()).entryList(QDir::Files | QDir::Hidden))
+    if (platform::IsTemporaryNameOf(entry, name)) return true;
+  return false;
+}
 
 // Each test runs in its own process beside the others, all in the executable's
 // folder: every test takes its own queueing time and its own day.
@@ -187,7 +199,8 @@ TEST_F(JobsSim, FailedFileListIsReportedAndTheJobDropped) {
     WaitJobThreadEnd(s);
     EXPECT_EQ(s.jobPending.load(), 0);
     EXPECT_FALSE(QFileInfo::exists(Bin("010203.txt")));
-    EXPECT_FALSE(QFileInfo::exists(Bin("010203.txt.part")));
+    EXPECT_FALSE(TemporaryOf("010203.txt"));
+    EXPECT_FALSE(TemporaryOf(QFileInfo(recordList).fileName()));
     EXPECT_FALSE(QFileInfo::exists(recordList));
   }
 }
@@ -266,7 +279,7 @@ TEST_F(JobsSim, LogoutWhileTheJobIsFetchedEndsCleanly) {
   EXPECT_EQ(s.jobPending.load(), 0);
   EXPECT_EQ(s.jobs.Count(), 0);
   EXPECT_FALSE(QFileInfo::exists(Bin("040506.txt")));
-  EXPECT_FALSE(QFileInfo::exists(Bin("040506.txt.part")));
+  EXPECT_FALSE(TemporaryOf("040506.txt"));
   EXPECT_EQ(recorder->RequestCount(8), 0u);
   recorder->ReleaseStalls();
 }
@@ -287,7 +300,7 @@ TEST_F(JobsSim, DestroyingTheSessionWhileItsThreadsRun) {
     const auto start = std::chrono::steady_clock::now();
     s.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500)) << waitMs;
-    EXPECT_FALSE(QFileInfo::exists(Bin("050607.txt.part"))) << waitMs;
+    EXPECT_FALSE(TemporaryOf("050607.txt")) << waitMs;
     recorder->ReleaseStalls();
   }
 }
@@ -332,5 +345,95 @@ TEST_F(JobsSim, MalformedAnswerFilesFailTheJobAndWriteNothingElsewhere) {
     EXPECT_FALSE(QFileInfo::exists(Bin("060708.txt")));
     EXPECT_FALSE(QFileInfo::exists(recordList));
     EXPECT_FALSE(QFileInfo::exists("/tmp/evil"));
+  }
+}
+
+// An answer file or record list that never ends is cut off at the size limit:
+// the job fails and nothing of it stays in the program's folder.
+TEST_F(JobsSim, EndlessFileListStopsAtTheSizeLimit) {
+  UseClock(7, 8, 9);
+  UseDay(2013, 1, 11);
+  Remember(Bin("070809.txt"));
+  constexpr std::uint64_t kLimit = 16u << 20;
+  struct Case {
+    const char* name;
+    int request;
+    std::uintptr_t count;
+  } cases[] = {{"answer file", 7, 0}, {"record list", 8, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    recorder->ClearFaults();
+    recorder->ClearRequests();
+    sim::FaultRule flood = sim::FaultRule::For(c.request, sim::FaultKind::Flood);
+    flood.send_bytes = std::int64_t(4 * kLimit);  // ends even where nothing stops it
+    recorder->AddFault(flood);
+    MessageCatcher window;
+    NvrSession s;
+    PointSession(s);
+    s.notifyWindow = window.Id();
+    s.QueueNvrBackup(At(2013, 1, 11, 8, 0, 0), At(2013, 1, 11, 9, 0, 0), 1);
+    Posted done{};
+    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    EXPECT_EQ(done.wParam, c.count);
+    EXPECT_EQ(done.lParam, 1);
+    EXPECT_EQ(s.jobs.Count(), 0);
+    WaitJobThreadEnd(s);
+    for (int i = 0; i < 100 && recorder->Requests(c.request).at(0).body_sent == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::uint64_t sent = recorder->Requests(c.request).at(0).body_sent;
+    EXPECT_GT(sent, kLimit);
+    EXPECT_LT(sent, kLimit + (12u << 20));  // what loopback and the client buffer beyond it
+    EXPECT_FALSE(QFileInfo::exists(Bin("070809.txt")));
+    EXPECT_FALSE(QFileInfo::exists(recordList));
+    EXPECT_FALSE(TemporaryOf("070809.txt"));
+    EXPECT_FALSE(TemporaryOf(QFileInfo(recordList).fileName()));
+  }
+}
+
+// A program folder too full for the clamped record list: the list stays as it
+// arrived, nothing else is left there, and the job is reported as failed, never
+// as ready with an empty list.
+TEST_F(JobsSim, FullProgramFolderFailsTheClampAndKeepsTheList) {
+  std::string why;
+  auto disk = test_support::SmallDisk::Mount(512 * 1024, &why);
+  if (!disk) GTEST_SKIP() << why;
+  // For this test process alone (its own mount namespace), the executable's
+  // folder is the small disk.
+  const QByteArray bin = QFile::encodeName(platform::ExecutableFolder().chopped(1));
+  ASSERT_EQ(::mount(disk->Path().c_str(), bin.constData(), nullptr, MS_BIND, nullptr), 0) << std::strerror(errno);
+  struct Unmount {
+    QByteArray at;
+    ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+  } unmount{bin};
+
+  UseClock(8, 9, 10);
+  UseDay(2013, 2, 12);
+  // Small lists and large ones meet a full disk in different places.
+  for (const int count : {3, 2000}) {
+    SCOPED_TRACE(count);
+    std::vector<sim::Recording> recordings;
+    for (int i = 0; i < count; ++i) recordings.push_back({1 + i % 16, 8 * 3600 + i, 9 * 3600 + 10 + i, 1});
+    const std::string list = sim::BuildRecordList(day, recordings);
+    recorder->AddFileContent(recorder->RecordListPath(day), list);
+    // Room for the answer file and the record list, not for a second copy of the list.
+    const std::size_t page = 4096, listPages = (list.size() + page - 1) / page;
+    ASSERT_TRUE(disk->Fill(page + listPages * page));
+
+    MessageCatcher window;
+    NvrSession s;
+    PointSession(s);
+    s.notifyWindow = window.Id();
+    s.QueueNvrBackup(At(2013, 2, 12, 8, 0, 0), At(2013, 2, 12, 8, 30, 0), 1);
+    Posted done{};
+    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    EXPECT_EQ(done.wParam, 1u);
+    EXPECT_EQ(done.lParam, 1);
+    EXPECT_EQ(s.jobs.Count(), 0);
+    WaitJobThreadEnd(s);
+    EXPECT_EQ(ReadFile(recordList).toStdString(), list);
+    EXPECT_EQ(QDir(platform::ExecutableFolder()).entryList(QDir::Files | QDir::NoDotAndDotDot),
+              QStringList{QFileInfo(recordList).fileName()});
+    platform::DeleteFilePath(recordList);
+    disk->Unfill();
   }
 }

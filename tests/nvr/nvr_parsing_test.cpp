@@ -100,7 +100,9 @@ TEST(AnswerMarkers, PlaybackId) {
   for (const Case& c : cases) {
     int id = 99;
     EXPECT_EQ(ReadPlayIdValue(c.answer, &id), c.found) << c.answer;
-    if (c.found) EXPECT_EQ(id, c.id) << c.answer;
+    if (c.found) {
+      EXPECT_EQ(id, c.id) << c.answer;
+    }
   }
 }
 
@@ -114,7 +116,9 @@ TEST(AnswerMarkers, BackupLeaseValue) {
   for (const Case& c : cases) {
     int id = 99;
     EXPECT_EQ(ReadLeaseValue(c.answer, &id), c.found) << c.answer;
-    if (c.found) EXPECT_EQ(id, c.id) << c.answer;
+    if (c.found) {
+      EXPECT_EQ(id, c.id) << c.answer;
+    }
   }
 }
 

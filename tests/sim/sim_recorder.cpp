@@ -91,6 +91,7 @@ const char* KindName(FaultKind k) {
     case FaultKind::StallBody: return "StallBody";
     case FaultKind::CloseWithoutAnswer: return "CloseWithoutAnswer";
     case FaultKind::Delay: return "Delay";
+    case FaultKind::Flood: return "Flood";
   }
   return "?";
 }
@@ -534,13 +535,19 @@ void SimRecorder::Impl::SendRaw(const httplib::Request& req, uint64_t sequence, 
   const uint64_t total = a.source == Answer::Source::Text ? a.text.size() : a.size;
   const uint64_t part = rule.send_bytes < 0 ? total / 2 : std::min<uint64_t>(rule.send_bytes, total);
   const bool chunked = rule.kind == FaultKind::CutShortChunked;
+  const bool flood = rule.kind == FaultKind::Flood;
 
   std::string head = "HTTP/1.1 " + std::to_string(a.status) + " " + Reason(a.status) + "\r\n";
   head += "Content-Type: " + a.content_type + "\r\n";
   for (const auto& [k, v] : a.headers) head += k + ": " + v + "\r\n";
-  head += chunked ? std::string("Transfer-Encoding: chunked\r\n")
-                  : "Content-Length: " + std::to_string(total) + "\r\n";
+  if (chunked)
+    head += "Transfer-Encoding: chunked\r\n";
+  else if (!rule.content_length.empty())
+    head += "Content-Length: " + rule.content_length + "\r\n";
+  else if (!flood)
+    head += "Content-Length: " + std::to_string(total) + "\r\n";
   head += "Connection: close\r\n\r\n";
+  uint64_t sent = 0;
 
   auto send_range = [&](uint64_t from, uint64_t to) {
     for (uint64_t at = from; at < to;) {
@@ -553,9 +560,23 @@ void SimRecorder::Impl::SendRaw(const httplib::Request& req, uint64_t sequence, 
         piece = size_line + piece + "\r\n";
       }
       if (!SendAll(fd, piece, stopping)) return false;
+      sent += n;
       at += n;
     }
     return true;
+  };
+  // The body over and over, for `bytes` bytes or until the client goes.
+  auto send_flood = [&](int64_t bytes) {
+    const std::string filler = total > 0 ? BodyBytes(a, 0, static_cast<size_t>(std::min<uint64_t>(total, 1 << 20)))
+                                         : std::string("x");
+    std::string block;
+    while (block.size() < 64 * 1024) block += filler;
+    while (bytes < 0 || sent < static_cast<uint64_t>(bytes)) {
+      const size_t n = bytes < 0 ? block.size()
+                                 : static_cast<size_t>(std::min<uint64_t>(block.size(), uint64_t(bytes) - sent));
+      if (!SendAll(fd, std::string_view(block).substr(0, n), stopping)) return;
+      sent += n;
+    }
   };
 
   Finish(sequence, a.status, nullptr);
@@ -573,10 +594,19 @@ void SimRecorder::Impl::SendRaw(const httplib::Request& req, uint64_t sequence, 
       if (ok && rule.finish_after_stall && !stopping.load()) send_range(first, total);
       break;
     }
+    case FaultKind::Flood:
+      if (ok) send_flood(rule.send_bytes);
+      break;
     default:
       break;
   }
   EndConnection(fd);
+  std::lock_guard<std::mutex> lock(mu);
+  for (auto it = log.rbegin(); it != log.rend(); ++it)
+    if (it->sequence == sequence) {
+      it->body_sent = sent;
+      break;
+    }
 }
 
 Answer SimRecorder::Impl::Normal(int number, const httplib::Request& req, bool authorised) {

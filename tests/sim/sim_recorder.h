@@ -88,6 +88,7 @@ struct RequestRecord {
   bool authorised = false;         // Basic credentials matched
   int status = 0;                  // status sent (0 when the connection was closed without one)
   std::string fault;               // name of the injected fault that handled it, empty when none
+  uint64_t body_sent = 0;          // body bytes a fault's broken answer wrote (0 otherwise)
   int64_t received_ms = 0;         // steady clock, ms since the recorder started
 
   // "GET /path?query HTTP/1.1"
@@ -105,14 +106,17 @@ enum class FaultKind {
   Unavailable,        // 503 with a short body
   ErrorPage,          // 200 with an HTML error page instead of the expected answer
   Answer,             // `status` with `body` exactly as given
-  CutShort,           // the normal answer's headers with its full Content-Length, then only
-                      // `send_bytes` of the body, then the connection is closed
+  CutShort,           // the normal answer's headers with its full Content-Length (or
+                      // `content_length`), then only `send_bytes` of the body, then close
   CutShortChunked,    // the normal answer chunked, `send_bytes` of it, no last chunk, then close
   StallHeaders,       // status line and headers (full Content-Length), then nothing for
                       // `stall_ms`, then close (or finish, with `finish_after_stall`)
   StallBody,          // headers and `send_bytes` of the body, then as StallHeaders
   CloseWithoutAnswer, // the connection is closed without a byte of answer
   Delay,              // wait `stall_ms` before answering normally (nothing is sent meanwhile)
+  Flood,              // the normal answer's status without Content-Length (or with
+                      // `content_length`), its body repeated for `send_bytes` bytes
+                      // (-1 = until the client goes away), then close
 };
 
 struct FaultRule {
@@ -128,6 +132,8 @@ struct FaultRule {
   int stall_ms = 8000;          // StallHeaders, StallBody, Delay; longer than the 5000 ms
                                 // receive time-out by default. Stop() and ReleaseStalls() end it early
   bool finish_after_stall = false;  // Stall*: send the rest normally after the stall
+  std::string content_length;   // CutShort, Flood: when not empty, this value goes out
+                                // raw as the Content-Length header, whatever it says
 
   // Shorthands.
   static FaultRule For(int request_number, FaultKind kind, int times = -1);
