@@ -62,8 +62,10 @@ void ProcessFileList::AddPathBytes(const char* path, qsizetype length, std::int6
     paths_.append(c);
   }
   row.length = paths_.size() - row.at;
-  // A path that could leave the backup folder is listed but never fetched.
-  row.safe = row.length > 0 && utf8 <= kMaxPathBytes &&
+  // A path that could leave the backup folder, or that names a folder (the
+  // backup folder itself among them) rather than a file, is listed but never
+  // fetched.
+  row.safe = row.length > 0 && utf8 <= kMaxPathBytes && paths_.back() != '/' &&
              nvr::IsSafeRecorderPath(QString::fromLatin1(paths_.constData() + row.at, row.length));
   rows_.push_back(row);
 }

@@ -11,6 +11,7 @@ seconds=${FUZZ_SECONDS:-60}
 # target | seed program (or -) | largest input in bytes
 targets=(
   "stream_parser_fuzz|stream_corpus_seed|65536"
+  "process_file_list_fuzz|-|16384"
 )
 
 build=()

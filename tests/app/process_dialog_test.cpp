@@ -644,9 +644,11 @@ TEST_F(ProcessDialogSim, AFileNamedLikeATemporaryArrivesBesideItsNamesake) {
   ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 11, {2013, 3, 14}}, {{part, 5000}, {avi, 6000}}));
   CProcessDialog dlg;
   Prepare(dlg);
-  const int result =
-      RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) { EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 30s)); });
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    EXPECT_TRUE(WaitUntil([&] { return d.HasEnded() || Caption(d) == QStringLiteral("Resume"); }, 30s));
+  });
   EXPECT_EQ(result, platform::ui::IDOK);
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("The backup procedure is finished!")});
   EXPECT_EQ(Read(Local(part)), Content(part, 5000));
   EXPECT_EQ(Read(Local(avi)), Content(avi, 6000));
 }

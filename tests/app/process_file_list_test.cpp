@@ -102,6 +102,8 @@ TEST(ProcessFileList, PathsThatWouldLeaveTheFolderAreRefused) {
                {"/rec\\..\\x.avi", false},
                {"/rec/x\x01.avi", false},
                {"/rec/x\t.avi", false},
+               {"/", false},
+               {"/rec/", false},
                {"", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
