@@ -267,6 +267,14 @@ TEST_F(ProcessDialogSim, PauseAndResumeFetchTheFileAgainWithTheBackupIdOfThatMom
     d.PressPauseResume();
     EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
     EXPECT_EQ(session.keepBackupId.load(), 0);
+    // "Resume" while the worker is still ending its run is not taken: no
+    // worker could start, and nothing is asked of the recorder.
+    ASSERT_TRUE(d.Task().IsThreadActive());
+    const std::size_t asked = recorder->RequestCount();
+    d.PressPauseResume();
+    EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+    EXPECT_EQ(session.keepBackupId.load(), 0);
+    EXPECT_EQ(recorder->RequestCount(), asked);
     ASSERT_TRUE(WaitUntil([&] { return Status(d, 1) == QStringLiteral("pause"); }, 5s));
     EXPECT_FALSE(d.Animation()->IsPlaying());
     EXPECT_FALSE(QFileInfo::exists(Local(file)));
