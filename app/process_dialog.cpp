@@ -1,6 +1,7 @@
 #include "app/process_dialog.h"
 
 #include <QAbstractItemView>
+#include <QFileInfo>
 
 #include <chrono>
 #include <thread>
@@ -20,9 +21,24 @@ const QString kResume = QStringLiteral("Resume");
 // The animation's place in the dialog's client area, in pixels.
 const QRect kAnimationRect(QPoint(280, 40), QPoint(630 - 1, 360 - 1));
 
+// The file list shows the rows of the dialog's own list, made when shown, so
+// an answer of a million lines costs only its records.
+ui::DialogTemplate WithOwnerDataList(ui::DialogTemplate dialog) {
+  int style = ui::kTabStop | ui::kBorder;
+  for (const ui::ControlTemplate& c : dialog.controls)
+    if (c.id == IDC_LIST_FILES) style = static_cast<int>(c.style);
+  dialog.makers[IDC_LIST_FILES] = [style](QWidget* parent) {
+    auto* list = new ui::VirtualListView(parent, IDC_LIST_FILES);
+    list->setFrameShape((style & ui::kBorder) ? QFrame::StyledPanel : QFrame::NoFrame);
+    list->setFocusPolicy((style & ui::kTabStop) ? Qt::StrongFocus : Qt::NoFocus);
+    return list;
+  };
+  return dialog;
+}
+
 }  // namespace
 
-CProcessDialog::CProcessDialog() : Dialog(res::Dialog(IDD_PROCESS)) {
+CProcessDialog::CProcessDialog() : Dialog(WithOwnerDataList(res::Dialog(IDD_PROCESS))) {
   MapCommand(IDC_BTN_PAUSE_RESUME, [this] { OnPauseResume(); });
 }
 
@@ -69,7 +85,18 @@ bool CProcessDialog::OnInitDialog() {
     EndDialog(ui::IDCANCEL);
     return true;
   }
-  for (int row = 0; row < m_files.Count(); ++row) AddFileRow(row);
+  if (m_listFiles) {
+    m_listFiles->SetTextSource([this](int row, int column) -> QString {
+      switch (column) {
+        case 0: return ProcessFileList::NumberText(row);
+        case 1: return m_files.LocalPath(row);
+        case 2: return ProcessFileList::SizeText(m_files.Size(row));
+        case 3: return m_files.Status(row);
+        default: return QString();
+      }
+    });
+    m_listFiles->SetItemCount(m_files.Count());
+  }
 
   m_pAnimate = new ui::AnimateCtrl(Client(), IDC_ANIMATE_COPY, kAnimationRect, /*transparent=*/true);
   m_pAnimate->Open(m_animationPath);
@@ -82,18 +109,9 @@ bool CProcessDialog::OnInitDialog() {
   return true;
 }
 
-void CProcessDialog::AddFileRow(int row) {
-  if (!m_listFiles) return;
-  const ProcessFileList::Row& r = m_files.At(row);
-  const int at = m_listFiles->InsertItem(m_listFiles->GetItemCount(), ProcessFileList::NumberText(row));
-  m_listFiles->SetItemText(at, 1, r.localPath);
-  m_listFiles->SetItemText(at, 2, ProcessFileList::SizeText(r.size));
-  m_listFiles->SetItemText(at, 3, QString());
-}
-
 void CProcessDialog::SetRowStatus(int row, const char* status) {
   m_files.SetStatus(row, QString::fromLatin1(status));
-  if (m_listFiles) m_listFiles->SetItemText(row, 3, QString::fromLatin1(status));
+  if (m_listFiles) m_listFiles->RedrawItems(row, row);
 }
 
 void CProcessDialog::PlayAnimation() {
@@ -113,15 +131,16 @@ void CProcessDialog::StartFile(int row) {
   if (row < 0 || row >= m_files.Count()) return;
   m_task.rowIndex = row;
   m_bPausePressed = false;
-  const ProcessFileList::Row& r = m_files.At(row);
-  if (!r.safe) {
+  if (!m_files.IsSafe(row)) {
     // A path that would leave the backup folder is never requested or written.
     SetRowStatus(row, ProcessFileList::kFailed);
     StopOnFailure(-1);
     return;
   }
-  m_task.SetLocalPath(r.localPath);
-  m_task.SetUrl(m_files.RequestFor(row, m_pSession->backupId.load()));
+  const QString localPath = m_files.LocalPath(row);
+  m_task.SetLocalPath(localPath);
+  m_task.SetUrl(QStringLiteral("/config/backupdownload?id=%1&path=").arg(m_pSession->backupId.load()) +
+                ToRecorderPath(localPath));
   SetRowStatus(row, ProcessFileList::kDownload);
   if (!m_task.IsThreadActive()) m_task.Start();
 }
@@ -141,7 +160,7 @@ void CProcessDialog::OnFileFinished() {
   // A report of a run that a resume has already replaced is stale.
   if (!HasWindow() || HasEnded() || (m_task.IsThreadActive() && m_task.running.load() != 0)) return;
   const int row = m_task.rowIndex;
-  const int state = m_task.state.load();
+  int state = m_task.state.load();
   if (state == 1) {
     m_task.Join();
     SetRowStatus(row, ProcessFileList::kPause);
@@ -151,8 +170,15 @@ void CProcessDialog::OnFileFinished() {
   }
   if (state == 2) {
     SetRowStatus(row, ProcessFileList::kComplete);
-    if (!m_files.At(row).clampedSource.isEmpty())
-      ReplaceWithClampedRecordList(m_files.At(row).clampedSource, m_files.At(row).localPath);
+    // The day's record list counts as arrived only with its clamped copy in
+    // place (or none to put there).
+    const QString localPath = m_files.LocalPath(row);
+    if (!m_files.ClampedSource(row).isEmpty() && !CopyClampedRecordList(localPath)) {
+      SetRowStatus(row, ProcessFileList::kFailed);
+      state = 0;
+    } else {
+      m_files.SetArrivedSize(row, QFileInfo(localPath).size());
+    }
   } else {
     SetRowStatus(row, ProcessFileList::kFailed);
   }
@@ -161,10 +187,20 @@ void CProcessDialog::OnFileFinished() {
   std::this_thread::sleep_for(std::chrono::milliseconds(m_nRestBetweenFilesMs));
 
   if (state != 2) {
-    StopOnFailure(m_task.httpStatus.load());
+    StopOnFailure(m_task.state.load() == 2 ? -1 : m_task.httpStatus.load());
     return;
   }
-  if (m_files.IsLastRow(row)) {
+  // Rows fetched again after a loss are followed by the first one still missing.
+  const int next = m_files.NextUnfinishedRow(row + 1);
+  if (next >= m_files.Count()) {
+    // "Finished" only when every file is still there as it arrived.
+    const int lost = m_files.FirstLostRow();
+    if (lost >= 0) {
+      SetRowStatus(lost, ProcessFileList::kFailed);
+      m_task.rowIndex = lost;
+      StopOnFailure(-1);
+      return;
+    }
     platform::ShowMessageBox(Id(), QStringLiteral("The backup procedure is finished!"), QStringLiteral("Message"));
     StopAnimation();
     EndDialog(ui::IDOK);
@@ -172,12 +208,16 @@ void CProcessDialog::OnFileFinished() {
   }
   if (m_bPausePressed) {
     // Paused between two files: the next one starts on "Resume".
-    m_task.rowIndex = row + 1;
+    m_task.rowIndex = next;
     StopAnimation();
     m_task.state = 1;
     return;
   }
-  StartFile(row + 1);
+  StartFile(next);
+}
+
+bool CProcessDialog::CopyClampedRecordList(const QString& localPath) {
+  return PutClampedRecordList(m_files.ClampedSource(m_task.rowIndex), localPath) != ClampedCopy::Failed;
 }
 
 void CProcessDialog::OnPauseResume() {

@@ -15,6 +15,7 @@
 #include "platform/ui/animate_ctrl.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/virtual_list_view.h"
 
 class CProcessDialog : public platform::ui::Dialog {
  public:
@@ -35,17 +36,26 @@ class CProcessDialog : public platform::ui::Dialog {
 
   // Read by tests.
   const ProcessFileList& Files() const { return m_files; }
-  platform::ui::ListView* FileList() const { return m_listFiles.data(); }
+  platform::ui::VirtualListView* FileList() const { return m_listFiles.data(); }
   QPushButton* PauseResumeButton() const { return m_btnPauseResume.data(); }
   platform::ui::AnimateCtrl* Animation() const { return m_pAnimate.data(); }
   const nvr::DownloadTask& Task() const { return m_task; }
   void PressPauseResume() { OnPauseResume(); }
+
+  // The recorder path that a local file under the destination folder stands for.
+  QString ToRecorderPath(const QString& localPath) const { return m_files.ToRecorderPath(localPath); }
+  // Puts the clamped copy of the day's record list in place of the one just
+  // downloaded to `localPath`. False when a clamped copy exists but could not
+  // be put there whole; the downloaded list then stays as it was.
+  bool CopyClampedRecordList(const QString& localPath);
 
  protected:
   void DoDataExchange() override;
   bool OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   bool OnInitDialog() override;
   void OnDestroy() override;
+  // The dialog ends with OK only when every file arrived, never by Enter.
+  void OnOK() override {}
 
  private:
   void OnPauseResume();
@@ -55,13 +65,12 @@ class CProcessDialog : public platform::ui::Dialog {
   // The file of the task's row ended without arriving: stop and wait for "Resume".
   void StopOnFailure(int httpStatus);
   void SetRowStatus(int row, const char* status);
-  void AddFileRow(int row);
   void PlayAnimation();
   void StopAnimation();
 
   QPointer<QPushButton> m_btnCancel;
   QPointer<QPushButton> m_btnPauseResume;
-  QPointer<platform::ui::ListView> m_listFiles;
+  QPointer<platform::ui::VirtualListView> m_listFiles;
   QPointer<platform::ui::AnimateCtrl> m_pAnimate;  // owned by the window
   ProcessFileList m_files;
   nvr::DownloadTask m_task;

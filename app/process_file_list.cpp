@@ -1,11 +1,13 @@
 #include "app/process_file_list.h"
 
 #include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
 
 #include "nvr/answer_file.h"
 #include "nvr/decimal.h"
-#include "platform/core/files.h"
-#include "platform/core/latin1.h"
+#include "platform/core/durable_file.h"
 
 namespace {
 
@@ -13,17 +15,22 @@ namespace {
 // large is not an answer and is not read into memory.
 constexpr qint64 kMaxAnswerBytes = 16 * 1024 * 1024;
 
-struct Line {
-  QString path;
-  std::int64_t size = 0;
-};
+// Record-list layout: a 56-byte header whose bytes 4 to 7 count the 25-byte entries.
+constexpr qint64 kListHeader = 56;
+constexpr qint64 kListEntry = 25;
+constexpr quint32 kListMaxEntries = 100000;
 
-Line ParseLine(const QString& line) {
-  Line out;
-  const qsizetype comma = line.indexOf(QLatin1Char(','));
-  out.path = comma < 0 ? line : line.left(comma);
-  if (comma >= 0) out.size = nvr::ReadDecimal64(QStringView(line).mid(comma + 1));
-  return out;
+const char* const kStatusTexts[] = {"", ProcessFileList::kDownload, ProcessFileList::kPause,
+                                    ProcessFileList::kComplete, ProcessFileList::kFailed};
+
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The decimal number a line's text begins with; only its first characters
+// can matter, so a huge line costs nothing.
+std::int64_t ReadNumber(const char* text, qsizetype length) {
+  qsizetype i = 0;
+  while (i < length && IsBlank(text[i])) ++i;
+  return nvr::ReadDecimal64(QString::fromLatin1(text + i, std::min<qsizetype>(length - i, 32)));
 }
 
 }  // namespace
@@ -39,34 +46,72 @@ QString ProcessFileList::SizeText(std::int64_t size) {
   return QString::asprintf("%.2f MB", static_cast<double>(size) / 1024.0 / 1024.0);
 }
 
-int ProcessFileList::AddFileRow(const QString& recorderPath, std::int64_t size) {
-  Row row;
-  row.recorderPath = ToLocalPath(recorderPath);
+void ProcessFileList::AddPathBytes(const char* path, qsizetype length, std::int64_t size, int job) {
+  Stored row;
   row.size = size;
-  // A path that could leave the backup folder is listed but never fetched.
-  row.safe = !row.recorderPath.isEmpty() && nvr::IsSafeRecorderPath(row.recorderPath);
-  QString relative = row.recorderPath;
-  if (!relative.startsWith(QLatin1Char('/'))) relative.prepend(QLatin1Char('/'));
-  row.localPath = destination_ + relative;
+  row.job = job;
+  row.at = paths_.size();
+  // Carriage returns are dropped; of a path too long for a local name only
+  // as much is kept as a name may hold (it is shown, never fetched).
+  qsizetype utf8 = 0;
+  for (qsizetype i = 0; i < length; ++i) {
+    const char c = path[i];
+    if (c == '\r') continue;
+    utf8 += static_cast<unsigned char>(c) < 0x80 ? 1 : 2;
+    if (utf8 > kMaxPathBytes) break;
+    paths_.append(c);
+  }
+  row.length = paths_.size() - row.at;
+  // A path that could leave the backup folder, or that names a folder (the
+  // backup folder itself among them) rather than a file, is listed but never
+  // fetched.
+  row.safe = row.length > 0 && utf8 <= kMaxPathBytes && paths_.back() != '/' &&
+             nvr::IsSafeRecorderPath(QString::fromLatin1(paths_.constData() + row.at, row.length));
   rows_.push_back(row);
+}
+
+int ProcessFileList::AddFileRow(const QString& recorderPath, std::int64_t size) {
+  const QByteArray bytes = recorderPath.toLatin1();
+  AddPathBytes(bytes.constData(), bytes.size(), size, -1);
   return Count() - 1;
+}
+
+void ProcessFileList::AddLine(const char* line, qsizetype length, int job) {
+  // The path is the text before the first ","; a line without one names no
+  // path, and its size is the number it begins with.
+  const char* comma = static_cast<const char*>(std::memchr(line, ',', static_cast<std::size_t>(length)));
+  if (comma == nullptr) {
+    AddPathBytes(line, 0, ReadNumber(line, length), job);
+    return;
+  }
+  const qsizetype pathLength = comma - line;
+  AddPathBytes(line, pathLength, ReadNumber(comma + 1, length - pathLength - 1), job);
 }
 
 bool ProcessFileList::AddJobAnswer(const QByteArray& answer, const nvr::NvrTime& jobStart,
                                    const QString& clampedFolder) {
-  QStringList lines;
-  nvr::SplitString(platform::BytesToText(answer), QLatin1Char('\n'), &lines);
-  if (lines.size() < 2) return false;
+  // Only text ended by a line feed counts; the last line is the record list.
+  const char* data = answer.constData();
+  const qsizetype end = answer.lastIndexOf('\n');
+  if (end < 0) return false;
+  const qsizetype firstEnd = answer.indexOf('\n');
+  if (firstEnd == end) return false;  // the total line alone
+  const qsizetype lastStart = answer.lastIndexOf('\n', end - 1) + 1;
 
-  const Line list = ParseLine(lines.last());
-  const int listRow = AddFileRow(list.path, list.size);
-  // The clamped copy is the one the job thread made for this job's day,
-  // whatever folders the recorder named.
-  rows_[static_cast<std::size_t>(listRow)].clampedSource =
-      clampedFolder + QString::asprintf("%.4d_%.2d_%.2d_RecordList.db", jobStart.year, jobStart.month, jobStart.day);
-  for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
-    const Line file = ParseLine(lines[i]);
-    AddFileRow(file.path, file.size);
+  rows_.reserve(rows_.size() + static_cast<std::size_t>(answer.count('\n')));
+  const int job = static_cast<int>(clampedSources_.size());
+  AddLine(data + lastStart, end - lastStart, -1);
+  // The clamped copy is the one the job thread made for this job's day; it
+  // replaces the last line's file only when that line names a record list.
+  if (RecorderPath(Count() - 1).contains(QStringLiteral("RecordList.db"))) {
+    clampedSources_.push_back(clampedFolder + QString::asprintf("%.4d_%.2d_%.2d_RecordList.db", jobStart.year,
+                                                                jobStart.month, jobStart.day));
+    rows_.back().job = job;
+  }
+  for (qsizetype from = firstEnd + 1; from < lastStart;) {
+    const qsizetype lf = answer.indexOf('\n', from);
+    AddLine(data + from, lf - from, -1);
+    from = lf + 1;
   }
   return true;
 }
@@ -75,29 +120,83 @@ bool ProcessFileList::AddJobAnswerFile(const QString& path, const nvr::NvrTime& 
                                        const QString& clampedFolder) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxAnswerBytes) return false;
-  return AddJobAnswer(file.readAll(), jobStart, clampedFolder);
+  return AddJobAnswer(file.read(kMaxAnswerBytes), jobStart, clampedFolder);
+}
+
+QString ProcessFileList::RecorderPath(int row) const {
+  const Stored& r = Entry(row);
+  return QString::fromLatin1(paths_.constData() + r.at, r.length);
+}
+
+QString ProcessFileList::LocalPath(int row) const {
+  QString relative = RecorderPath(row);
+  // Whatever the recorder wrote, the file lies inside the destination folder.
+  if (!relative.startsWith(QLatin1Char('/'))) relative.prepend(QLatin1Char('/'));
+  return destination_ + relative;
+}
+
+QString ProcessFileList::ClampedSource(int row) const {
+  const int job = Entry(row).job;
+  return job < 0 ? QString() : clampedSources_.at(static_cast<std::size_t>(job));
+}
+
+QString ProcessFileList::Status(int row) const { return QString::fromLatin1(kStatusTexts[Entry(row).status]); }
+
+ProcessFileList::Row ProcessFileList::At(int row) const {
+  Row out;
+  out.recorderPath = RecorderPath(row);
+  out.localPath = LocalPath(row);
+  out.size = Size(row);
+  out.safe = IsSafe(row);
+  out.clampedSource = ClampedSource(row);
+  out.status = Status(row);
+  return out;
 }
 
 void ProcessFileList::SetStatus(int row, const QString& status) {
-  if (row >= 0 && row < Count()) rows_[static_cast<std::size_t>(row)].status = status;
+  if (row < 0 || row >= Count()) return;
+  for (std::uint8_t s = 0; s < std::size(kStatusTexts); ++s)
+    if (status == QLatin1String(kStatusTexts[s])) rows_[static_cast<std::size_t>(row)].status = s;
+}
+
+void ProcessFileList::SetArrivedSize(int row, std::int64_t size) {
+  if (row >= 0 && row < Count()) rows_[static_cast<std::size_t>(row)].arrived = size;
+}
+
+int ProcessFileList::FirstLostRow() const {
+  for (int row = 0; row < Count(); ++row) {
+    const Stored& r = Entry(row);
+    if (r.status != kStatusComplete) return row;
+    const QFileInfo file(LocalPath(row));
+    if (!file.isFile() || file.size() != r.arrived) return row;
+  }
+  return -1;
+}
+
+int ProcessFileList::NextUnfinishedRow(int from) const {
+  int row = std::max(from, 0);
+  while (row < Count() && IsComplete(row)) ++row;
+  return row;
 }
 
 QString ProcessFileList::RequestFor(int row, int backupId) const {
-  return QStringLiteral("/config/backupdownload?id=%1&path=").arg(backupId) + At(row).recorderPath;
+  return QStringLiteral("/config/backupdownload?id=%1&path=").arg(backupId) + ToRecorderPath(LocalPath(row));
 }
 
-bool ReplaceWithClampedRecordList(const QString& clampedSource, const QString& downloaded) {
-  if (clampedSource.isEmpty() || !QFile::exists(clampedSource)) return false;
-  // Copied beside the target first, so a failed copy leaves the downloaded list.
-  const QString part = downloaded + QStringLiteral(".part");
-  platform::DeleteFilePath(part);
-  if (!QFile::copy(clampedSource, part)) {
-    platform::DeleteFilePath(part);
-    return false;
-  }
-  if (!platform::RenameOver(part, downloaded)) {
-    platform::DeleteFilePath(part);
-    return false;
-  }
-  return true;
+ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& downloaded) {
+  if (clampedSource.isEmpty()) return ClampedCopy::NoCopy;
+  QFile source(clampedSource);
+  if (!source.exists()) return ClampedCopy::NoCopy;
+  // The clamp writes the header and whole entries: anything less is a copy
+  // that a full or failing disk cut short, never a record list to keep.
+  if (!source.open(QIODevice::ReadOnly)) return ClampedCopy::Failed;
+  const QByteArray header = source.read(kListHeader);
+  if (header.size() < kListHeader) return ClampedCopy::Failed;
+  const auto* h = reinterpret_cast<const unsigned char*>(header.constData());
+  const quint32 count = quint32(h[4]) | quint32(h[5]) << 8 | quint32(h[6]) << 16 | quint32(h[7]) << 24;
+  if (count - 1u < kListMaxEntries && source.size() < kListHeader + qint64(count) * kListEntry)
+    return ClampedCopy::Failed;
+  source.close();
+  return platform::CopyFileDurably(clampedSource, downloaded, platform::FileAccess::Default) ? ClampedCopy::Replaced
+                                                                                           : ClampedCopy::Failed;
 }

@@ -3,9 +3,13 @@
 // from a job's answer file (the day's record list first, then the recorded
 // files), the local file of each recorder path, the request that fetches it,
 // and each row's status.
+//
+// An answer file may hold a million lines; each row keeps only its place in
+// one shared store of path bytes, its size and its state, and the texts a
+// window shows are made when asked for, so memory and time stay proportional
+// to the answer's size.
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -14,13 +18,14 @@
 
 class ProcessFileList {
  public:
+  // A row as shown and fetched, made on demand.
   struct Row {
-    QString recorderPath;  // as the answer file lists it (carriage returns dropped)
-    QString localPath;     // destination folder + the local form of the path
+    QString recorderPath;   // as the answer file lists it (carriage returns dropped)
+    QString localPath;      // destination folder + the local form of the path
     std::int64_t size = 0;
-    bool safe = true;      // false: the path would leave the folder; nothing is fetched for it
-    QString clampedSource;  // record-list rows: the clamped copy kept beside the executable
-    QString status;        // "", "download", "pause", "complete" or "failed"
+    bool safe = true;       // false: the path would leave the folder; nothing is fetched for it
+    QString clampedSource;  // the day's record list: the clamped copy kept beside the executable
+    QString status;         // "", "download", "pause", "complete" or "failed"
   };
 
   static constexpr const char* kDownload = "download";
@@ -28,16 +33,20 @@ class ProcessFileList {
   static constexpr const char* kComplete = "complete";
   static constexpr const char* kFailed = "failed";
 
+  // No local file name may be longer (PATH_MAX); a longer recorder path is refused.
+  static constexpr qsizetype kMaxPathBytes = 4096;
+
   explicit ProcessFileList(QString destination = QString()) : destination_(std::move(destination)) {}
 
   void SetDestination(const QString& folder) { destination_ = folder; }
   const QString& Destination() const { return destination_; }
 
   // Adds the rows of one job's answer file: its last line (the day's record
-  // list) first, then lines 1 to n-2; line 0 (the total) gives no row. The
-  // record-list row is replaced later by the clamped copy named after the
-  // job's start day in `clampedFolder`. False, and no row added, when the
-  // answer holds fewer than the total line and the record-list line.
+  // list) first, then lines 1 to n-2; line 0 (the total) gives no row. When
+  // the last line names a record list, its row is replaced later by the
+  // clamped copy named after the job's start day in `clampedFolder`. False,
+  // and no row added, when the answer holds fewer than the total line and
+  // the record-list line.
   bool AddJobAnswer(const QByteArray& answer, const nvr::NvrTime& jobStart, const QString& clampedFolder);
   // Reads the answer file first; false when it cannot be read.
   bool AddJobAnswerFile(const QString& path, const nvr::NvrTime& jobStart, const QString& clampedFolder);
@@ -46,10 +55,26 @@ class ProcessFileList {
   int AddFileRow(const QString& recorderPath, std::int64_t size);
 
   int Count() const { return static_cast<int>(rows_.size()); }
-  const Row& At(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+  Row At(int row) const;
+  QString RecorderPath(int row) const;
+  QString LocalPath(int row) const;
+  std::int64_t Size(int row) const { return Entry(row).size; }
+  bool IsSafe(int row) const { return Entry(row).safe; }
+  QString ClampedSource(int row) const;
+  QString Status(int row) const;
+  bool IsComplete(int row) const { return Entry(row).status == kStatusComplete; }
   bool IsLastRow(int row) const { return row >= Count() - 1; }
   void SetStatus(int row, const QString& status);
 
+  // Remembers the size a row's file had when it arrived, and finds a row
+  // whose file is no longer there as it arrived (-1: none).
+  void SetArrivedSize(int row, std::int64_t size);
+  int FirstLostRow() const;
+  // The first row from `from` on that has not arrived (Count() when none).
+  int NextUnfinishedRow(int from) const;
+
+  // The recorder path of a local path under the destination folder.
+  QString ToRecorderPath(const QString& localPath) const { return localPath.mid(destination_.size()); }
   // The request that fetches a row's file with that backup id.
   QString RequestFor(int row, int backupId) const;
 
@@ -60,10 +85,30 @@ class ProcessFileList {
   static QString SizeText(std::int64_t size);
 
  private:
+  enum : std::uint8_t { kStatusNone, kStatusDownload, kStatusPause, kStatusComplete, kStatusFailed };
+  struct Stored {
+    qsizetype at = 0;       // the path's bytes in paths_
+    qsizetype length = 0;
+    std::int64_t size = 0;
+    std::int64_t arrived = -1;  // the file's size when it arrived
+    int job = -1;           // index into clampedSources_ for the day's record list, else -1
+    std::uint8_t status = kStatusNone;
+    bool safe = false;
+  };
+  const Stored& Entry(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+  // One row from a line's bytes: the path before the first ",", the size after it.
+  void AddLine(const char* line, qsizetype length, int job);
+  void AddPathBytes(const char* path, qsizetype length, std::int64_t size, int job);
+
   QString destination_;
-  std::vector<Row> rows_;
+  QByteArray paths_;  // every row's path, Latin-1 as the recorder sent it
+  std::vector<Stored> rows_;
+  std::vector<QString> clampedSources_;
 };
 
-// Puts the clamped record list in place of the one just downloaded; the
-// downloaded one stays when there is no clamped copy. True when replaced.
-bool ReplaceWithClampedRecordList(const QString& clampedSource, const QString& downloaded);
+// Puts the clamped record list `clampedSource` in place of the one just
+// downloaded. Without a clamped copy the downloaded list stays (NoCopy). A
+// copy that is empty or shorter than its own header says, or a copy that
+// cannot be written whole, fails and leaves the downloaded list as it was.
+enum class ClampedCopy { Replaced, NoCopy, Failed };
+ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& downloaded);

@@ -14,6 +14,7 @@ targets=(
   "recorder_answers_fuzz|recorder_answers_seed|4096"
   "answer_file_fuzz|answer_corpus_seed|8192"
   "session_answers_fuzz|-|512"
+  "process_file_list_fuzz|-|16384"
 )
 
 build=()

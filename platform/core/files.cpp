@@ -6,11 +6,33 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <unistd.h>
 
 namespace platform {
+namespace {
+
+std::mutex overrideLock;
+QString& FolderOverride() {
+  static QString folder;
+  return folder;
+}
+
+}  // namespace
+
+QString SetExecutableFolderOverride(const QString& folder) {
+  std::lock_guard<std::mutex> hold(overrideLock);
+  QString previous = FolderOverride();
+  FolderOverride() = folder;
+  if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) FolderOverride() += QLatin1Char('/');
+  return previous;
+}
 
 QString ExecutableFolder() {
+  {
+    std::lock_guard<std::mutex> hold(overrideLock);
+    if (!FolderOverride().isEmpty()) return FolderOverride();
+  }
   QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
   QString folder = exe.isEmpty() ? QDir::currentPath() : QFileInfo(exe).absolutePath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');

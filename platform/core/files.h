@@ -6,6 +6,10 @@ namespace platform {
 
 // The folder of the running program's file, ending with "/".
 QString ExecutableFolder();
+// Tests put the program's folder elsewhere (a small or read-only disk): while
+// `folder` is not empty, ExecutableFolder gives it (with a "/" appended when
+// missing). Returns the previous override.
+QString SetExecutableFolderOverride(const QString& folder);
 
 bool PathExists(const QString& path);
 // Creates the folder and any missing parents; true when it exists afterwards.

@@ -4,11 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <functional>
+#include <iostream>
 #include <thread>
 
 #include "app/process_dialog.h"
@@ -19,6 +23,7 @@
 #include "sim_recorder.h"
 #include "tests/app/box_recorder.h"
 #include "tests/app/run_dialog.h"
+#include "tests/support/small_disk.h"
 #include "tests/ui/qt_test_app.h"
 
 using namespace std::chrono_literals;
@@ -53,6 +58,26 @@ nvr::NvrTime At(int year, int month, int day, int hour, int minute, int second) 
 QByteArray Read(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool Write(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush();
+}
+
+// Holds the window thread, so no report is handled, until the worker's run on
+// that row has ended with its file in place.
+bool ArrivedButNotYetHandled(const CProcessDialog& d, int row) {
+  for (int i = 0; i < 2000; ++i) {
+    if (d.Task().rowIndex == row && d.Task().state.load() == 2 && !d.Task().IsThreadActive()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
+// A record list whose header announces more entries than the file holds.
+QByteArray ShortRecordList(const QByteArray& whole) {
+  return whole.size() > 56 + 25 ? whole.left(56 + 25) : QByteArray(56, '\0');
 }
 
 QByteArray Content(const std::string& path, std::uint64_t size) {
@@ -242,6 +267,14 @@ TEST_F(ProcessDialogSim, PauseAndResumeFetchTheFileAgainWithTheBackupIdOfThatMom
     d.PressPauseResume();
     EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
     EXPECT_EQ(session.keepBackupId.load(), 0);
+    // "Resume" while the worker is still ending its run is not taken: no
+    // worker could start, and nothing is asked of the recorder.
+    ASSERT_TRUE(d.Task().IsThreadActive());
+    const std::size_t asked = recorder->RequestCount();
+    d.PressPauseResume();
+    EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+    EXPECT_EQ(session.keepBackupId.load(), 0);
+    EXPECT_EQ(recorder->RequestCount(), asked);
     ASSERT_TRUE(WaitUntil([&] { return Status(d, 1) == QStringLiteral("pause"); }, 5s));
     EXPECT_FALSE(d.Animation()->IsPlaying());
     EXPECT_FALSE(QFileInfo::exists(Local(file)));
@@ -445,4 +478,234 @@ TEST_F(ProcessDialogSim, AJobWithoutItsAnswerFileCannotBeBackedUp) {
   EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Failed to download File List")});
   EXPECT_EQ(recorder->RequestCount(8), 0u);
   EXPECT_FALSE(QFileInfo::exists(destination));
+}
+
+// Enter, with the focus on the file list or on no button, must not end the
+// dialog: its OK means that every file arrived.
+TEST_F(ProcessDialogSim, EnterDoesNotEndTheDialogMidDownload) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string slow = "/rec/2013/03/10/ch01/080000.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 7, {2013, 3, 10}}, {{slow, 300000}}));
+  sim::FaultRule stall = sim::FaultRule::ForPrefix(
+      "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=" + slow, sim::FaultKind::StallBody, 1);
+  stall.send_bytes = 50000;
+  stall.stall_ms = 20000;
+  recorder->AddFault(stall);
+  CProcessDialog dlg;
+  Prepare(dlg);
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    ASSERT_TRUE(WaitUntil([&] { return DownloadsOf(slow).size() == 1; }, 20s));
+    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
+      d.FileList()->setFocus();
+      QKeyEvent press(QEvent::KeyPress, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+      QApplication::sendEvent(d.FileList(), &press);
+      Idle(100ms);
+      EXPECT_FALSE(d.HasEnded()) << key;
+    }
+    EXPECT_EQ(Status(d, 1), QStringLiteral("download"));
+    EXPECT_EQ(Caption(d), QStringLiteral("Pause"));
+  });
+  // Still downloading when the test's own Cancel ended it.
+  EXPECT_EQ(result, platform::ui::IDCANCEL);
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_FALSE(QFileInfo::exists(Local(slow)));
+}
+
+// A clamped copy that is empty or shorter than its own header says (what a
+// full program folder used to leave) never replaces the downloaded list and
+// never gives a finished backup; once it is whole, "Resume" completes.
+TEST_F(ProcessDialogSim, AnEmptyOrShortClampedCopyFailsTheRecordListRow) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string file = "/rec/2013/03/11/ch01/080000.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 8, {2013, 3, 11}}, {{file, 2000}}));
+  const QByteArray clamped = Read(clampedList);
+  struct Case {
+    const char* name;
+    QByteArray copy;
+  } cases[] = {{"empty", QByteArray()}, {"header only", clamped.left(56)}, {"short", ShortRecordList(clamped)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QDir(destination).removeRecursively();
+    boxes.boxes.clear();
+    ASSERT_TRUE(Write(clampedList, c.copy));
+    CProcessDialog dlg;
+    Prepare(dlg);
+    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+      ASSERT_TRUE(WaitUntil([&] { return Status(d, 0) == QStringLiteral("failed"); }, 20s));
+      EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+      Idle(300ms);
+      EXPECT_TRUE(Status(d, 1).isEmpty());
+      // The downloaded list stays whole.
+      EXPECT_EQ(Read(Local(recordListPath)).toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
+      ASSERT_TRUE(Write(clampedList, clamped));
+      d.PressPauseResume();
+      EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 20s));
+    });
+    EXPECT_EQ(result, platform::ui::IDOK);
+    EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("The backup procedure is finished!")});
+    EXPECT_EQ(Read(Local(recordListPath)), clamped);
+    EXPECT_EQ(Read(Local(file)), Content(file, 2000));
+  }
+}
+
+// The backup folder goes bad between the record list's arrival and its
+// replacement by the clamped copy: the row fails, the downloaded list stays
+// whole, and "Resume" after the repair completes the backup.
+TEST_F(ProcessDialogSim, TheClampedCopyFailingOnTheDestinationFailsTheRow) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string file = "/rec/2013/03/12/ch01/080000.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 9, {2013, 3, 12}}, {{file, 3000}}));
+  std::string why;
+  auto disk = test_support::SmallDisk::Mount(1 << 20, &why);
+  auto folderOf = [&] { return QFileInfo(Local(recordListPath)).absolutePath(); };
+  struct Case {
+    const char* name;
+    bool onSmallDisk;
+    std::function<void()> spoil, repair;
+  } cases[] = {
+      {"disk full", true, [&] { ASSERT_TRUE(disk->Fill(0)); }, [&] { disk->Unfill(); }},
+      {"folder removed", false, [&] { ASSERT_TRUE(QDir(folderOf()).removeRecursively()); }, [] {}},
+      {"folder read-only", false, [&] { ASSERT_EQ(::chmod(folderOf().toLocal8Bit().constData(), 0555), 0); },
+       [&] { ::chmod(folderOf().toLocal8Bit().constData(), 0755); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.onSmallDisk && !disk) {
+      std::cout << "skipped \"" << c.name << "\": " << why << "\n";
+      continue;
+    }
+    destination = (c.onSmallDisk ? QString::fromStdString(disk->Path()) : dir.path()) + QStringLiteral("/backup201303041200");
+    QDir(destination).removeRecursively();
+    boxes.boxes.clear();
+    CProcessDialog dlg;
+    Prepare(dlg);
+    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+      ASSERT_TRUE(ArrivedButNotYetHandled(d, 0));
+      {
+        // Root writes where permissions forbid it; the window thread may not.
+        test_support::WithoutFileOverride asUser;
+        ASSERT_NO_FATAL_FAILURE(c.spoil());
+        ASSERT_TRUE(WaitUntil([&] { return Status(d, 0) == QStringLiteral("failed"); }, 10s));
+      }
+      EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+      EXPECT_TRUE(BoxTexts().empty());
+      if (QFileInfo::exists(Local(recordListPath))) {
+        EXPECT_EQ(Read(Local(recordListPath)).toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
+      }
+      c.repair();
+      Idle(200ms);
+      d.PressPauseResume();
+      EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 20s));
+    });
+    EXPECT_EQ(result, platform::ui::IDOK);
+    EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("The backup procedure is finished!")});
+    EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
+    EXPECT_EQ(Read(Local(file)), Content(file, 3000));
+    QDir(destination).removeRecursively();
+  }
+}
+
+// A file that went missing or shrank after it arrived is fetched again
+// before the backup is reported finished.
+TEST_F(ProcessDialogSim, AFileLostAfterItArrivedIsNotReportedFinished) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string first = "/rec/2013/03/13/ch01/080000.avi";
+  const std::string last = "/rec/2013/03/13/ch02/090000.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 10, {2013, 3, 13}}, {{first, 6000}, {last, 7000}}));
+  struct Case {
+    const char* name;
+    std::function<void(const QString&)> lose;
+  } cases[] = {{"removed", [](const QString& p) { QFile::remove(p); }},
+               {"shortened", [](const QString& p) { QFile(p).resize(100); }}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QDir(destination).removeRecursively();
+    recorder->ClearRequests();
+    boxes.boxes.clear();
+    CProcessDialog dlg;
+    Prepare(dlg);
+    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+      ASSERT_TRUE(WaitUntil([&] { return Status(d, 1) == QStringLiteral("complete"); }, 20s));
+      c.lose(Local(first));
+      ASSERT_TRUE(WaitUntil([&] { return Status(d, 2) == QStringLiteral("complete"); }, 20s));
+      ASSERT_TRUE(WaitUntil([&] { return Status(d, 1) == QStringLiteral("failed"); }, 5s));
+      EXPECT_FALSE(d.HasEnded());
+      EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+      EXPECT_TRUE(BoxTexts().empty());
+      d.PressPauseResume();
+      EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 20s));
+    });
+    EXPECT_EQ(result, platform::ui::IDOK);
+    EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("The backup procedure is finished!")});
+    EXPECT_EQ(DownloadsOf(first).size(), 2u);
+    EXPECT_EQ(DownloadsOf(last).size(), 1u);
+    EXPECT_EQ(Read(Local(first)), Content(first, 6000));
+    EXPECT_EQ(Read(Local(last)), Content(last, 7000));
+  }
+}
+
+// A listing may name a file and the same name with ".part": both arrive.
+TEST_F(ProcessDialogSim, AFileNamedLikeATemporaryArrivesBesideItsNamesake) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string part = "/rec/2013/03/14/ch01/x.avi.part";
+  const std::string avi = "/rec/2013/03/14/ch01/x.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 11, {2013, 3, 14}}, {{part, 5000}, {avi, 6000}}));
+  CProcessDialog dlg;
+  Prepare(dlg);
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    EXPECT_TRUE(WaitUntil([&] { return d.HasEnded() || Caption(d) == QStringLiteral("Resume"); }, 30s));
+  });
+  EXPECT_EQ(result, platform::ui::IDOK);
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("The backup procedure is finished!")});
+  EXPECT_EQ(Read(Local(part)), Content(part, 5000));
+  EXPECT_EQ(Read(Local(avi)), Content(avi, 6000));
+}
+
+// A program folder too full for the clamp's rewrite: the backup never ends
+// finished with an empty or short record list.
+TEST_F(ProcessDialogSim, AFullProgramFolderNeverGivesAFinishedBackupWithABrokenRecordList) {
+  std::string why;
+  auto disk = test_support::SmallDisk::Mount(1 << 20, &why);
+  if (!disk) GTEST_SKIP() << why;
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  testing_ui::App();
+  const QString previous = platform::SetExecutableFolderOverride(QString::fromStdString(disk->Path()));
+  struct Restore {
+    QString folder;
+    ~Restore() { platform::SetExecutableFolderOverride(folder); }
+  } restore{previous};
+  const std::string file = "/rec/2013/03/15/ch01/080000.avi";
+  day = {2013, 3, 15};
+  recorder->SetRecordings(day, {{1, 8 * 3600, 9 * 3600, 1}, {2, 9 * 3600, 11 * 3600, 1}});
+  recorder->SetJobFiles(std::vector<sim::FileEntry>{{file, 4000}});
+  // Room for the answer file and the downloaded record list, none for the rewrite.
+  ASSERT_TRUE(disk->Fill(2 * 4096));
+  ASSERT_EQ(session.Login(), 1);
+  session.QueueNvrBackup(At(2013, 3, 15, 8, 0, 0), At(2013, 3, 15, 10, 0, 0), 0x7);
+  for (int i = 0; i < 300 && session.jobThreadRunning.load() != 0; ++i) std::this_thread::sleep_for(20ms);
+  if (session.jobs.Count() == 0) {
+    std::cout << "the job was refused, so there is nothing to back up\n";
+    return;
+  }
+  job = *recorder->LastJob();
+  recordListPath = job.record_list.path;
+  clampedList = platform::ExecutableFolder() + QStringLiteral("2013_03_15_RecordList.db");
+  CProcessDialog dlg;
+  Prepare(dlg);
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    WaitUntil([&] { return d.HasEnded() || Status(d, 0) == QStringLiteral("failed"); }, 20s);
+    Idle(300ms);
+  });
+  const QByteArray list = Read(Local(recordListPath));
+  if (result == platform::ui::IDOK) {
+    ASSERT_GE(list.size(), 56);
+    const auto* h = reinterpret_cast<const unsigned char*>(list.constData());
+    const qint64 count = qint64(h[4]) | qint64(h[5]) << 8 | qint64(h[6]) << 16 | qint64(h[7]) << 24;
+    EXPECT_GE(list.size(), 56 + 25 * count);
+  } else {
+    EXPECT_EQ(dlg.Files().At(0).status, QStringLiteral("failed"));
+    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_EQ(list.toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
+  }
+  session.RemoveAllJobs();
 }

@@ -1,5 +1,6 @@
 // The progress dialog's file list without a window: rows from an answer file,
 // size texts, local paths, refused recorder paths, requests, the clamped copy.
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -101,6 +102,8 @@ TEST(ProcessFileList, PathsThatWouldLeaveTheFolderAreRefused) {
                {"/rec\\..\\x.avi", false},
                {"/rec/x\x01.avi", false},
                {"/rec/x\t.avi", false},
+               {"/", false},
+               {"/rec/", false},
                {"", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -112,16 +115,99 @@ TEST(ProcessFileList, PathsThatWouldLeaveTheFolderAreRefused) {
   }
 }
 
-TEST(ProcessFileList, ClampedCopyReplacesTheDownloadedListOnlyWhenPresent) {
+// A record list of `count` entries, `entries` of them present.
+QByteArray RecordList(quint32 count, quint32 entries, char fill) {
+  QByteArray list(56, '\0');
+  list[4] = char(count & 0xFF), list[5] = char(count >> 8 & 0xFF), list[6] = char(count >> 16 & 0xFF), list[7] = char(count >> 24);
+  return list + QByteArray(int(entries) * 25, fill);
+}
+
+TEST(ProcessFileList, ClampedCopyReplacesTheDownloadedListOnlyWhenWhole) {
   QTemporaryDir dir;
   const QString downloaded = dir.path() + QStringLiteral("/RecordList.db");
   const QString clamped = dir.path() + QStringLiteral("/2012_05_13_RecordList.db");
-  ASSERT_TRUE(Write(downloaded, "downloaded"));
-  EXPECT_FALSE(ReplaceWithClampedRecordList(clamped, downloaded));
-  EXPECT_EQ(Read(downloaded), QByteArray("downloaded"));
-  ASSERT_TRUE(Write(clamped, "clamped list"));
-  EXPECT_TRUE(ReplaceWithClampedRecordList(clamped, downloaded));
-  EXPECT_EQ(Read(downloaded), QByteArray("clamped list"));
-  EXPECT_EQ(Read(clamped), QByteArray("clamped list"));
-  EXPECT_FALSE(QFile::exists(downloaded + QStringLiteral(".part")));
+  const QByteArray fromRecorder = RecordList(3, 3, 'd');
+  ASSERT_TRUE(Write(downloaded, fromRecorder));
+  // No clamped copy: the downloaded list stays.
+  EXPECT_EQ(PutClampedRecordList(clamped, downloaded), ClampedCopy::NoCopy);
+  EXPECT_EQ(PutClampedRecordList(QString(), downloaded), ClampedCopy::NoCopy);
+  EXPECT_EQ(Read(downloaded), fromRecorder);
+  // A copy cut short never replaces it.
+  for (const QByteArray& broken : {QByteArray(), QByteArray(55, 'h'), RecordList(3, 0, 'c'), RecordList(3, 2, 'c')}) {
+    SCOPED_TRACE(broken.size());
+    ASSERT_TRUE(Write(clamped, broken));
+    EXPECT_EQ(PutClampedRecordList(clamped, downloaded), ClampedCopy::Failed);
+    EXPECT_EQ(Read(downloaded), fromRecorder);
+  }
+  // Whole ones do; what the clamp leaves untouched (no entries counted) too.
+  for (const QByteArray& whole : {RecordList(3, 3, 'c'), RecordList(2, 3, 'e'), RecordList(0, 0, 'f')}) {
+    SCOPED_TRACE(whole.size());
+    ASSERT_TRUE(Write(clamped, whole));
+    EXPECT_EQ(PutClampedRecordList(clamped, downloaded), ClampedCopy::Replaced);
+    EXPECT_EQ(Read(downloaded), whole);
+    EXPECT_EQ(Read(clamped), whole);
+  }
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+// The local path of a row and the recorder path it stands for.
+TEST(ProcessFileList, LocalPathsMapBackToTheirRecorderPaths) {
+  ProcessFileList list(QStringLiteral("/media/L/backup201205131430"));
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n/d/a b\r/c.avi,5\n/d/2012/05/13/RecordList.db,3\n", Day(2012, 5, 13), QString()));
+  EXPECT_EQ(list.At(1).localPath, QStringLiteral("/media/L/backup201205131430/d/a b/c.avi"));
+  EXPECT_EQ(list.ToRecorderPath(list.At(1).localPath), QStringLiteral("/d/a b/c.avi"));
+  EXPECT_EQ(list.RequestFor(1, 3), QStringLiteral("/config/backupdownload?id=3&path=/d/a b/c.avi"));
+}
+
+// The clamped copy replaces the last line's file only when that line names a
+// record list; any other file keeps what the recorder sent.
+TEST(ProcessFileList, OnlyARecordListIsReplacedByTheClampedCopy) {
+  struct Case {
+    const char* last;
+    bool replaced;
+  } cases[] = {{"/d/2012/05/13/RecordList.db,81", true}, {"/d/2012/05/13/ch01/last.avi,10", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.last);
+    ProcessFileList list(QStringLiteral("/b"));
+    ASSERT_TRUE(list.AddJobAnswer(QByteArray("to,5\n/d/2012/05/13/a.avi,3\n") + c.last + "\n", Day(2012, 5, 13),
+                                  QStringLiteral("/opt/t/")));
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.At(0).clampedSource.isEmpty(), !c.replaced);
+    EXPECT_TRUE(list.At(1).clampedSource.isEmpty());
+  }
+}
+
+// A line without "," names no path: its row is refused and nothing is
+// fetched for it; its size is the number the line begins with.
+TEST(ProcessFileList, ALineWithoutACommaHasNoPath) {
+  ProcessFileList list(QStringLiteral("/b"));
+  ASSERT_TRUE(list.AddJobAnswer("to,5\n/rec/a.avi,3\n/rec/nocomma.avi\n77 bytes\n/rec/2012/05/13/RecordList.db,4\n",
+                                Day(2012, 5, 13), QStringLiteral("/t/")));
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_TRUE(list.At(1).safe);
+  for (int row : {2, 3}) {
+    SCOPED_TRACE(row);
+    EXPECT_TRUE(list.At(row).recorderPath.isEmpty());
+    EXPECT_FALSE(list.At(row).safe);
+  }
+  EXPECT_EQ(list.At(2).size, 0);
+  EXPECT_EQ(list.At(3).size, 77);
+}
+
+// A recorder path longer than a local path may be is refused, and the row
+// keeps no more of it than that limit.
+TEST(ProcessFileList, PathsLongerThanTheLocalLimitAreRefused) {
+  const QByteArray fits = "/" + QByteArray(4095, 'a');
+  const QByteArray tooLong = "/" + QByteArray(4096, 'a');
+  const QByteArray huge = "/" + QByteArray(10 * 1024 * 1024, 'b');
+  ProcessFileList list(QStringLiteral("/b"));
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n" + fits + ",1\n" + tooLong + ",2\n" + huge + ",3\n/r/2012/05/13/RecordList.db,4\n",
+                                Day(2012, 5, 13), QStringLiteral("/t/")));
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_TRUE(list.At(1).safe);
+  EXPECT_EQ(list.At(1).recorderPath, QString::fromLatin1(fits));
+  EXPECT_FALSE(list.At(2).safe);
+  EXPECT_FALSE(list.At(3).safe);
+  EXPECT_LE(list.At(3).localPath.size(), 2 + 4097);
+  EXPECT_EQ(list.At(3).size, 3);
 }
