@@ -100,7 +100,9 @@ TEST(AnswerMarkers, PlaybackId) {
   for (const Case& c : cases) {
     int id = 99;
     EXPECT_EQ(ReadPlayIdValue(c.answer, &id), c.found) << c.answer;
-    if (c.found) EXPECT_EQ(id, c.id) << c.answer;
+    if (c.found) {
+      EXPECT_EQ(id, c.id) << c.answer;
+    }
   }
 }
 
@@ -114,7 +116,9 @@ TEST(AnswerMarkers, BackupLeaseValue) {
   for (const Case& c : cases) {
     int id = 99;
     EXPECT_EQ(ReadLeaseValue(c.answer, &id), c.found) << c.answer;
-    if (c.found) EXPECT_EQ(id, c.id) << c.answer;
+    if (c.found) {
+      EXPECT_EQ(id, c.id) << c.answer;
+    }
   }
 }
 
@@ -161,4 +165,38 @@ TEST(Ping, LoopbackAnswers) {
   EXPECT_EQ(reply.address, 0x0100007Fu);
   EXPECT_LT(reply.milliseconds, 1000);
   EXPECT_EQ(PingHost("no-such-host.invalid", nullptr), 0);
+}
+
+// A host is refused only when it would change where the request goes; any
+// other name is left to the name lookup (no traffic happens here).
+TEST(HttpGetConnect, RefusesOnlyHostsThatWouldChangeTheTarget) {
+  struct Case {
+    QString host;
+    int result;
+  } cases[] = {
+      {"127.0.0.1", 1},
+      {"localhost", 1},
+      {"nvr_1", 1},
+      {"nvr-1.example", 1},
+      {"-x", 1},
+      {"NVR_Lobby.local", 1},
+      {"", 0},
+      {"a b", 0},
+      {"a\tb", 0},
+      {QString("a") + QChar(0x7F), 0},
+      {QString("a") + QChar(0x01), 0},
+      {"host/x", 0},
+      {"host?x", 0},
+      {"host#x", 0},
+      {"user@host", 0},
+      {"host:80", 0},
+      {"host\\x", 0},
+      {"a%41b", 0},  // the URL parser decodes it into another host
+      {QString("nvr") + QChar(0x20AC), 0},  // no single byte carries it
+  };
+  for (const Case& c : cases) {
+    HttpGet http;
+    EXPECT_EQ(http.Connect(c.host, "admin", "admin", 3000, 0, 8080), c.result) << c.host.toStdString();
+    EXPECT_EQ(http.IsConnected(), c.result == 1) << c.host.toStdString();
+  }
 }
