@@ -87,6 +87,8 @@ class CBrisnelDlg : public platform::ui::Dialog {
   void DropRowsAndJobs();
   void OnPlayLeaseTick();
   void OnBackupLeaseTick();
+  // A tick's login: without a box; on success the window takes the logged-in state.
+  void LoginFromTick();
   // The login history.
   void LoadHistory();
   void SaveHistory();
