@@ -23,6 +23,22 @@
 
 namespace ui = platform::ui;
 
+namespace {
+
+// The session's backup span, ended on every way out of the backup command.
+class BackupSpan {
+ public:
+  explicit BackupSpan(nvr::NvrSession& session) : session_(session) { session_.BeginBackup(); }
+  ~BackupSpan() { session_.EndBackup(); }
+  BackupSpan(const BackupSpan&) = delete;
+  BackupSpan& operator=(const BackupSpan&) = delete;
+
+ private:
+  nvr::NvrSession& session_;
+};
+
+}  // namespace
+
 void CBrisnelDlg::OnAddJob() {
   JobSelection selection;
   // From now on the session's job and backup-id messages come here.
@@ -129,7 +145,9 @@ void CBrisnelDlg::OnBackup() {
   settings->m_nRequiredBytes = required;
 
   if (m_session.backupId.load() < 0) m_session.AcquireBackupId();
-  m_session.keepBackupId = 1;
+  // Sets the keep-backup-id flag; until the command ends a job thread that
+  // ends meanwhile leaves it set.
+  const BackupSpan span(m_session);
   if (m_nBackupLeaseTimer == -1) {
     const unsigned id = SetTimer(TIMER_BACKUP_LEASE, kLeasePeriodMs);
     if (id != 0) m_nBackupLeaseTimer = static_cast<int>(id);

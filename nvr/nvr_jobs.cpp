@@ -98,7 +98,10 @@ void NvrSession::JobThread() {
         pending_.clear();
         jobPending = 0;
         jobThreadRunning = 0;
-        keepBackupId = 0;
+        {
+          std::lock_guard<std::mutex> backup(backupLock_);
+          if (!backupRunning_) keepBackupId = 0;
+        }
         fetching_ = false;
         return;
       }
@@ -107,6 +110,17 @@ void NvrSession::JobThread() {
     }
     FetchJob(fetch);
   }
+}
+
+void NvrSession::BeginBackup() {
+  std::lock_guard<std::mutex> hold(backupLock_);
+  backupRunning_ = true;
+  keepBackupId = 1;
+}
+
+void NvrSession::EndBackup() {
+  std::lock_guard<std::mutex> hold(backupLock_);
+  backupRunning_ = false;
 }
 
 bool NvrSession::JobExists(int jobId) const { return PositionOf(jobId) >= 0; }

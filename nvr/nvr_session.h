@@ -56,6 +56,11 @@ class NvrSession {
   std::int64_t ReadAnswerTotal() const;
   void JobThread();
   static int JobThreadProc(NvrSession* session);
+  // The backup command's span: from its start (which sets the keep-backup-id
+  // flag) to its end, the job thread's end leaves the flag as it is, so a
+  // backup keeps its renewals whatever job is fetched meanwhile.
+  void BeginBackup();
+  void EndBackup();
 
   // Fields other parts of the program read and write directly.
   HttpGet controlClient;
@@ -103,6 +108,8 @@ class NvrSession {
   bool fetching_ = false;
   QString answerFilePath_;
   std::atomic<int> stopping_{0};
+  std::mutex backupLock_;  // orders the job thread's end against a backup's start
+  bool backupRunning_ = false;
   platform::Thread jobThread_;
 };
 

@@ -593,3 +593,52 @@ TEST_F(JobListTest, AddRunsTheSelectionDialogUnderThePlaybackLease) {
     EXPECT_EQ(d.Session().jobs.Count(), 0);
   });
 }
+
+// "Add" gives up waiting after about 5 s while its job's file list is still
+// on the way; a backup started meanwhile keeps renewing its backup id after
+// that job thread has ended.
+TEST_F(JobListTest, AJobThreadEndingDuringABackupLeavesItsRenewalsOn) {
+  const QString location = dir.filePath(QStringLiteral("media"));
+  ASSERT_TRUE(QDir().mkpath(location));
+  Run([&](CBrisnelDlg& d) {
+    recorder->SetJobFiles(std::vector<sim::FileEntry>{{"/rec/2043/03/03/ch01/a.avi", 2000000}});
+    ASSERT_TRUE(Add(d, Span(At(2043, 3, 3, 8), At(2043, 3, 3, 9), {1})));
+    ASSERT_EQ(d.JobList()->GetItemCount(), 1);
+
+    // The second job's answer file and record list come slowly, each within
+    // the receive time-out, together well after the loading page's limit.
+    const std::string slowList = "/config/backupdownload?id=" + std::to_string(d.Session().backupId.load()) +
+                                 "&path=" + recorder->RecordListPath(sim::Date{2043, 3, 4});
+    for (sim::FaultRule slow : {sim::FaultRule::For(kPrepareJob, sim::FaultKind::Delay, 1),
+                                sim::FaultRule::ForPrefix(slowList, sim::FaultKind::Delay, 1)}) {
+      slow.stall_ms = 4000;
+      recorder->AddFault(slow);
+    }
+    choice = Span(At(2043, 3, 4, 8), At(2043, 3, 4, 9), {1});
+    d.SendCommand(ID_TOOL_ADD);
+    ASSERT_EQ(d.Session().jobThreadRunning.load(), 1);
+
+    recorder->SetDownloadRate(50000);
+    onSettings = [&](CBackupSettingDlg& s) {
+      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
+      s.m_editLocation->setText(location);
+      s.SendCommand(ui::IDOK);
+    };
+    bool ranDuringDownload = false;
+    size_t renewalsAfterJobThread = 0;
+    onProgress = [&](CProcessDialog& p) {
+      EXPECT_TRUE(PumpUntil([&] { return d.Session().jobThreadRunning.load() == 0; }, 10s));
+      ranDuringDownload = p.HasWindow() && !p.HasEnded();
+      const size_t before = recorder->RequestCount(kRenewBackupId);
+      testing_ui::Pump(2500ms);
+      renewalsAfterJobThread = recorder->RequestCount(kRenewBackupId) - before;
+      p.SendCommand(ui::IDCANCEL);
+    };
+    d.JobList()->selectRow(0);
+    d.SendCommand(ID_TOOL_BACKUP);
+    EXPECT_EQ(progressRuns, 1);
+    EXPECT_TRUE(ranDuringDownload);
+    EXPECT_GE(renewalsAfterJobThread, 2u);
+    EXPECT_EQ(d.BackupLeaseTimer(), -1);
+  });
+}

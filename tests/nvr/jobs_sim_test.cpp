@@ -334,3 +334,32 @@ TEST_F(JobsSim, MalformedAnswerFilesFailTheJobAndWriteNothingElsewhere) {
     EXPECT_FALSE(QFileInfo::exists("/tmp/evil"));
   }
 }
+
+// A job thread that ends while a backup runs leaves the backup's renewals on;
+// once the backup has ended, the next one that ends clears the flag again.
+TEST_F(JobsSim, AJobThreadEndingDuringABackupLeavesTheKeepFlagSet) {
+  UseClock(7, 8, 9);
+  UseDay(2013, 1, 11);
+  Remember(Bin("070809.txt"));
+  Remember(Bin("070810.txt"));
+  MessageCatcher window;
+  NvrSession s;
+  PointSession(s);
+  s.notifyWindow = window.Id();
+  s.BeginBackup();
+  EXPECT_EQ(s.keepBackupId.load(), 1);
+  s.QueueNvrBackup(At(2013, 1, 11, 8, 0, 0), At(2013, 1, 11, 9, 0, 0), 1);
+  ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, nullptr));
+  WaitJobThreadEnd(s);
+  EXPECT_EQ(s.keepBackupId.load(), 1);
+  const size_t renewals = recorder->RequestCount(6);
+  EXPECT_EQ(s.RenewBackupId(), 1);
+  EXPECT_EQ(recorder->RequestCount(6), renewals + 1);
+
+  s.EndBackup();
+  s.QueueNvrBackup(At(2013, 1, 11, 10, 0, 0), At(2013, 1, 11, 11, 0, 0), 1);
+  for (int i = 0; i < 150 && window.Count(platform::WM_JOB_FINISHED) < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  WaitJobThreadEnd(s);
+  EXPECT_EQ(s.keepBackupId.load(), 0);
+}
