@@ -166,7 +166,7 @@ void NvrSession::FetchJob(const PendingFetch& fetch) {
   if (!answered) {
     DropJob(fetch.jobId);
     if (lastOne()) jobPending = 0;
-    return PostJobFinished(0, 1);
+    return PostJobFinished(fetch.jobId, 1);
   }
 
   const std::int64_t total = ReadAnswerFileTotal(fetch.answerPath);
@@ -188,27 +188,27 @@ void NvrSession::FetchJob(const PendingFetch& fetch) {
     // list to ask for.
     DropJob(fetch.jobId);
     if (lastOne()) jobPending = 0;
-    return PostJobFinished(PositionOf(fetch.jobId) + 1, 1);
+    return PostJobFinished(fetch.jobId, 1);
   }
   const QString recorderPath = RecorderPathOfLine(lines.last());
   const QString request = QStringLiteral("/config/backupdownload?id=%1&path=").arg(backupId.load()) + recorderPath;
   const bool listed = Download(fetch, RecordListPathFor(fetch.start), request);
   if (StopRequested() || !JobExists(fetch.jobId)) return abandon();
   if (!listed) {
-    const int position = PositionOf(fetch.jobId);
     DropJob(fetch.jobId);
     if (lastOne()) jobPending = 0;
-    return PostJobFinished(position + 1, 1);
+    return PostJobFinished(fetch.jobId, 1);
   }
 
   if (lastOne()) jobPending = 0;
   ClampRecordListEndTimes(fetch.end.hour, RecordListPathFor(fetch.start), fetch.end.minute, fetch.end.second);
-  PostJobFinished(PositionOf(fetch.jobId) + 1, 0);
+  PostJobFinished(fetch.jobId, 0);
 }
 
-void NvrSession::PostJobFinished(int count, int failed) {
-  platform::PostWindowMessage(notifyWindow.load(), platform::WM_JOB_FINISHED, std::uintptr_t(count < 0 ? 0 : count),
-                              failed);
+void NvrSession::PostJobFinished(int jobId, int failed) {
+  // The job's id, not its position: rows may be removed before the window
+  // handles the report, and it looks the job up then.
+  platform::PostWindowMessage(notifyWindow.load(), platform::WM_JOB_FINISHED, std::uintptr_t(jobId), failed);
 }
 
 bool NvrSession::GetJob(BackupJob* out, int index) const {
