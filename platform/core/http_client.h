@@ -3,7 +3,8 @@
 // are available and read them, as the program's callers expect.
 //
 // One client keeps one libcurl handle pair from Open to Close, so kept-alive
-// connections are reused between requests; Close ends them. Proxies come from the environment.
+// connections are reused between requests; Close ends them. Proxies come from
+// the environment.
 // Nothing here touches the network before Send.
 #include <QByteArray>
 #include <QString>
