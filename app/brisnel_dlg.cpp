@@ -212,11 +212,10 @@ void CBrisnelDlg::OnTimer(unsigned id) {
 
 void CBrisnelDlg::OnPlayLeaseTick() {
   TickMark mark(m_bInPlayTick);
-  // A login from a tick leaves the command state as it is.
   if (m_session.loggedIn.load() == 1) {
     m_session.RenewPlayId();
   } else {
-    m_session.Login();
+    LoginFromTick();
     m_session.GetPlayId();
   }
 }
@@ -224,7 +223,7 @@ void CBrisnelDlg::OnPlayLeaseTick() {
 void CBrisnelDlg::OnBackupLeaseTick() {
   TickMark mark(m_bInBackupTick);
   if (m_session.loggedIn.load() != 1) {
-    m_session.Login();
+    LoginFromTick();
     m_session.AcquireBackupId();
     return;
   }
@@ -235,6 +234,14 @@ void CBrisnelDlg::OnBackupLeaseTick() {
   m_session.Logout();
   DropRowsAndJobs();
   SetUiState(kUiLoggedOut);
+}
+
+void CBrisnelDlg::LoginFromTick() {
+  // Silent, but the commands follow the session: a window that stayed logged
+  // out over a logged-in session would offer neither "Add" nor "Logout".
+  if (m_session.Login() != 1) return;
+  SetUiState(kUiLoggedIn);
+  RefreshJobCommands();
 }
 
 void CBrisnelDlg::StopPlayLease() {

@@ -87,6 +87,8 @@ class CBrisnelDlg : public platform::ui::Dialog {
   void DropRowsAndJobs();
   void OnPlayLeaseTick();
   void OnBackupLeaseTick();
+  // A tick's login: without a box; on success the window takes the logged-in state.
+  void LoginFromTick();
   // The login history.
   void LoadHistory();
   void SaveHistory();
@@ -96,7 +98,8 @@ class CBrisnelDlg : public platform::ui::Dialog {
   void OnAddJob();
   void OnMenuRemove();
   void OnRemoveJob();
-  void AddJobRow(int jobCount);
+  // The row of the job with this id (WM_JOB_FINISHED's wParam).
+  void AddJobRow(int jobId);
   // "Remove" and "Backup" follow the row count.
   void RefreshJobCommands();
   // The backup command (app/brisnel_dlg_jobs.cpp).

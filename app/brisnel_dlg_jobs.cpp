@@ -23,6 +23,22 @@
 
 namespace ui = platform::ui;
 
+namespace {
+
+// The session's backup span, ended on every way out of the backup command.
+class BackupSpan {
+ public:
+  explicit BackupSpan(nvr::NvrSession& session) : session_(session) { session_.BeginBackup(); }
+  ~BackupSpan() { session_.EndBackup(); }
+  BackupSpan(const BackupSpan&) = delete;
+  BackupSpan& operator=(const BackupSpan&) = delete;
+
+ private:
+  nvr::NvrSession& session_;
+};
+
+}  // namespace
+
 void CBrisnelDlg::OnAddJob() {
   JobSelection selection;
   // From now on the session's job and backup-id messages come here.
@@ -61,15 +77,22 @@ void CBrisnelDlg::OnAddJob() {
   page.DoModal();
 }
 
-void CBrisnelDlg::AddJobRow(int jobCount) {
+void CBrisnelDlg::AddJobRow(int jobId) {
   if (!m_listJobs) return;
   const int row = m_listJobs->GetItemCount();
   nvr::NvrTime start;
   nvr::NvrTime end;
   std::uint32_t mask = 0;
   std::int64_t size = 0;
-  // The jobs may have been dropped while the job thread ran.
-  if (!m_session.GetJobInfo(jobCount - 1, &start, &end, &mask, &size)) return;
+  {
+    // Looked up now, not where the job thread saw it: rows removed since
+    // then moved it forward. It is the oldest job without a row, so it stands
+    // at the row count; a job that is gone (the jobs were dropped meanwhile)
+    // or that has its row already gets none.
+    std::lock_guard<std::recursive_mutex> hold(m_session.jobs.Lock());
+    if (m_session.PositionOf(jobId) != row) return;
+    if (!m_session.GetJobInfo(row, &start, &end, &mask, &size)) return;
+  }
   const JobRowTexts texts = MakeJobRowTexts(start, end, mask, size);
   m_listJobs->InsertItem(row, texts.startTime);
   m_listJobs->SetItemText(row, 1, texts.endTime);
@@ -129,7 +152,9 @@ void CBrisnelDlg::OnBackup() {
   settings->m_nRequiredBytes = required;
 
   if (m_session.backupId.load() < 0) m_session.AcquireBackupId();
-  m_session.keepBackupId = 1;
+  // Sets the keep-backup-id flag; until the command ends a job thread that
+  // ends meanwhile leaves it set.
+  const BackupSpan span(m_session);
   if (m_nBackupLeaseTimer == -1) {
     const unsigned id = SetTimer(TIMER_BACKUP_LEASE, kLeasePeriodMs);
     if (id != 0) m_nBackupLeaseTimer = static_cast<int>(id);

@@ -2,6 +2,7 @@
 
 #include <QImageReader>
 #include <QPainter>
+#include <QWidget>
 
 #include "platform/core/message_box.h"
 #include "res/resource_tables.h"
@@ -37,6 +38,12 @@ CLoadingPage::~CLoadingPage() {
 bool CLoadingPage::OnInitDialog() {
   Dialog::OnInitDialog();
   m_background.Load(res::ImagePath(IDB_LOADING));
+  // The template's 50 dialog units come out a few pixels short of the picture
+  // with this system's dialog font; the page always holds its whole picture.
+  if (QWidget* client = Client()) {
+    const QSize fixed = client->minimumSize().expandedTo(QSize(m_background.Width(), m_background.Height()));
+    client->setFixedSize(fixed);
+  }
   m_countdown.Reset();
   // "The New Roman" names no installed face; its family (Swiss) makes it a
   // sans face of 16 pixels cell height.

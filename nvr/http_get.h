@@ -29,8 +29,9 @@ class HttpGet {
   HttpGet& operator=(const HttpGet&) = delete;
 
   // No network traffic happens here: a recorder that cannot be reached makes the
-  // first request fail. 0 for a host that is not an address or plain host name,
-  // and for a port outside 0..65535 (0 = 80, or 443 with HTTPS).
+  // first request fail. 0 for a host that would change the request's target
+  // (platform::IsSafeHost), and for a port outside 0..65535 (0 = 80, or 443
+  // with HTTPS).
   int Connect(const QString& host, const QString& user, const QString& password, int connectTimeoutMs, int https,
               int port);
   int SendGet(const QString& path);

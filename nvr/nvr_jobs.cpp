@@ -99,7 +99,10 @@ void NvrSession::JobThread() {
         pending_.clear();
         jobPending = 0;
         jobThreadRunning = 0;
-        keepBackupId = 0;
+        {
+          std::lock_guard<std::mutex> backup(backupLock_);
+          if (!backupRunning_) keepBackupId = 0;
+        }
         fetching_ = false;
         return;
       }
@@ -108,6 +111,17 @@ void NvrSession::JobThread() {
     }
     FetchJob(fetch);
   }
+}
+
+void NvrSession::BeginBackup() {
+  std::lock_guard<std::mutex> hold(backupLock_);
+  backupRunning_ = true;
+  keepBackupId = 1;
+}
+
+void NvrSession::EndBackup() {
+  std::lock_guard<std::mutex> hold(backupLock_);
+  backupRunning_ = false;
 }
 
 bool NvrSession::JobExists(int jobId) const { return PositionOf(jobId) >= 0; }
@@ -154,7 +168,7 @@ void NvrSession::FetchJob(const PendingFetch& fetch) {
   if (!answered) {
     DropJob(fetch.jobId);
     if (lastOne()) jobPending = 0;
-    return PostJobFinished(0, 1);
+    return PostJobFinished(fetch.jobId, 1);
   }
 
   const std::int64_t total = ReadAnswerFileTotal(fetch.answerPath);
@@ -176,17 +190,16 @@ void NvrSession::FetchJob(const PendingFetch& fetch) {
     // list to ask for.
     DropJob(fetch.jobId);
     if (lastOne()) jobPending = 0;
-    return PostJobFinished(PositionOf(fetch.jobId) + 1, 1);
+    return PostJobFinished(fetch.jobId, 1);
   }
   const QString recorderPath = RecorderPathOfLine(lines.last());
   const QString request = QStringLiteral("/config/backupdownload?id=%1&path=").arg(backupId.load()) + recorderPath;
   const bool listed = Download(fetch, RecordListPathFor(fetch.start), request);
   if (StopRequested() || !JobExists(fetch.jobId)) return abandon();
   if (!listed) {
-    const int position = PositionOf(fetch.jobId);
     DropJob(fetch.jobId);
     if (lastOne()) jobPending = 0;
-    return PostJobFinished(position + 1, 1);
+    return PostJobFinished(fetch.jobId, 1);
   }
 
   if (lastOne()) jobPending = 0;
@@ -195,16 +208,16 @@ void NvrSession::FetchJob(const PendingFetch& fetch) {
   const ClampResult clamp =
       ClampRecordListEndTimes(fetch.end.hour, RecordListPathFor(fetch.start), fetch.end.minute, fetch.end.second);
   if (clamp == ClampResult::WriteFailed) {
-    const int position = PositionOf(fetch.jobId);
     DropJob(fetch.jobId);
-    return PostJobFinished(position + 1, 1);
+    return PostJobFinished(fetch.jobId, 1);
   }
-  PostJobFinished(PositionOf(fetch.jobId) + 1, 0);
+  PostJobFinished(fetch.jobId, 0);
 }
 
-void NvrSession::PostJobFinished(int count, int failed) {
-  platform::PostWindowMessage(notifyWindow.load(), platform::WM_JOB_FINISHED, std::uintptr_t(count < 0 ? 0 : count),
-                              failed);
+void NvrSession::PostJobFinished(int jobId, int failed) {
+  // The job's id, not its position: rows may be removed before the window
+  // handles the report, and it looks the job up then.
+  platform::PostWindowMessage(notifyWindow.load(), platform::WM_JOB_FINISHED, std::uintptr_t(jobId), failed);
 }
 
 bool NvrSession::GetJob(BackupJob* out, int index) const {

@@ -49,6 +49,8 @@ class NvrSession {
   // Jobs.
   void QueueNvrBackup(const NvrTime& start, const NvrTime& end, std::uint32_t mask);
   bool GetJob(BackupJob* job, int index) const;
+  // The queue position of the job with this id, -1 when it is not queued.
+  int PositionOf(int jobId) const;
   bool GetJobInfo(int index, NvrTime* start, NvrTime* end, std::uint32_t* mask, std::int64_t* size) const;
   void RemoveJob(int index);
   void RemoveAllJobs();
@@ -56,6 +58,11 @@ class NvrSession {
   std::int64_t ReadAnswerTotal() const;
   void JobThread();
   static int JobThreadProc(NvrSession* session);
+  // The backup command's span: from its start (which sets the keep-backup-id
+  // flag) to its end, the job thread's end leaves the flag as it is, so a
+  // backup keeps its renewals whatever job is fetched meanwhile.
+  void BeginBackup();
+  void EndBackup();
 
   // Fields other parts of the program read and write directly.
   HttpGet controlClient;
@@ -86,10 +93,10 @@ class NvrSession {
   void FetchJob(const PendingFetch& fetch);
   bool Download(const PendingFetch& fetch, const QString& localPath, const QString& request);
   bool JobExists(int jobId) const;
-  int PositionOf(int jobId) const;
   void DropJob(int jobId);
   bool StopRequested() const { return stopping_.load() != 0; }
-  void PostJobFinished(int count, int failed);
+  // WM_JOB_FINISHED: wParam the job's id, lParam 0 when its record list arrived.
+  void PostJobFinished(int jobId, int failed);
 
   QString user_;
   QString password_;
@@ -103,6 +110,8 @@ class NvrSession {
   bool fetching_ = false;
   QString answerFilePath_;
   std::atomic<int> stopping_{0};
+  std::mutex backupLock_;  // orders the job thread's end against a backup's start
+  bool backupRunning_ = false;
   platform::Thread jobThread_;
 };
 

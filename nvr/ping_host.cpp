@@ -113,6 +113,8 @@ int PingHost(const QString& host, PingReply* reply) {
     if (std::size_t(n) < header + 8) continue;
     const unsigned char* icmp = datagram + header;
     if (icmp[0] != 0) continue;
+    // Every probe of this process uses the same identifier, and every raw
+    // socket sees every reply: only the probed host's reply counts.
     if (from != address) continue;
     // A raw socket sees our identifier as we stored it; on a datagram socket the
     // kernel wrote its own, in network order.

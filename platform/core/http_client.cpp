@@ -71,20 +71,24 @@ QByteArray EncodeRequestPath(const QByteArray& path) {
   return out;
 }
 
-bool IsPlainHostName(const QString& host) {
-  if (host.isEmpty() || host.size() > 253) return false;
+bool IsSafeHost(const QString& host) {
+  if (host.isEmpty()) return false;
   for (QChar c : host) {
     const char16_t u = c.unicode();
-    const bool ok = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '.' || u == '-';
-    if (!ok) return false;
+    // Blanks and control bytes would reach the Host line; the others end or
+    // redirect the URL's host part; "%" is decoded there into another host;
+    // a unit above U+00FF has no byte of its own.
+    if (u <= 0x20 || u == 0x7F || u > 0xFF) return false;
+    if (u == '/' || u == '?' || u == '#' || u == '@' || u == ':' || u == '\\' || u == '%') return false;
   }
-  return !host.startsWith(QLatin1Char('-')) && !host.startsWith(QLatin1Char('.'));
+  return true;
 }
 
 struct HttpClient::Impl {
   CURLM* multi = nullptr;
   CURL* easy = nullptr;
   bool attached = false;  // easy is in multi with a request
+  bool sent = false;      // a request went out since the handles were made
   curl_slist* headers = nullptr;
 
   QByteArray base;  // "http://host:port"
@@ -126,6 +130,18 @@ struct HttpClient::Impl {
   void Detach() {
     if (attached) curl_multi_remove_handle(multi, easy);
     attached = false;
+  }
+
+  // Closes every connection the handles keep alive (libcurl holds them in
+  // the multi handle's cache) by replacing the pair with a fresh one.
+  void DropConnections() {
+    Detach();
+    if (!sent) return;
+    if (easy) curl_easy_cleanup(easy);
+    if (multi) curl_multi_cleanup(multi);
+    multi = curl_multi_init();
+    easy = curl_easy_init();
+    sent = false;
   }
 
   std::size_t Buffered() const { return buffer.size() - head; }
@@ -236,7 +252,7 @@ HttpClient::~HttpClient() = default;
 
 bool HttpClient::Open(const QString& host, int port, bool https, int connectTimeoutMs) {
   Close();
-  if (!IsPlainHostName(host) || port < 1 || port > 65535 || !d_->easy || !d_->multi) return false;
+  if (!IsSafeHost(host) || port < 1 || port > 65535 || !d_->easy || !d_->multi) return false;
   d_->base = (https ? "https://" : "http://") + host.toLatin1() + ':' + QByteArray::number(port);
   d_->connectTimeoutMs = connectTimeoutMs > 0 ? connectTimeoutMs : 0;
   return true;
@@ -244,6 +260,7 @@ bool HttpClient::Open(const QString& host, int port, bool https, int connectTime
 
 void HttpClient::Close() {
   EndRequest();
+  d_->DropConnections();
   d_->base.clear();
 }
 
@@ -291,6 +308,7 @@ bool HttpClient::Send(const QByteArray& path, const std::vector<QByteArray>& hea
   d.lastProgress = Clock::now();
   if (curl_multi_add_handle(d.multi, e) != CURLM_OK) return false;
   d.attached = true;
+  d.sent = true;
 
   if (!d.Pump([&] { return d.headersDone; })) return false;
   if (!d.headersDone) {

@@ -2,8 +2,9 @@
 // HTTP GET over libcurl, read pull-style: send a request, then ask how many bytes
 // are available and read them, as the program's callers expect.
 //
-// One client keeps one libcurl handle pair for its whole life, so kept-alive
-// connections are reused between requests. Proxies come from the environment.
+// One client keeps one libcurl handle pair from Open to Close, so kept-alive
+// connections are reused between requests; Close ends them. Proxies come from
+// the environment.
 // Nothing here touches the network before Send.
 #include <QByteArray>
 #include <QString>
@@ -23,10 +24,11 @@ class HttpClient {
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
 
-  // Remembers where requests go. False for a host that is not an IPv4 address or
-  // a plain host name (letters, digits, "." and "-"), or a port outside 1..65535.
+  // Remembers where requests go. False for a host that would change where the
+  // request goes (see IsSafeHost), or a port outside 1..65535.
   // A connect time-out of 0 leaves libcurl's own.
   bool Open(const QString& host, int port, bool https, int connectTimeoutMs);
+  // Forgets the target and closes every connection kept for it.
   void Close();
   bool IsOpen() const;
 
@@ -61,7 +63,9 @@ class HttpClient {
 // "#", "%", control bytes and bytes 0x7F..0xFF, which are written as %XX.
 QByteArray EncodeRequestPath(const QByteArray& path);
 
-// An IPv4 literal or a host name of letters, digits, "." and "-".
-bool IsPlainHostName(const QString& host);
+// False for a host that would change the request's target once it stands in
+// the URL: empty, blanks, control bytes, "/", "?", "#", "@", ":", "\", "%",
+// and units above U+00FF. Anything else is left to the name lookup.
+bool IsSafeHost(const QString& host);
 
 }  // namespace platform

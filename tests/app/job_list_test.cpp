@@ -16,9 +16,11 @@
 
 #include <chrono>
 #include <optional>
+#include <thread>
 
 #include "app/backup_setting_dlg.h"
 #include "app/brisnel_dlg.h"
+#include "app/job_rows.h"
 #include "app/loading_page.h"
 #include "app/process_dialog.h"
 #include "app/select_dialog_runner.h"
@@ -65,6 +67,8 @@ bool CommandsEnabled(CBrisnelDlg& d, bool enabled) {
   return menu && tools;
 }
 
+QStringList Texts(const JobRowTexts& t) { return {t.startTime, t.endTime, t.camera, t.diskSize}; }
+
 QStringList RowTexts(CBrisnelDlg& d, int row) {
   QStringList texts;
   for (int c = 0; c < 4; ++c) texts << d.JobList()->GetItemText(row, c);
@@ -96,8 +100,8 @@ class JobListTest : public ::testing::Test {
     });
     previousHook_ = ui::SetDialogShownHook([this](ui::Dialog& shown) {
       if (auto* page = dynamic_cast<CLoadingPage*>(&shown)) {
-        (void)page;
         ++loadingPages;
+        if (onLoading) QTimer::singleShot(0, [this, page] { onLoading(*page); });
       } else if (auto* settings = dynamic_cast<CBackupSettingDlg*>(&shown)) {
         ++settingsRuns;
         QTimer::singleShot(0, [this, settings] {
@@ -175,6 +179,7 @@ class JobListTest : public ::testing::Test {
   std::function<void(CBackupSettingDlg&)> onSettings;
   std::function<void(CProcessDialog&)> onProgress;
   std::function<void(CSelectDialog&)> onSelect;
+  std::function<void(CLoadingPage&)> onLoading;
 
  private:
   platform::EchoProbeOverride previousProbe_;
@@ -591,5 +596,91 @@ TEST_F(JobListTest, AddRunsTheSelectionDialogUnderThePlaybackLease) {
     EXPECT_EQ(d.PlayLeaseTimer(), -1);
     EXPECT_EQ(recorder->RequestCount(kPrepareJob), 0u);
     EXPECT_EQ(d.Session().jobs.Count(), 0);
+  });
+}
+
+// "Add" gives up waiting after about 5 s while its job's file list is still
+// on the way; a backup started meanwhile keeps renewing its backup id after
+// that job thread has ended.
+TEST_F(JobListTest, AJobThreadEndingDuringABackupLeavesItsRenewalsOn) {
+  const QString location = dir.filePath(QStringLiteral("media"));
+  ASSERT_TRUE(QDir().mkpath(location));
+  Run([&](CBrisnelDlg& d) {
+    recorder->SetJobFiles(std::vector<sim::FileEntry>{{"/rec/2043/03/03/ch01/a.avi", 2000000}});
+    ASSERT_TRUE(Add(d, Span(At(2043, 3, 3, 8), At(2043, 3, 3, 9), {1})));
+    ASSERT_EQ(d.JobList()->GetItemCount(), 1);
+
+    // The second job's answer file and record list come slowly, each within
+    // the receive time-out, together well after the loading page's limit.
+    const std::string slowList = "/config/backupdownload?id=" + std::to_string(d.Session().backupId.load()) +
+                                 "&path=" + recorder->RecordListPath(sim::Date{2043, 3, 4});
+    for (sim::FaultRule slow : {sim::FaultRule::For(kPrepareJob, sim::FaultKind::Delay, 1),
+                                sim::FaultRule::ForPrefix(slowList, sim::FaultKind::Delay, 1)}) {
+      slow.stall_ms = 4000;
+      recorder->AddFault(slow);
+    }
+    choice = Span(At(2043, 3, 4, 8), At(2043, 3, 4, 9), {1});
+    d.SendCommand(ID_TOOL_ADD);
+    ASSERT_EQ(d.Session().jobThreadRunning.load(), 1);
+
+    recorder->SetDownloadRate(50000);
+    onSettings = [&](CBackupSettingDlg& s) {
+      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
+      s.m_editLocation->setText(location);
+      s.SendCommand(ui::IDOK);
+    };
+    bool ranDuringDownload = false;
+    size_t renewalsAfterJobThread = 0;
+    onProgress = [&](CProcessDialog& p) {
+      EXPECT_TRUE(PumpUntil([&] { return d.Session().jobThreadRunning.load() == 0; }, 10s));
+      ranDuringDownload = p.HasWindow() && !p.HasEnded();
+      const size_t before = recorder->RequestCount(kRenewBackupId);
+      testing_ui::Pump(2500ms);
+      renewalsAfterJobThread = recorder->RequestCount(kRenewBackupId) - before;
+      p.SendCommand(ui::IDCANCEL);
+    };
+    d.JobList()->selectRow(0);
+    d.SendCommand(ID_TOOL_BACKUP);
+    EXPECT_EQ(progressRuns, 1);
+    EXPECT_TRUE(ranDuringDownload);
+    EXPECT_GE(renewalsAfterJobThread, 2u);
+    EXPECT_EQ(d.BackupLeaseTimer(), -1);
+  });
+}
+
+// The job thread reports a finished job by a message that the window handles
+// later; a row removed in between must not shift the finished job's row.
+TEST_F(JobListTest, ARowRemovedBeforeAFinishedJobIsHandledKeepsRowsWithTheirJobs) {
+  Run([&](CBrisnelDlg& d) {
+    ASSERT_TRUE(Add(d, Span(At(2044, 1, 1, 8), At(2044, 1, 1, 9), {1})));
+    ASSERT_TRUE(Add(d, Span(At(2044, 1, 2, 8), At(2044, 1, 2, 9), {2})));
+    ASSERT_EQ(d.JobList()->GetItemCount(), 2);
+    const int second = JobId(d, 1);
+    bool posted = false;
+    onLoading = [&](CLoadingPage&) {
+      // The window handles nothing while this waits: the job thread has
+      // posted its report when it ends, and the report is still queued.
+      for (int i = 0; i < 150 && d.Session().jobThreadRunning.load() != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      posted = d.Session().jobThreadRunning.load() == 0 && d.JobList()->GetItemCount() == 2;
+      d.JobList()->selectRow(0);
+      d.SendCommand(ID_TOOL_REMOVE);
+    };
+    choice = Span(At(2044, 1, 3, 8), At(2044, 1, 3, 9), {3});
+    d.SendCommand(ID_TOOL_ADD);
+    onLoading = nullptr;
+    testing_ui::Pump(300ms);
+    EXPECT_TRUE(posted);
+    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_EQ(d.Session().jobs.Count(), 2);
+    ASSERT_EQ(d.JobList()->GetItemCount(), 2);
+    EXPECT_EQ(JobId(d, 0), second);
+    for (int row = 0; row < 2; ++row) {
+      nvr::BackupJob job;
+      ASSERT_TRUE(d.Session().GetJob(&job, row));
+      EXPECT_EQ(RowTexts(d, row), Texts(MakeJobRowTexts(job.start, job.end, job.channelMask, job.totalSize))) << row;
+    }
+    EXPECT_EQ(d.JobList()->GetItemText(1, 0), QStringLiteral("2044/01/03 08:00:00"));
+    EXPECT_TRUE(CommandsEnabled(d, true));
   });
 }

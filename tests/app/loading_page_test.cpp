@@ -219,7 +219,8 @@ TEST(LoadingPageTest, ThePictureShowsThroughAroundTheWhiteText) {
   ASSERT_FALSE(shot.isNull());
   QImage picture(res::ImagePath(IDB_LOADING));
   ASSERT_FALSE(picture.isNull());
-  EXPECT_EQ(shot.size(), QSize(page.Units().ToPixelsX(204), page.Units().ToPixelsY(50)));
+  // The template's size, grown where the picture would not fit.
+  EXPECT_EQ(shot.size(), QSize(page.Units().ToPixelsX(204), page.Units().ToPixelsY(50)).expandedTo(QSize(300, 80)));
   // The background bitmap at the top-left corner.
   EXPECT_EQ(shot.pixelColor(10, 10), picture.pixelColor(10, 10));
   EXPECT_EQ(shot.pixelColor(290, 70), picture.pixelColor(290, 70));
@@ -238,4 +239,30 @@ TEST(LoadingPageTest, ThePictureShowsThroughAroundTheWhiteText) {
         break;
       }
   EXPECT_TRUE(indicator);
+}
+
+// The page is as large as its picture: 300 x 80 pixels, none of it cut.
+TEST(LoadingPageTest, TheWholePictureShows) {
+  std::atomic<int> flag{1};
+  CLoadingPage page;
+  page.m_pFlag = &flag;
+  page.m_indicatorPath = QStringLiteral("no-indicator.gif");  // nothing drawn over the picture
+  QImage shot;
+  RunPage(page, [&](CLoadingPage& p) {
+    testing_ui::PumpUntil([&] { return p.Ticks() >= 1; });
+    shot = p.Client()->grab().toImage();
+    flag = 0;
+  });
+  const QImage picture(res::ImagePath(IDB_LOADING));
+  ASSERT_EQ(picture.size(), QSize(300, 80));
+  ASSERT_FALSE(shot.isNull());
+  EXPECT_GE(shot.width(), 300);
+  EXPECT_GE(shot.height(), 80);
+  // Its last rows and columns, away from the text's white cells.
+  int differing = 0;
+  for (int x = 0; x < 300; ++x)
+    for (int y : {0, 78, 79}) differing += shot.pixelColor(x, y) != picture.pixelColor(x, y);
+  for (int y = 0; y < 80; ++y)
+    for (int x : {0, 298, 299}) differing += shot.pixelColor(x, y) != picture.pixelColor(x, y);
+  EXPECT_EQ(differing, 0);
 }

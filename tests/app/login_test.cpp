@@ -447,32 +447,79 @@ TEST_F(LoginTest, PlayLeaseTickRenewsOrLogsInAgain) {
     EXPECT_EQ(recorder->Requests(kRenewPlayId)[0].target, "/play/getid?id=" + std::to_string(d.Session().playId.load()));
 
     // Logged out behind the window's back: the tick logs in and takes a new id,
-    // and the command state stays as it was.
+    // and the window stays logged in, its job commands following the rows.
+    AddJobWithRow(d, 999973);
     d.Session().Logout();
     recorder->ClearRequests();
     ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(kGetId) >= 1; }, std::chrono::seconds(5)));
     EXPECT_EQ(recorder->RequestCount(kLogin), 1u);
     EXPECT_EQ(d.Session().loggedIn.load(), 1);
     EXPECT_TRUE(LoggedInState(d));
+    EXPECT_TRUE(d.MenuBar()->IsItemEnabled(ID_RUN_REMOVE));
+    EXPECT_TRUE(d.MenuBar()->IsItemEnabled(ID_RUN_BACKUP));
     EXPECT_EQ(boxes.shown.size(), 1u);
   });
 }
 
-TEST_F(LoginTest, BackupTickLogsALoggedOutSessionInWithoutChangingTheCommandState) {
-  CBrisnelDlg dlg;
-  Run(dlg, [&](CBrisnelDlg& d) {
-    d.Session().SetServer("Sim", "127.0.0.1", "admin", "admin", recorder->Port(), 0);
-    d.Session().notifyWindow = d.Id();
-    d.PostMessage(WM_BACKUP_ID_READY);
-    ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(kGetBackupId) >= 1; }, std::chrono::seconds(5)));
-    EXPECT_EQ(recorder->RequestCount(kLogin), 1u);
-    EXPECT_EQ(d.Session().loggedIn.load(), 1);
-    // The next tick renews the id it acquired.
-    ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(kRenewBackupId) >= 1; }, std::chrono::seconds(4)));
-    EXPECT_EQ(recorder->RequestCount(kLogin), 1u);
-    EXPECT_TRUE(LoggedOutState(d));
-    EXPECT_TRUE(boxes.shown.empty());
-  });
+// A failed renewal leaves the recorder and the window logged out; a lease
+// tick that logs the session in again (the backup lease restarted by a resume
+// that took a new backup id, the playback lease of an open selection dialog)
+// brings the window's commands back with it, without a box. A tick whose login
+// fails leaves the window logged out.
+TEST_F(LoginTest, ALeaseTickThatLogsInTakesTheLoggedInState) {
+  struct Case {
+    const char* name;
+    bool backupLease;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"backup lease", true, false},
+      {"playback lease", false, false},
+      {"backup lease, login refused", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    recorder->ClearFaults();
+    boxes.shown.clear();
+    CBrisnelDlg dlg;
+    Run(dlg, [&](CBrisnelDlg& d) {
+      LogIn(d);
+      d.Session().notifyWindow = d.Id();
+      d.Session().AcquireBackupId();
+      ASSERT_TRUE(PumpUntil([&] { return d.BackupLeaseTimer() != -1; }));
+      recorder->ExpireBackupId(d.Session().backupId.load());
+      ASSERT_TRUE(PumpUntil([&] { return d.BackupLeaseTimer() == -1; }, std::chrono::seconds(4)));
+      ASSERT_EQ(d.Session().loggedIn.load(), 0);
+      ASSERT_TRUE(LoggedOutState(d));
+      if (c.refused) recorder->AddFault(sim::FaultRule::For(kLogin, sim::FaultKind::RefuseLogin));
+      recorder->ClearRequests();
+
+      if (c.backupLease) {
+        d.PostMessage(WM_BACKUP_ID_READY);
+      } else {
+        CBrisnelDlgTestAccess::StartPlayLease(d);
+      }
+      ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(kLogin) >= 1; }, std::chrono::seconds(5)));
+      const int wanted = c.backupLease ? kGetBackupId : kGetId;
+      if (!c.refused) {
+        ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(wanted) >= 1; }, std::chrono::seconds(5)));
+      }
+      testing_ui::Pump(std::chrono::milliseconds(100));
+      EXPECT_EQ(d.Session().loggedIn.load(), c.refused ? 0 : 1);
+      EXPECT_TRUE(c.refused ? LoggedOutState(d) : LoggedInState(d));
+      EXPECT_FALSE(d.MenuBar()->IsItemEnabled(ID_RUN_REMOVE));  // no rows
+      EXPECT_EQ(boxes.shown.size(), 1u);  // only the first login's
+      // The window now agrees with the session: the same recorder chosen in
+      // "Remote Server" needs no new login.
+      if (!c.refused) {
+        recorder->ClearRequests();
+        ChooseSim();
+        d.SendCommand(ID_TOOL_REMOTE_SERVER);
+        EXPECT_EQ(recorder->RequestCount(kLogin), 0u);
+        EXPECT_TRUE(LoggedInState(d));
+      }
+    });
+  }
 }
 
 // A tick's message box runs a nested loop in which the next ticks arrive;

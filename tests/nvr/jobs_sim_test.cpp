@@ -89,7 +89,7 @@ TEST_F(JobsSim, QueuedJobArrivesWithItsClampedRecordList) {
 
   Posted done{};
   ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
-  EXPECT_EQ(done.wParam, 1u);
+  EXPECT_EQ(done.wParam, 93005u);  // the job's id
   EXPECT_EQ(done.lParam, 0);
   WaitJobThreadEnd(s);
   EXPECT_EQ(s.jobPending.load(), 0);
@@ -178,8 +178,7 @@ TEST_F(JobsSim, FailedFileListIsReportedAndTheJobDropped) {
   struct Case {
     const char* name;
     int request;
-    std::uintptr_t count;
-  } cases[] = {{"answer file", 7, 0}, {"record list", 8, 1}};
+  } cases[] = {{"answer file", 7}, {"record list", 8}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     recorder->ClearFaults();
@@ -192,7 +191,7 @@ TEST_F(JobsSim, FailedFileListIsReportedAndTheJobDropped) {
     s.QueueNvrBackup(At(2012, 7, 5, 8, 0, 0), At(2012, 7, 5, 9, 0, 0), 1);
     Posted done{};
     ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
-    EXPECT_EQ(done.wParam, c.count);
+    EXPECT_EQ(done.wParam, 10203u);  // the job's id
     EXPECT_EQ(done.lParam, 1);
     // Dropped before the report, so row i stays job i.
     EXPECT_EQ(s.jobs.Count(), 0);
@@ -237,7 +236,7 @@ TEST_F(JobsSim, JobsQueuedInOneSecondGetTheirOwnFilesAndAreFetchedInTurn) {
   std::vector<std::pair<std::uintptr_t, std::intptr_t>> finished;
   for (const Posted& p : posted)
     if (p.msg == platform::WM_JOB_FINISHED) finished.push_back({p.wParam, p.lParam});
-  EXPECT_EQ(finished, (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{1, 0}, {2, 0}}));
+  EXPECT_EQ(finished, (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{30405, 0}, {30406, 0}}));
   BackupJob first, second;
   ASSERT_TRUE(s.GetJob(&first, 0));
   ASSERT_TRUE(s.GetJob(&second, 1));
@@ -358,8 +357,7 @@ TEST_F(JobsSim, EndlessFileListStopsAtTheSizeLimit) {
   struct Case {
     const char* name;
     int request;
-    std::uintptr_t count;
-  } cases[] = {{"answer file", 7, 0}, {"record list", 8, 1}};
+  } cases[] = {{"answer file", 7}, {"record list", 8}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     recorder->ClearFaults();
@@ -374,7 +372,7 @@ TEST_F(JobsSim, EndlessFileListStopsAtTheSizeLimit) {
     s.QueueNvrBackup(At(2013, 1, 11, 8, 0, 0), At(2013, 1, 11, 9, 0, 0), 1);
     Posted done{};
     ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
-    EXPECT_EQ(done.wParam, c.count);
+    EXPECT_EQ(done.wParam, 70809u);  // the job's id
     EXPECT_EQ(done.lParam, 1);
     EXPECT_EQ(s.jobs.Count(), 0);
     WaitJobThreadEnd(s);
@@ -426,7 +424,7 @@ TEST_F(JobsSim, FullProgramFolderFailsTheClampAndKeepsTheList) {
     s.QueueNvrBackup(At(2013, 2, 12, 8, 0, 0), At(2013, 2, 12, 8, 30, 0), 1);
     Posted done{};
     ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
-    EXPECT_EQ(done.wParam, 1u);
+    EXPECT_EQ(done.wParam, 80910u);  // the job's id
     EXPECT_EQ(done.lParam, 1);
     EXPECT_EQ(s.jobs.Count(), 0);
     WaitJobThreadEnd(s);
@@ -436,4 +434,33 @@ TEST_F(JobsSim, FullProgramFolderFailsTheClampAndKeepsTheList) {
     platform::DeleteFilePath(recordList);
     disk->Unfill();
   }
+}
+
+// A job thread that ends while a backup runs leaves the backup's renewals on;
+// once the backup has ended, the next one that ends clears the flag again.
+TEST_F(JobsSim, AJobThreadEndingDuringABackupLeavesTheKeepFlagSet) {
+  UseClock(7, 8, 9);
+  UseDay(2013, 1, 11);
+  Remember(Bin("070809.txt"));
+  Remember(Bin("070810.txt"));
+  MessageCatcher window;
+  NvrSession s;
+  PointSession(s);
+  s.notifyWindow = window.Id();
+  s.BeginBackup();
+  EXPECT_EQ(s.keepBackupId.load(), 1);
+  s.QueueNvrBackup(At(2013, 1, 11, 8, 0, 0), At(2013, 1, 11, 9, 0, 0), 1);
+  ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, nullptr));
+  WaitJobThreadEnd(s);
+  EXPECT_EQ(s.keepBackupId.load(), 1);
+  const size_t renewals = recorder->RequestCount(6);
+  EXPECT_EQ(s.RenewBackupId(), 1);
+  EXPECT_EQ(recorder->RequestCount(6), renewals + 1);
+
+  s.EndBackup();
+  s.QueueNvrBackup(At(2013, 1, 11, 10, 0, 0), At(2013, 1, 11, 11, 0, 0), 1);
+  for (int i = 0; i < 150 && window.Count(platform::WM_JOB_FINISHED) < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  WaitJobThreadEnd(s);
+  EXPECT_EQ(s.keepBackupId.load(), 0);
 }

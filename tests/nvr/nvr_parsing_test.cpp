@@ -166,3 +166,37 @@ TEST(Ping, LoopbackAnswers) {
   EXPECT_LT(reply.milliseconds, 1000);
   EXPECT_EQ(PingHost("no-such-host.invalid", nullptr), 0);
 }
+
+// A host is refused only when it would change where the request goes; any
+// other name is left to the name lookup (no traffic happens here).
+TEST(HttpGetConnect, RefusesOnlyHostsThatWouldChangeTheTarget) {
+  struct Case {
+    QString host;
+    int result;
+  } cases[] = {
+      {"127.0.0.1", 1},
+      {"localhost", 1},
+      {"nvr_1", 1},
+      {"nvr-1.example", 1},
+      {"-x", 1},
+      {"NVR_Lobby.local", 1},
+      {"", 0},
+      {"a b", 0},
+      {"a\tb", 0},
+      {QString("a") + QChar(0x7F), 0},
+      {QString("a") + QChar(0x01), 0},
+      {"host/x", 0},
+      {"host?x", 0},
+      {"host#x", 0},
+      {"user@host", 0},
+      {"host:80", 0},
+      {"host\\x", 0},
+      {"a%41b", 0},  // the URL parser decodes it into another host
+      {QString("nvr") + QChar(0x20AC), 0},  // no single byte carries it
+  };
+  for (const Case& c : cases) {
+    HttpGet http;
+    EXPECT_EQ(http.Connect(c.host, "admin", "admin", 3000, 0, 8080), c.result) << c.host.toStdString();
+    EXPECT_EQ(http.IsConnected(), c.result == 1) << c.host.toStdString();
+  }
+}

@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -27,6 +28,7 @@ class Namespace {
   }
   ~Namespace() { Run("ip netns del " + name_); }
   bool Ok() const { return ok_; }
+  bool Exec(const std::string& command) { return Run("ip netns exec " + name_ + " " + command) == 0; }
   bool Sysctl(const std::string& setting) {
     return Run("ip netns exec " + name_ + " sysctl -q -w " + setting) == 0;
   }
@@ -106,5 +108,42 @@ TEST(ProbeNamespace, DatagramSocketWhereRawIsNotPermitted) {
     if (reply.address != 0x0100007Fu) failure += "wrong source; ";
   });
   inside.join();
+  EXPECT_EQ(failure, "");
+}
+
+// Every raw ICMP socket of the process sees every echo reply that carries the
+// process's identifier. A probe of a silent host must not take the reply that
+// another probe's host sent meanwhile.
+TEST(ProbeNamespace, AReplyFromAnotherHostIsNotTaken) {
+  Namespace ns;
+  // 198.18.0.2 lies behind a link whose other end takes nothing in.
+  if (!ns.Ok() || !ns.Exec("sh -c 'ip link add v0 type veth peer name v1 && ip addr add 198.18.0.1/24 dev v0 && "
+                           "ip link set v0 up && ip link set v1 up && "
+                           "ip neigh add 198.18.0.2 lladdr 02:00:00:00:00:02 dev v0'"))
+    GTEST_SKIP() << "network namespaces or veth links are not available here";
+  std::string failure;
+  std::atomic<bool> done{false};
+  std::thread other([&] {
+    if (!ns.Enter()) return;
+    while (!done.load()) PingHost("127.0.0.1", nullptr);  // answered at once
+  });
+  std::thread inside([&] {
+    if (!ns.Enter()) {
+      failure = "setns failed";
+      return;
+    }
+    platform::IcmpSocket probe;
+    if (!probe.Open() || !probe.IsRaw()) {
+      failure = "skip";
+      return;
+    }
+    probe.Close();
+    if (PingHost("198.18.0.2", nullptr) != 0) failure += "took another host's reply; ";
+    if (PingLastError() != kPingTimedOut) failure += "error " + std::to_string(PingLastError()) + "; ";
+  });
+  inside.join();
+  done = true;
+  other.join();
+  if (failure == "skip") GTEST_SKIP() << "no raw ICMP socket here";
   EXPECT_EQ(failure, "");
 }

@@ -40,8 +40,12 @@ TEST_F(SessionSim, LoginDecisions) {
     const auto logins = recorder->Requests(1);
     ASSERT_EQ(logins.size(), c.requests) << c.name;
     EXPECT_EQ(recorder->RequestCount(), c.requests) << c.name;
-    if (c.requests == 2) EXPECT_GE(logins[1].received_ms - logins[0].received_ms, 480) << c.name;
-    if (c.result == 1) EXPECT_EQ(logins[0].Header("Authorization"), std::optional<std::string>("Basic YWRtaW46YWRtaW4="));
+    if (c.requests == 2) {
+      EXPECT_GE(logins[1].received_ms - logins[0].received_ms, 480) << c.name;
+    }
+    if (c.result == 1) {
+      EXPECT_EQ(logins[0].Header("Authorization"), std::optional<std::string>("Basic YWRtaW46YWRtaW4="));
+    }
   }
 }
 
@@ -231,4 +235,25 @@ TEST_F(SessionSim, BackupIdRenewalQueryAndPing) {
   EXPECT_EQ(s.RenewBackupId(), 0);
   EXPECT_EQ(s.QueryBackupId(), 0);
   EXPECT_EQ(s.PingBackupId(), 0);
+}
+
+// Logging out leaves the recorder's connection: the next login opens its own.
+TEST_F(SessionSim, LogoutClosesTheControlConnection) {
+  NvrSession s;
+  PointSession(s);
+  ASSERT_EQ(s.Login(), 1);
+  ASSERT_EQ(s.GetPlayId(), 1);
+  s.Logout();
+  ASSERT_TRUE(recorder->WaitForRequests(1, 2));
+  ASSERT_EQ(s.Login(), 1);
+  ASSERT_EQ(s.GetPlayId(), 1);
+  const auto all = recorder->Requests();
+  std::vector<int> numbers;
+  for (const auto& r : all) numbers.push_back(r.number);
+  ASSERT_EQ(numbers, (std::vector<int>{1, 3, 2, 1, 3}));
+  // One connection per login, kept for the requests that follow it.
+  EXPECT_EQ(all[1].remote_port, all[0].remote_port);
+  EXPECT_EQ(all[2].remote_port, all[0].remote_port);
+  EXPECT_NE(all[3].remote_port, all[0].remote_port);
+  EXPECT_EQ(all[4].remote_port, all[3].remote_port);
 }
