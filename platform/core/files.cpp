@@ -6,11 +6,38 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <unistd.h>
 
 namespace platform {
+namespace {
+
+std::mutex& OverrideLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+QString& FolderOverride() {
+  static QString folder;
+  return folder;
+}
+
+}  // namespace
+
+QString SetExecutableFolderOverride(const QString& folder) {
+  QString installed = folder;
+  if (!installed.isEmpty() && !installed.endsWith(QLatin1Char('/'))) installed += QLatin1Char('/');
+  std::lock_guard<std::mutex> hold(OverrideLock());
+  QString previous = FolderOverride();
+  FolderOverride() = installed;
+  return previous;
+}
 
 QString ExecutableFolder() {
+  {
+    std::lock_guard<std::mutex> hold(OverrideLock());
+    if (!FolderOverride().isEmpty()) return FolderOverride();
+  }
   QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
   QString folder = exe.isEmpty() ? QDir::currentPath() : QFileInfo(exe).absolutePath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');

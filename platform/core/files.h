@@ -6,6 +6,10 @@ namespace platform {
 
 // The folder of the running program's file, ending with "/".
 QString ExecutableFolder();
+// Tests give the program a folder of their own in place of the executable's,
+// so that nothing they write lands beside the built program. An empty folder
+// restores the real one. Returns the folder installed before.
+QString SetExecutableFolderOverride(const QString& folder);
 
 bool PathExists(const QString& path);
 // Creates the folder and any missing parents; true when it exists afterwards.

@@ -126,8 +126,12 @@ TEST_F(HttpGetSim, ReadToSinkRulesOnBodies) {
     EXPECT_EQ(http.ReadToSink(file, buffer.data(), int(buffer.size()), state, running), c.result) << c.name;
     EXPECT_EQ(state.load(), c.stateAfter) << c.name;
     file.close();
-    if (c.written >= 0) EXPECT_EQ(file.size(), c.written) << c.name;
-    if (c.written == 100000) EXPECT_EQ(ReadFile(file.fileName()), Content("/rec/a.bin", 100000));
+    if (c.written >= 0) {
+      EXPECT_EQ(file.size(), c.written) << c.name;
+    }
+    if (c.written == 100000) {
+      EXPECT_EQ(ReadFile(file.fileName()), Content("/rec/a.bin", 100000));
+    }
     recorder->ClearFaults();
   }
 }

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <cerrno>
+
 #include "nvr/backup_job.h"
 #include "nvr/decimal.h"
 #include "nvr/http_get.h"
@@ -100,7 +102,9 @@ TEST(AnswerMarkers, PlaybackId) {
   for (const Case& c : cases) {
     int id = 99;
     EXPECT_EQ(ReadPlayIdValue(c.answer, &id), c.found) << c.answer;
-    if (c.found) EXPECT_EQ(id, c.id) << c.answer;
+    if (c.found) {
+      EXPECT_EQ(id, c.id) << c.answer;
+    }
   }
 }
 
@@ -114,7 +118,9 @@ TEST(AnswerMarkers, BackupLeaseValue) {
   for (const Case& c : cases) {
     int id = 99;
     EXPECT_EQ(ReadLeaseValue(c.answer, &id), c.found) << c.answer;
-    if (c.found) EXPECT_EQ(id, c.id) << c.answer;
+    if (c.found) {
+      EXPECT_EQ(id, c.id) << c.answer;
+    }
   }
 }
 
@@ -160,5 +166,13 @@ TEST(Ping, LoopbackAnswers) {
   ASSERT_EQ(PingHost("127.0.0.1", &reply), 1) << "error " << PingLastError();
   EXPECT_EQ(reply.address, 0x0100007Fu);
   EXPECT_LT(reply.milliseconds, 1000);
-  EXPECT_EQ(PingHost("no-such-host.invalid", nullptr), 0);
+}
+
+// Names refused before any look-up; a name the resolver cannot find is tried
+// in a network namespace of the test's own (probe_netns_test.cpp).
+TEST(Ping, NamesWithoutAnAddressFailUnreachable) {
+  for (const QString& host : {QString(), QString::fromLatin1("127.0.0.1\0x", 11)}) {
+    EXPECT_EQ(PingHost(host, nullptr), 0) << host.size();
+    EXPECT_EQ(PingLastError(), EHOSTUNREACH) << host.size();
+  }
 }

@@ -6,10 +6,13 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
+#include "name_lookup_guard.h"
 #include "nvr/ping_host.h"
 #include "platform/core/icmp_socket.h"
 #include "sim_fixture.h"
@@ -104,6 +107,29 @@ TEST(ProbeNamespace, DatagramSocketWhereRawIsNotPermitted) {
     PingReply reply;
     if (PingHost("127.0.0.1", &reply) != 1) failure += "no reply, error " + std::to_string(PingLastError()) + "; ";
     if (reply.address != 0x0100007Fu) failure += "wrong source; ";
+  });
+  inside.join();
+  EXPECT_EQ(failure, "");
+}
+
+// A name the resolver cannot find. The look-up runs on a thread inside the
+// namespace, which has nothing but loopback: the resolver's query cannot leave
+// the machine. A resolver daemon reached over a local socket would carry it out
+// of the namespace, so the test does not run where one listens.
+TEST(ProbeNamespace, NameTheResolverCannotFind) {
+  for (const char* daemon : {"/var/run/nscd/socket", "/run/systemd/resolve/io.systemd.Resolve"})
+    if (std::filesystem::exists(daemon)) GTEST_SKIP() << daemon << " would take the look-up out of the namespace";
+  Namespace ns;
+  if (!ns.Ok()) GTEST_SKIP() << "network namespaces are not available here";
+  std::string failure;
+  std::thread inside([&] {
+    if (!ns.Enter()) {
+      failure = "setns failed";
+      return;
+    }
+    testguard::AllowNameLookupsOnThisThread();
+    if (PingHost("no-such-host.invalid", nullptr) != 0) failure += "a reply from a name that has no address; ";
+    if (PingLastError() != EHOSTUNREACH) failure += "error " + std::to_string(PingLastError()) + "; ";
   });
   inside.join();
   EXPECT_EQ(failure, "");

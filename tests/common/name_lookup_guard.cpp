@@ -1,0 +1,68 @@
+// Defined in the test program, these take the place of the C library's
+// resolver functions for every caller in the process (libcurl and Qt
+// included); numeric hosts go on to the real functions, which then ask no one.
+#include "name_lookup_guard.h"
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <netdb.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+thread_local bool lookupsAllowed = false;
+
+bool IsNumericHost(const char* name) {
+  if (!name) return true;  // no host: a local address for a service
+  in_addr v4{};
+  in6_addr v6{};
+  // inet_aton takes the short forms ("127.1") the resolver also reads without asking.
+  return ::inet_aton(name, &v4) != 0 || ::inet_pton(AF_INET6, name, &v6) == 1;
+}
+
+void RefuseUnlessNumeric(const char* function, const char* name, bool numericOnly = false) {
+  if (lookupsAllowed || numericOnly || IsNumericHost(name)) return;
+  std::fprintf(stderr,
+               "%s(\"%s\"): a test asked the system resolver for a name; tests use numeric "
+               "loopback addresses so that no look-up leaves the machine\n",
+               function, name);
+  std::abort();
+}
+
+template <typename F>
+F Next(const char* name) {
+  return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+namespace testguard {
+void AllowNameLookupsOnThisThread() { lookupsAllowed = true; }
+}  // namespace testguard
+
+extern "C" {
+
+int getaddrinfo(const char* node, const char* service, const addrinfo* hints, addrinfo** res) {
+  RefuseUnlessNumeric("getaddrinfo", node, hints && (hints->ai_flags & AI_NUMERICHOST));
+  using Fn = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
+  static const Fn real = Next<Fn>("getaddrinfo");
+  return real(node, service, hints, res);
+}
+
+hostent* gethostbyname(const char* name) {
+  RefuseUnlessNumeric("gethostbyname", name);
+  using Fn = hostent* (*)(const char*);
+  static const Fn real = Next<Fn>("gethostbyname");
+  return real(name);
+}
+
+int gethostbyname_r(const char* name, hostent* ret, char* buf, size_t buflen, hostent** result, int* h_errnop) {
+  RefuseUnlessNumeric("gethostbyname_r", name);
+  using Fn = int (*)(const char*, hostent*, char*, size_t, hostent**, int*);
+  static const Fn real = Next<Fn>("gethostbyname_r");
+  return real(name, ret, buf, buflen, result, h_errnop);
+}
+
+}  // extern "C"
