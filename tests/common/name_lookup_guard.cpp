@@ -31,6 +31,12 @@ void RefuseUnlessNumeric(const char* function, const char* name, bool numericOnl
   std::abort();
 }
 
+void RefuseReverse(const char* function) {
+  if (lookupsAllowed) return;
+  std::fprintf(stderr, "%s: a test asked the system resolver for the name of an address\n", function);
+  std::abort();
+}
+
 template <typename F>
 F Next(const char* name) {
   return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
@@ -63,6 +69,22 @@ int gethostbyname_r(const char* name, hostent* ret, char* buf, size_t buflen, ho
   using Fn = int (*)(const char*, hostent*, char*, size_t, hostent**, int*);
   static const Fn real = Next<Fn>("gethostbyname_r");
   return real(name, ret, buf, buflen, result, h_errnop);
+}
+
+// Reverse look-ups: only the numeric form may be asked for.
+int getnameinfo(const sockaddr* addr, socklen_t addrlen, char* host, socklen_t hostlen, char* serv, socklen_t servlen,
+                int flags) {
+  if (host && hostlen > 0 && !(flags & NI_NUMERICHOST)) RefuseReverse("getnameinfo");
+  using Fn = int (*)(const sockaddr*, socklen_t, char*, socklen_t, char*, socklen_t, int);
+  static const Fn real = Next<Fn>("getnameinfo");
+  return real(addr, addrlen, host, hostlen, serv, servlen, flags);
+}
+
+hostent* gethostbyaddr(const void* addr, socklen_t len, int type) {
+  RefuseReverse("gethostbyaddr");
+  using Fn = hostent* (*)(const void*, socklen_t, int);
+  static const Fn real = Next<Fn>("gethostbyaddr");
+  return real(addr, len, type);
 }
 
 }  // extern "C"

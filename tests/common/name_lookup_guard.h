@@ -1,7 +1,8 @@
 #pragma once
 // Every test program refuses name look-ups through the system resolver: a
 // resolver is rarely on loopback, so a look-up would leave the machine. Numeric
-// addresses pass. A refused look-up prints the name and aborts the test.
+// addresses pass, and so do reverse look-ups that ask for the numeric form. A
+// refused look-up prints the name and aborts the test.
 
 namespace testguard {
 
