@@ -1,7 +1,8 @@
 // Each test program gets a temporary folder in place of the executable's, so
 // the answer files, record lists and ini files a test makes or rewrites never
 // land beside the built program (CTest runs every case as a process of its own,
-// so every case gets a fresh folder).
+// so every case gets a fresh folder). A test about the real folder clears the
+// override for its own duration.
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
