@@ -7,6 +7,8 @@
 #include <dlfcn.h>
 #include <netdb.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -88,3 +90,27 @@ hostent* gethostbyaddr(const void* addr, socklen_t len, int type) {
 }
 
 }  // extern "C"
+
+namespace {
+
+// The guard works only while the process-wide symbols are ours: checked
+// before any test runs, without asking the resolver anything.
+class GuardInEffect : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const struct {
+      const char* name;
+      void* ours;
+    } functions[] = {{"getaddrinfo", reinterpret_cast<void*>(&getaddrinfo)},
+                     {"gethostbyname", reinterpret_cast<void*>(&gethostbyname)},
+                     {"gethostbyname_r", reinterpret_cast<void*>(&gethostbyname_r)},
+                     {"getnameinfo", reinterpret_cast<void*>(&getnameinfo)},
+                     {"gethostbyaddr", reinterpret_cast<void*>(&gethostbyaddr)}};
+    for (const auto& f : functions)
+      ASSERT_EQ(::dlsym(RTLD_DEFAULT, f.name), f.ours) << f.name << " is not the look-up guard's";
+  }
+};
+
+const auto* const kRegistered = ::testing::AddGlobalTestEnvironment(new GuardInEffect);
+
+}  // namespace
