@@ -3,6 +3,7 @@
 # side for a fixed time each (FUZZ_SECONDS, default 60). A target's corpus may
 # be seeded by a program of its own. A crash or a failed check fails the run;
 # the input that caused it is kept under build-fuzz/artifacts/<target>/.
+# TARNWELL_WERROR=ON (as scripts/test.sh sets it) makes warnings errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=build-fuzz
@@ -24,7 +25,7 @@ for t in "${targets[@]}"; do
   [[ $seed != - ]] && build+=("$seed")
 done
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWELL_FUZZ=ON \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  -DTARNWELL_WERROR="${TARNWELL_WERROR:-OFF}" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$dir" -j"$(nproc)" --target "${build[@]}"
 
 pids=()

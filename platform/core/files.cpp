@@ -12,7 +12,11 @@
 namespace platform {
 namespace {
 
-std::mutex overrideLock;
+std::mutex& OverrideLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 QString& FolderOverride() {
   static QString folder;
   return folder;
@@ -21,16 +25,17 @@ QString& FolderOverride() {
 }  // namespace
 
 QString SetExecutableFolderOverride(const QString& folder) {
-  std::lock_guard<std::mutex> hold(overrideLock);
+  QString installed = folder;
+  if (!installed.isEmpty() && !installed.endsWith(QLatin1Char('/'))) installed += QLatin1Char('/');
+  std::lock_guard<std::mutex> hold(OverrideLock());
   QString previous = FolderOverride();
-  FolderOverride() = folder;
-  if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) FolderOverride() += QLatin1Char('/');
+  FolderOverride() = installed;
   return previous;
 }
 
 QString ExecutableFolder() {
   {
-    std::lock_guard<std::mutex> hold(overrideLock);
+    std::lock_guard<std::mutex> hold(OverrideLock());
     if (!FolderOverride().isEmpty()) return FolderOverride();
   }
   QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();

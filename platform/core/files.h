@@ -6,9 +6,9 @@ namespace platform {
 
 // The folder of the running program's file, ending with "/".
 QString ExecutableFolder();
-// Tests put the program's folder elsewhere (a small or read-only disk): while
-// `folder` is not empty, ExecutableFolder gives it (with a "/" appended when
-// missing). Returns the previous override.
+// Tests give the program a folder of their own in place of the executable's,
+// so that nothing they write lands beside the built program. An empty folder
+// restores the real one. Returns the folder installed before.
 QString SetExecutableFolderOverride(const QString& folder);
 
 bool PathExists(const QString& path);

@@ -56,9 +56,17 @@ TEST(HttpClient, OpenRefusesBadHostsAndPorts) {
 }
 
 TEST(Files, ExecutableFolderAndHelpers) {
+  // Every test program runs with a temporary folder in place of its own.
+  const QString own = SetExecutableFolderOverride(QString());
+  ASSERT_FALSE(own.isEmpty());
+  EXPECT_FALSE(QFile::exists(own + "core_tests"));
   const QString folder = ExecutableFolder();
   EXPECT_TRUE(folder.endsWith('/'));
   EXPECT_TRUE(QFile::exists(folder + "core_tests"));
+  EXPECT_EQ(SetExecutableFolderOverride("/tmp/elsewhere"), QString());
+  EXPECT_EQ(ExecutableFolder(), "/tmp/elsewhere/");
+  EXPECT_EQ(SetExecutableFolderOverride(own), "/tmp/elsewhere/");
+  EXPECT_EQ(ExecutableFolder(), own);
 
   QTemporaryDir dir;
   const QString deep = dir.path() + "/a/b/c";

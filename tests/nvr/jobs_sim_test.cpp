@@ -39,8 +39,9 @@ bool TemporaryOf(const QString& name) {
   return false;
 }
 
-// Each test runs in its own process beside the others, all in the executable's
-// folder: every test takes its own queueing time and its own day.
+// Each test runs in its own process beside the others, each with a temporary
+// executable folder; every test still takes its own queueing time and its own
+// day, so that none depends on that folder being empty.
 class JobsSim : public SimTest {
  protected:
   void UseClock(int hour, int minute, int second) {

@@ -7,10 +7,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
+#include "name_lookup_guard.h"
 #include "nvr/ping_host.h"
 #include "platform/core/icmp_socket.h"
 #include "sim_fixture.h"
@@ -23,11 +26,12 @@ int Run(const std::string& command) { return std::system((command + " >/dev/null
 
 class Namespace {
  public:
-  Namespace() : name_("tarnwell-probe-" + std::to_string(::getpid())) {
+  explicit Namespace(const std::string& role = "probe") : name_("tarnwell-" + role + "-" + std::to_string(::getpid())) {
     ok_ = Run("ip netns add " + name_) == 0 && Run("ip netns exec " + name_ + " ip link set lo up") == 0;
   }
   ~Namespace() { Run("ip netns del " + name_); }
   bool Ok() const { return ok_; }
+  const std::string& Name() const { return name_; }
   bool Exec(const std::string& command) { return Run("ip netns exec " + name_ + " " + command) == 0; }
   bool Sysctl(const std::string& setting) {
     return Run("ip netns exec " + name_ + " sysctl -q -w " + setting) == 0;
@@ -113,13 +117,15 @@ TEST(ProbeNamespace, DatagramSocketWhereRawIsNotPermitted) {
 
 // Every raw ICMP socket of the process sees every echo reply that carries the
 // process's identifier. A probe of a silent host must not take the reply that
-// another probe's host sent meanwhile.
+// another probe's host sent meanwhile. The silent host is a second namespace
+// of the test's own, linked to the first, that ignores echo requests.
 TEST(ProbeNamespace, AReplyFromAnotherHostIsNotTaken) {
   Namespace ns;
-  // 198.18.0.2 lies behind a link whose other end takes nothing in.
-  if (!ns.Ok() || !ns.Exec("sh -c 'ip link add v0 type veth peer name v1 && ip addr add 198.18.0.1/24 dev v0 && "
-                           "ip link set v0 up && ip link set v1 up && "
-                           "ip neigh add 198.18.0.2 lladdr 02:00:00:00:00:02 dev v0'"))
+  Namespace silent("silent");
+  if (!ns.Ok() || !silent.Ok() || !silent.IgnoreEcho(true) ||
+      !ns.Exec("sh -c 'ip link add v0 type veth peer name v1 netns " + silent.Name() +
+               " && ip addr add 198.18.0.1/24 dev v0 && ip link set v0 up'") ||
+      !silent.Exec("sh -c 'ip addr add 198.18.0.2/24 dev v1 && ip link set v1 up'"))
     GTEST_SKIP() << "network namespaces or veth links are not available here";
   std::string failure;
   std::atomic<bool> done{false};
@@ -145,5 +151,28 @@ TEST(ProbeNamespace, AReplyFromAnotherHostIsNotTaken) {
   done = true;
   other.join();
   if (failure == "skip") GTEST_SKIP() << "no raw ICMP socket here";
+  EXPECT_EQ(failure, "");
+}
+
+// A name the resolver cannot find. The look-up runs on a thread inside the
+// namespace, which has nothing but loopback: the resolver's query cannot leave
+// the machine. A resolver daemon reached over a local socket would carry it out
+// of the namespace, so the test does not run where one listens.
+TEST(ProbeNamespace, NameTheResolverCannotFind) {
+  for (const char* daemon : {"/var/run/nscd/socket", "/run/systemd/resolve/io.systemd.Resolve"})
+    if (std::filesystem::exists(daemon)) GTEST_SKIP() << daemon << " would take the look-up out of the namespace";
+  Namespace ns;
+  if (!ns.Ok()) GTEST_SKIP() << "network namespaces are not available here";
+  std::string failure;
+  std::thread inside([&] {
+    if (!ns.Enter()) {
+      failure = "setns failed";
+      return;
+    }
+    testguard::AllowNameLookupsOnThisThread();
+    if (PingHost("no-such-host.invalid", nullptr) != 0) failure += "a reply from a name that has no address; ";
+    if (PingLastError() != EHOSTUNREACH) failure += "error " + std::to_string(PingLastError()) + "; ";
+  });
+  inside.join();
   EXPECT_EQ(failure, "");
 }
