@@ -187,15 +187,16 @@ ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& do
   if (clampedSource.isEmpty()) return ClampedCopy::NoCopy;
   QFile source(clampedSource);
   if (!source.exists()) return ClampedCopy::NoCopy;
-  // The clamp writes the header and whole entries: anything less is a copy
-  // that a full or failing disk cut short, never a record list to keep.
   if (!source.open(QIODevice::ReadOnly)) return ClampedCopy::Failed;
+  // The clamp writes whole files, the header and every entry its count
+  // announces. Anything less is no clamped list (the recorder sent it so, or
+  // it was damaged since) and must never replace the list downloaded beside it.
   const QByteArray header = source.read(kListHeader);
-  if (header.size() < kListHeader) return ClampedCopy::Failed;
+  if (header.size() < kListHeader) return ClampedCopy::NoCopy;
   const auto* h = reinterpret_cast<const unsigned char*>(header.constData());
   const quint32 count = quint32(h[4]) | quint32(h[5]) << 8 | quint32(h[6]) << 16 | quint32(h[7]) << 24;
   if (count - 1u < kListMaxEntries && source.size() < kListHeader + qint64(count) * kListEntry)
-    return ClampedCopy::Failed;
+    return ClampedCopy::NoCopy;
   source.close();
   return platform::CopyFileDurably(clampedSource, downloaded, platform::FileAccess::Default) ? ClampedCopy::Replaced
                                                                                            : ClampedCopy::Failed;
