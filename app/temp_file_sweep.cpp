@@ -22,9 +22,6 @@ bool IsTempFileName(const QString& name) {
   static const QRegularExpression own(
       QStringLiteral("^(?:[0-9]{6}\\.txt|[0-9]{4}_[0-9]{2}_[0-9]{2}_RecordList\\.db)(?:\\.part)?$"));
   if (own.match(name).hasMatch()) return true;
-  // The ini files' temporaries of earlier builds: "<name>.<six letters or digits>".
-  static const QRegularExpression earlierIni(QStringLiteral("^(?:history|setting)\\.ini\\.[A-Za-z0-9]{6}$"));
-  if (earlierIni.match(name).hasMatch()) return true;
   // "<name>.<six letters or digits>.part": what the durable writer leaves when
   // the program dies mid-write, of those two and of the two ini files (whose
   // history temporaries hold passwords).
