@@ -82,6 +82,17 @@ class JobListTest : public ::testing::Test {
     recorder = std::make_unique<sim::SimRecorder>();
     ASSERT_TRUE(recorder->Start()) << recorder->Error();
     previousProbe_ = platform::SetEchoProbeOverride([](const QString& host) { return host == "127.0.0.1"; });
+    // Companion files in the program's folder, so a copy that should not
+    // happen would show in the backup folder.
+    const QString bin = platform::ExecutableFolder();
+    ASSERT_TRUE(QDir().mkpath(bin + "images"));
+    for (const QString& name : {QStringLiteral("setting.ini"), QStringLiteral("images/x.bmp")}) {
+      QFile companion(bin + name);
+      if (!companion.exists()) {
+        ASSERT_TRUE(companion.open(QIODevice::WriteOnly));
+        companion.write("[setting]\n");
+      }
+    }
     // Every program beside this one keeps its answer files in the same folder,
     // named by the time of queueing. This one queues at hours no real clock
     // reads (30 to 49), ten seconds of its own per process, so its names meet
