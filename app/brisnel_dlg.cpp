@@ -81,6 +81,9 @@ CBrisnelDlg::~CBrisnelDlg() {
   SaveHistory();
   m_session.Logout();
   m_session.RemoveAllJobs();
+  // A fetch still finishing would write its answer file or record list after
+  // the sweep; it ends first.
+  m_session.StopWorkers();
   DeleteTempFiles();
   // The session's own destructor then stops and joins its workers.
 }
@@ -344,8 +347,8 @@ void CBrisnelDlg::OnLogout() {
 }
 
 void CBrisnelDlg::LoadHistory() {
-  m_history.Load(m_historyPath);
-  m_bHistoryLoaded = true;
+  // A file that could not be read is never overwritten by the empty list.
+  m_bHistoryLoaded = m_history.Load(m_historyPath);
 }
 
 void CBrisnelDlg::SaveHistory() {

@@ -66,12 +66,16 @@ bool ReadPlayIdValue(const QString& answer, int* value) {
 
 NvrSession::NvrSession() = default;
 
-NvrSession::~NvrSession() {
-  // No thread may outlive the session: stop the download and the job thread first.
+void NvrSession::StopWorkers() {
   stopping_ = 1;
   downloader.running = 0;
   jobThread_.Join();
   downloader.Stop();
+}
+
+NvrSession::~NvrSession() {
+  // No thread may outlive the session: stop the download and the job thread first.
+  StopWorkers();
   if (loggedIn.load() == 1) Logout();
   jobs.Clear();
 }

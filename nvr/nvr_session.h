@@ -24,6 +24,9 @@ class NvrSession {
 
   NvrSession();
   ~NvrSession();
+  // Stops the job thread and its download for good and waits for both, so
+  // that nothing writes into the program's folder afterwards.
+  void StopWorkers();
   NvrSession(const NvrSession&) = delete;
   NvrSession& operator=(const NvrSession&) = delete;
 
