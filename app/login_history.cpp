@@ -53,13 +53,14 @@ void LoginHistory::Clear() {
   for (QString& e : entries_) e.clear();
 }
 
-void LoginHistory::Load(const QString& iniPath) {
+bool LoginHistory::Load(const QString& iniPath) {
   Clear();
-  if (!platform::PathExists(iniPath)) return;
+  if (!platform::PathExists(iniPath)) return false;
   platform::IniFile ini;
-  if (!ini.Load(iniPath)) return;
+  if (!ini.Load(iniPath)) return false;
   // Values of any length: a cut line would lose its password and be written back cut.
   for (int n = 1; n <= kEntries; ++n) entries_[static_cast<std::size_t>(n - 1)] = ini.Value(kSection, KeyName(n));
+  return true;
 }
 
 bool LoginHistory::Save(const QString& iniPath) const {

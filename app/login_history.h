@@ -36,8 +36,8 @@ class LoginHistory {
   void Clear();
 
   // Every entry empty, then, only when the file exists, entry n - 1 := key
-  // "history<n>" of section "history".
-  void Load(const QString& iniPath);
+  // "history<n>" of section "history". True when the file was read.
+  bool Load(const QString& iniPath);
   // Only when the file exists: all ten keys, empty values included; other
   // sections and keys stay as they were. False when nothing was written.
   bool Save(const QString& iniPath) const;

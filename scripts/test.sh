@@ -72,7 +72,7 @@ remember_bin build-tsan
 stage_done
 
 stage "test the windowless suites under ThreadSanitizer"
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp \
   ctest --test-dir build-tsan -j"$jobs" -L windowless --output-on-failure
 check_bin build-tsan
 stage_done

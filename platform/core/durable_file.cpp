@@ -50,12 +50,17 @@ bool SyncAndClose(int fd) {
 }
 
 // Rewrites an existing file in place. Growing it first means a full disk
-// fails before any old byte is touched; the old length is then restored.
+// fails before any old byte is touched (on filesystems that overwrite in
+// place, as ext4 and tmpfs do); the old length is then restored.
 bool RewriteInPlace(const QString& path, const QByteArray& data, FileAccess access) {
   const int fd = ::open(Native(path).constData(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  if (access == FileAccess::OwnerOnly && ::fchmod(fd, 0600) != 0) {
     ::close(fd);
     return false;
   }
@@ -71,7 +76,6 @@ bool RewriteInPlace(const QString& path, const QByteArray& data, FileAccess acce
   }
   bool ok = WriteAll(fd, data.constData(), data.size(), 0);
   if (ok && newSize < oldSize) ok = ::ftruncate(fd, newSize) == 0;
-  if (ok && access == FileAccess::OwnerOnly) ok = ::fchmod(fd, 0600) == 0;
   return SyncAndClose(fd) && ok;
 }
 

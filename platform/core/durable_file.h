@@ -37,7 +37,9 @@ class TemporaryFile {
   // Writes every byte; false on any error (a full disk among them).
   bool Write(const char* data, qint64 size);
   // Syncs and closes the temporary, renames it over the target and syncs the
-  // folder. False when any step failed; the target is then as it was.
+  // folder. False when any step failed: up to the rename the target is then as
+  // it was; a folder that cannot be synced after it reports false too, since
+  // the new name may not survive a power loss.
   bool Commit();
   // Closes and removes the temporary; the target is left alone.
   void Discard();
@@ -50,7 +52,8 @@ class TemporaryFile {
 
 // Replaces `path` with `data` through a temporary. When no temporary can be
 // made beside an existing, writable file (a read-only folder), the file is
-// rewritten in place instead, in an order that a full disk cannot cut short:
+// rewritten in place instead, in an order that a full disk cannot cut short
+// where the filesystem overwrites in place (ext4, tmpfs; not copy-on-write):
 // it is first grown to its new length, then written, then cut to length and
 // synced. True only when every step succeeded.
 bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess access);

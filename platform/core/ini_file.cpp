@@ -47,6 +47,8 @@ bool IniFile::Load(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return false;
   QByteArray bytes = file.readAll();
+  // A read cut short by an error would be written back cut.
+  if (file.error() != QFileDevice::NoError) return false;
   if (bytes.startsWith("\xEF\xBB\xBF")) {
     bom_ = true;
     bytes.remove(0, 3);

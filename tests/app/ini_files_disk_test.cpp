@@ -203,3 +203,21 @@ TEST(MainWindowHistory, AWindowThatNeverOpenedLeavesTheHistoryFileAlone) {
   }
   EXPECT_EQ(Read(history), FullHistory());
 }
+
+// Only a history that was read counts as loaded: a file that could not be
+// read at start must never be overwritten by the empty list at exit.
+TEST(MainWindowHistory, OnlyAHistoryThatWasReadCountsAsLoaded) {
+  QTemporaryDir dir;
+  const QString history = dir.filePath("history.ini");
+  LoginHistory h;
+  EXPECT_FALSE(h.Load(history));
+  Put(history, FullHistory());
+  ASSERT_EQ(::chmod(QFile::encodeName(history).constData(), 0200), 0);
+  {
+    test_support::WithoutFileOverride asAUser;
+    EXPECT_FALSE(h.Load(history));
+  }
+  ASSERT_EQ(::chmod(QFile::encodeName(history).constData(), 0600), 0);
+  EXPECT_TRUE(h.Load(history));
+  EXPECT_FALSE(h.Entry(0).isEmpty());
+}
