@@ -98,12 +98,13 @@ void NvrSession::JobThread() {
       if (pending_.empty() || StopRequested()) {
         pending_.clear();
         jobPending = 0;
-        jobThreadRunning = 0;
         {
           std::lock_guard<std::mutex> backup(backupLock_);
           if (!backupRunning_) keepBackupId = 0;
         }
         fetching_ = false;
+        // Last: whoever waits for the thread's end sees every flag it left.
+        jobThreadRunning = 0;
         return;
       }
       fetch = pending_.front();
