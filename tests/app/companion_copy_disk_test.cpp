@@ -12,30 +12,14 @@
 #include <sys/stat.h>
 
 #include "app/companion_copy.h"
-#include "tests/support/small_disk.h"
+#include "tests/support/test_files.h"
 
 using test_support::SmallDisk;
+using test_support::ModeOf;
+using test_support::ReadBytes;
+using test_support::WriteBytes;
 
 namespace {
-
-bool Write(const QString& path, const QByteArray& bytes, int mode = -1) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile f(path);
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) return false;
-  f.close();
-  return mode < 0 || ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
-}
-
-QByteArray Read(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-int ModeOf(const QString& path) {
-  struct stat st {};
-  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
-  return int(st.st_mode & 0777);
-}
 
 // Every file under the folder, relative, sorted.
 QStringList Files(const QString& root) {
@@ -62,19 +46,19 @@ TEST(CompanionCopyFiles, PasswordFilesArriveOwnerOnlyOthersFollowTheUmask) {
   const QString s = src.path() + QLatin1Char('/');
   const QString d = dst.path() + QLatin1Char('/');
   const mode_t previous = ::umask(022);
-  ASSERT_TRUE(Write(s + "history.ini", "[history]\nhistory1=A,h,1,u,secret;\n", 0644));
-  ASSERT_TRUE(Write(s + "server.db", "rows", 0644));
-  ASSERT_TRUE(Write(s + "setting.ini", "[setting]\n", 0600));
-  ASSERT_TRUE(Write(s + "Vestrel", "#!/bin/sh\n", 0755));
-  ASSERT_TRUE(Write(s + "libavutil.so.51", "lib", 0755));
-  ASSERT_TRUE(Write(s + "images/Indicator.gif", "gif", 0644));
+  ASSERT_TRUE(WriteBytes(s + "history.ini", "[history]\nhistory1=A,h,1,u,secret;\n", 0644));
+  ASSERT_TRUE(WriteBytes(s + "server.db", "rows", 0644));
+  ASSERT_TRUE(WriteBytes(s + "setting.ini", "[setting]\n", 0600));
+  ASSERT_TRUE(WriteBytes(s + "Vestrel", "#!/bin/sh\n", 0755));
+  ASSERT_TRUE(WriteBytes(s + "libavutil.so.51", "lib", 0755));
+  ASSERT_TRUE(WriteBytes(s + "images/Indicator.gif", "gif", 0644));
   // A copy from an earlier backup, readable by all, is replaced by an owner-only one.
-  ASSERT_TRUE(Write(d + "history.ini", "old", 0644));
+  ASSERT_TRUE(WriteBytes(d + "history.ini", "old", 0644));
 
   EXPECT_EQ(CopyCompanionFiles(src.path(), dst.path()), 1);
   ::umask(previous);
 
-  EXPECT_EQ(Read(d + "history.ini"), Read(s + "history.ini"));
+  EXPECT_EQ(ReadBytes(d + "history.ini"), ReadBytes(s + "history.ini"));
   EXPECT_EQ(ModeOf(d + "history.ini"), 0600);
   EXPECT_EQ(ModeOf(d + "server.db"), 0600);
   EXPECT_EQ(ModeOf(d + "setting.ini"), 0644);
@@ -98,24 +82,24 @@ TEST(CompanionCopyFiles, AFullDiskLeavesEveryOldFileWholeAndReportsFailure) {
   const QString d = QString::fromStdString(disk->Path()) + "/backup202401020304/";
   const QByteArray big(20000, 'n');
   for (const char* name : {"history.ini", "server.db", "setting.ini", "Vestrel", "images/a.bmp", "lang/en.txt"})
-    ASSERT_TRUE(Write(s + name, big + name));
-  for (const char* name : {"history.ini", "server.db", "images/a.bmp"}) ASSERT_TRUE(Write(d + name, "old"));
+    ASSERT_TRUE(WriteBytes(s + name, big + name));
+  for (const char* name : {"history.ini", "server.db", "images/a.bmp"}) ASSERT_TRUE(WriteBytes(d + name, "old"));
   const QStringList before = Files(d);
   ASSERT_TRUE(disk->Fill(0));
 
   EXPECT_EQ(CopyCompanionFiles(src.path(), d), 0);
   EXPECT_EQ(Files(d), before);
-  for (const QString& name : before) EXPECT_EQ(Read(d + name), "old") << name.toStdString();
+  for (const QString& name : before) EXPECT_EQ(ReadBytes(d + name), "old") << name.toStdString();
 
   disk->Unfill();
   EXPECT_EQ(CopyCompanionFiles(src.path(), d), 1);
-  EXPECT_EQ(Read(d + "history.ini"), big + "history.ini");
-  EXPECT_EQ(Read(d + "lang/en.txt"), big + "lang/en.txt");
+  EXPECT_EQ(ReadBytes(d + "history.ini"), big + "history.ini");
+  EXPECT_EQ(ReadBytes(d + "lang/en.txt"), big + "lang/en.txt");
 }
 
 TEST(CompanionCopyFiles, MissingFilesAreSkippedWithoutCountingAsAFailure) {
   QTemporaryDir src, dst;
-  ASSERT_TRUE(Write(src.path() + "/setting.ini", "[setting]\n"));
+  ASSERT_TRUE(WriteBytes(src.path() + "/setting.ini", "[setting]\n"));
   EXPECT_EQ(CopyCompanionFiles(src.path(), dst.path()), 1);
   EXPECT_EQ(Files(dst.path()), QStringList({"setting.ini"}));
 }

@@ -13,40 +13,15 @@
 #include "app/login_history.h"
 #include "app/setting_ini.h"
 #include "platform/core/ini_file.h"
-#include "tests/support/small_disk.h"
+#include "tests/support/test_files.h"
 #include "tests/ui/qt_test_app.h"
 
 using test_support::SmallDisk;
+using test_support::FileNames;
+using test_support::ModeOf;
+using test_support::ReadBytes;
 
 namespace {
-
-QByteArray Read(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void Put(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-QStringList Names(const QString& folder) {
-  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-int ModeOf(const QString& path) {
-  struct stat st {};
-  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
-  return int(st.st_mode & 0777);
-}
-
-std::unique_ptr<SmallDisk> MountOrSkip(std::size_t bytes) {
-  std::string why;
-  auto disk = SmallDisk::Mount(bytes, &why);
-  if (!disk) std::printf("skipped: %s\n", why.c_str());
-  return disk;
-}
 
 // A history of ten logins, about 3.5 KB, as an operator's file holds it.
 QByteArray FullHistory() {
@@ -73,22 +48,22 @@ bool SaveAfterALogin(const QString& path) {
 }  // namespace
 
 TEST(IniFilesOnDisk, AFullDiskFailsBothWritesAndLeavesTheOldFiles) {
-  auto disk = MountOrSkip(256 * 1024);
+  auto disk = test_support::MountSmallDiskOrSay(256 * 1024);
   if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
   const QString folder = QString::fromStdString(disk->Path());
   const QString history = folder + "/history.ini";
   const QString setting = folder + "/setting.ini";
-  Put(history, FullHistory());
-  Put(setting, kSetting);
+  ASSERT_TRUE(test_support::WriteBytes(history, FullHistory()));
+  ASSERT_TRUE(test_support::WriteBytes(setting, kSetting));
 
   for (std::size_t leaveFree : {std::size_t(0), std::size_t(1024), std::size_t(3072)}) {
     SCOPED_TRACE(leaveFree);
     ASSERT_TRUE(disk->Fill(leaveFree));
     EXPECT_FALSE(SaveAfterALogin(history));
     EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", QString(3000, QLatin1Char('/'))), 0);
-    EXPECT_EQ(Read(history), FullHistory());
-    EXPECT_EQ(Read(setting), kSetting);
-    EXPECT_EQ(Names(folder), QStringList({".ballast", "history.ini", "setting.ini"}));
+    EXPECT_EQ(ReadBytes(history), FullHistory());
+    EXPECT_EQ(ReadBytes(setting), kSetting);
+    EXPECT_EQ(FileNames(folder), QStringList({".ballast", "history.ini", "setting.ini"}));
     disk->Unfill();
   }
 
@@ -100,16 +75,16 @@ TEST(IniFilesOnDisk, AFullDiskFailsBothWritesAndLeavesTheOldFiles) {
 }
 
 TEST(IniFilesOnDisk, AReadOnlyMountFailsBothWritesAndLeavesTheOldFiles) {
-  auto disk = MountOrSkip(64 * 1024);
+  auto disk = test_support::MountSmallDiskOrSay(64 * 1024);
   if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
   const QString folder = QString::fromStdString(disk->Path());
-  Put(folder + "/history.ini", FullHistory());
-  Put(folder + "/setting.ini", kSetting);
+  ASSERT_TRUE(test_support::WriteBytes(folder + "/history.ini", FullHistory()));
+  ASSERT_TRUE(test_support::WriteBytes(folder + "/setting.ini", kSetting));
   ASSERT_TRUE(disk->SetReadOnly(true));
   EXPECT_FALSE(SaveAfterALogin(folder + "/history.ini"));
   EXPECT_EQ(WriteIniValue(folder + "/setting.ini", "setting", "backuplocation", "/elsewhere"), 0);
-  EXPECT_EQ(Read(folder + "/history.ini"), FullHistory());
-  EXPECT_EQ(Read(folder + "/setting.ini"), kSetting);
+  EXPECT_EQ(ReadBytes(folder + "/history.ini"), FullHistory());
+  EXPECT_EQ(ReadBytes(folder + "/setting.ini"), kSetting);
   ASSERT_TRUE(disk->SetReadOnly(false));
 }
 
@@ -117,7 +92,7 @@ TEST(IniFilesOnDisk, AFolderGoneBeforeTheSaveCreatesNothing) {
   QTemporaryDir dir;
   const QString folder = dir.path() + "/program";
   ASSERT_TRUE(QDir().mkpath(folder));
-  Put(folder + "/history.ini", FullHistory());
+  ASSERT_TRUE(test_support::WriteBytes(folder + "/history.ini", FullHistory()));
   LoginHistory history;
   history.Load(folder + "/history.ini");
   ASSERT_TRUE(history.Update("New", "10.99.99.99", 80, "admin", "pw"));
@@ -128,14 +103,14 @@ TEST(IniFilesOnDisk, AFolderGoneBeforeTheSaveCreatesNothing) {
 }
 
 TEST(IniFilesOnDisk, AReadOnlyFolderAroundWritableFilesIsWrittenInPlace) {
-  auto disk = MountOrSkip(256 * 1024);
+  auto disk = test_support::MountSmallDiskOrSay(256 * 1024);
   if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
   const QString folder = QString::fromStdString(disk->Path()) + "/program";
   ASSERT_TRUE(QDir().mkpath(folder));
   const QString history = folder + "/history.ini";
   const QString setting = folder + "/setting.ini";
-  Put(history, FullHistory());
-  Put(setting, kSetting);
+  ASSERT_TRUE(test_support::WriteBytes(history, FullHistory()));
+  ASSERT_TRUE(test_support::WriteBytes(setting, kSetting));
   ASSERT_EQ(::chmod(QFile::encodeName(history).constData(), 0600), 0);
   ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
   {
@@ -146,17 +121,17 @@ TEST(IniFilesOnDisk, AReadOnlyFolderAroundWritableFilesIsWrittenInPlace) {
     EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", "/m"), 1);
     // A full disk still leaves the old file.
     ASSERT_TRUE(disk->Fill(0));
-    const QByteArray before = Read(history);
+    const QByteArray before = ReadBytes(history);
     LoginHistory longer;
     longer.Load(history);
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(longer.Update("R", QString::number(i), 1, "u", QString(900, 'p')));
     EXPECT_FALSE(longer.Save(history));
-    EXPECT_EQ(Read(history), before);
+    EXPECT_EQ(ReadBytes(history), before);
     disk->Unfill();
   }
   EXPECT_TRUE(platform::ReadProfileString(history, "history", "history1").startsWith("New,10.99.99.99,"));
-  EXPECT_EQ(Read(setting), "[setting]\nbackuplocation=/m\n");
-  EXPECT_EQ(Names(folder), QStringList({"history.ini", "setting.ini"}));
+  EXPECT_EQ(ReadBytes(setting), "[setting]\nbackuplocation=/m\n");
+  EXPECT_EQ(FileNames(folder), QStringList({"history.ini", "setting.ini"}));
   EXPECT_EQ(ModeOf(history), 0600);
   ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
 }
@@ -165,14 +140,14 @@ TEST(IniFilesOnDisk, ASettingsFileThatCannotBeReadIsNotReplacedByOneKey) {
   QTemporaryDir dir;
   const QString setting = dir.filePath("setting.ini");
   const QByteArray text = "[setting]\nbackuplocation=/media/one\n[other]\nkept=yes\n";
-  Put(setting, text);
+  ASSERT_TRUE(test_support::WriteBytes(setting, text));
   ASSERT_EQ(::chmod(QFile::encodeName(setting).constData(), 0200), 0);
   {
     test_support::WithoutFileOverride asAUser;
     EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", "/media/two"), 0);
   }
   ASSERT_EQ(::chmod(QFile::encodeName(setting).constData(), 0600), 0);
-  EXPECT_EQ(Read(setting), text);
+  EXPECT_EQ(ReadBytes(setting), text);
 }
 
 TEST(IniFilesOnDisk, TheHistoryIsOwnerOnlyAndTheSettingsFollowTheUmask) {
@@ -180,8 +155,8 @@ TEST(IniFilesOnDisk, TheHistoryIsOwnerOnlyAndTheSettingsFollowTheUmask) {
   const QString history = dir.filePath("history.ini");
   const QString setting = dir.filePath("setting.ini");
   const mode_t previous = ::umask(022);
-  Put(history, "[history]\n");
-  Put(setting, kSetting);
+  ASSERT_TRUE(test_support::WriteBytes(history, "[history]\n"));
+  ASSERT_TRUE(test_support::WriteBytes(setting, kSetting));
   ASSERT_EQ(::chmod(QFile::encodeName(history).constData(), 0644), 0);
   EXPECT_TRUE(SaveAfterALogin(history));
   EXPECT_EQ(ModeOf(history), 0600);
@@ -196,12 +171,12 @@ TEST(MainWindowHistory, AWindowThatNeverOpenedLeavesTheHistoryFileAlone) {
   testing_ui::App();
   QTemporaryDir dir;
   const QString history = dir.filePath("history.ini");
-  Put(history, FullHistory());
+  ASSERT_TRUE(test_support::WriteBytes(history, FullHistory()));
   {
     CBrisnelDlg dlg;
     dlg.m_historyPath = history;
   }
-  EXPECT_EQ(Read(history), FullHistory());
+  EXPECT_EQ(ReadBytes(history), FullHistory());
 }
 
 // Only a history that was read counts as loaded: a file that could not be
@@ -211,7 +186,7 @@ TEST(MainWindowHistory, OnlyAHistoryThatWasReadCountsAsLoaded) {
   const QString history = dir.filePath("history.ini");
   LoginHistory h;
   EXPECT_FALSE(h.Load(history));
-  Put(history, FullHistory());
+  ASSERT_TRUE(test_support::WriteBytes(history, FullHistory()));
   ASSERT_EQ(::chmod(QFile::encodeName(history).constData(), 0200), 0);
   {
     test_support::WithoutFileOverride asAUser;

@@ -2,7 +2,7 @@
 // folder removed mid-write each leave the old file exactly as it was and
 // report failure.
 #include "platform/core/durable_file.h"
-#include "tests/support/small_disk.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -14,36 +14,11 @@
 
 using platform::FileAccess;
 using test_support::SmallDisk;
+using test_support::FileNames;
+using test_support::ModeOf;
+using test_support::ReadBytes;
 
 namespace {
-
-QByteArray Read(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void Put(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-QStringList Names(const QString& folder) {
-  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-int ModeOf(const QString& path) {
-  struct stat st {};
-  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
-  return int(st.st_mode & 0777);
-}
-
-std::unique_ptr<SmallDisk> MountOrSkip(std::size_t bytes) {
-  std::string why;
-  auto disk = SmallDisk::Mount(bytes, &why);
-  if (!disk) std::printf("skipped: %s\n", why.c_str());
-  return disk;
-}
 
 const QByteArray kOld = QByteArray(3000, 'o');
 const QByteArray kLonger = QByteArray(9000, 'n');
@@ -52,32 +27,32 @@ const QByteArray kShorter = QByteArray(100, 's');
 }  // namespace
 
 TEST(DurableFile, FullDiskLeavesTheOldFileAndNoTemporary) {
-  auto disk = MountOrSkip(256 * 1024);
+  auto disk = test_support::MountSmallDiskOrSay(256 * 1024);
   if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
   const QString folder = QString::fromStdString(disk->Path());
   const QString target = folder + "/history.ini";
-  Put(target, kOld);
+  ASSERT_TRUE(test_support::WriteBytes(target, kOld));
   const QString source = folder + "/source";
-  Put(source, kLonger);
+  ASSERT_TRUE(test_support::WriteBytes(source, kLonger));
   ASSERT_TRUE(disk->Fill(0));
 
   EXPECT_FALSE(platform::WriteFileDurably(target, kLonger, FileAccess::OwnerOnly));
   EXPECT_FALSE(platform::CopyFileDurably(source, target, FileAccess::Default));
-  EXPECT_EQ(Read(target), kOld);
-  EXPECT_EQ(Names(folder), QStringList({".ballast", "history.ini", "source"}));
+  EXPECT_EQ(ReadBytes(target), kOld);
+  EXPECT_EQ(FileNames(folder), QStringList({".ballast", "history.ini", "source"}));
 
   disk->Unfill();
   EXPECT_TRUE(platform::WriteFileDurably(target, kLonger, FileAccess::OwnerOnly));
-  EXPECT_EQ(Read(target), kLonger);
+  EXPECT_EQ(ReadBytes(target), kLonger);
 }
 
 TEST(DurableFile, ReadOnlyFolderRewritesAWritableFileInPlace) {
-  auto disk = MountOrSkip(256 * 1024);
+  auto disk = test_support::MountSmallDiskOrSay(256 * 1024);
   if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
   const QString folder = QString::fromStdString(disk->Path()) + "/locked";
   ASSERT_TRUE(QDir().mkpath(folder));
   const QString target = folder + "/setting.ini";
-  Put(target, kOld);
+  ASSERT_TRUE(test_support::WriteBytes(target, kOld));
   ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
 
   struct Case {
@@ -105,20 +80,20 @@ TEST(DurableFile, ReadOnlyFolderRewritesAWritableFileInPlace) {
       EXPECT_FALSE(platform::WriteFileDurably(folder + "/missing.ini", c.data, FileAccess::Default));
     }
     if (c.ok) expected = c.data;
-    EXPECT_EQ(Read(target), expected);
-    EXPECT_EQ(Names(folder), QStringList({"setting.ini"}));
+    EXPECT_EQ(ReadBytes(target), expected);
+    EXPECT_EQ(FileNames(folder), QStringList({"setting.ini"}));
     disk->Unfill();
   }
 }
 
 TEST(DurableFile, ReadOnlyMountFailsAndChangesNothing) {
-  auto disk = MountOrSkip(64 * 1024);
+  auto disk = test_support::MountSmallDiskOrSay(64 * 1024);
   if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
   const QString target = QString::fromStdString(disk->Path()) + "/history.ini";
-  Put(target, kOld);
+  ASSERT_TRUE(test_support::WriteBytes(target, kOld));
   ASSERT_TRUE(disk->SetReadOnly(true));
   EXPECT_FALSE(platform::WriteFileDurably(target, kShorter, FileAccess::OwnerOnly));
-  EXPECT_EQ(Read(target), kOld);
+  EXPECT_EQ(ReadBytes(target), kOld);
   ASSERT_TRUE(disk->SetReadOnly(false));
 }
 
@@ -139,7 +114,7 @@ TEST(DurableFile, PasswordFilesAreOwnerOnlyAndOthersFollowTheUmask) {
   const mode_t old = ::umask(022);
   const QString secret = dir.path() + "/history.ini";
   const QString plain = dir.path() + "/setting.ini";
-  Put(secret, kOld);
+  ASSERT_TRUE(test_support::WriteBytes(secret, kOld));
   ::chmod(QFile::encodeName(secret).constData(), 0644);
   EXPECT_TRUE(platform::WriteFileDurably(secret, kShorter, FileAccess::OwnerOnly));
   EXPECT_TRUE(platform::WriteFileDurably(plain, kShorter, FileAccess::Default));
@@ -156,12 +131,12 @@ TEST(DurableFile, TemporariesNeverReplaceAnExistingFile) {
   platform::TemporaryFile temp;
   ASSERT_TRUE(temp.Create(target, FileAccess::Default));
   const QString first = temp.Path();
-  Put(dir.path() + "/x.avi.part", "neighbour");
+  ASSERT_TRUE(test_support::WriteBytes(dir.path() + "/x.avi.part", "neighbour"));
   platform::TemporaryFile second;
   ASSERT_TRUE(second.Create(target, FileAccess::Default));
   EXPECT_NE(second.Path(), first);
   EXPECT_NE(second.Path(), dir.path() + "/x.avi.part");
-  EXPECT_EQ(Read(dir.path() + "/x.avi.part"), "neighbour");
+  EXPECT_EQ(ReadBytes(dir.path() + "/x.avi.part"), "neighbour");
 }
 
 TEST(DurableFile, TemporaryNames) {
