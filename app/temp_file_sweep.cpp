@@ -8,15 +8,6 @@
 #include "platform/core/durable_file.h"
 #include "platform/core/files.h"
 
-namespace {
-
-QString& SweepFolderSetting() {
-  static QString folder;
-  return folder;
-}
-
-}  // namespace
-
 bool IsTempFileName(const QString& name) {
   // Answer files and record lists, and the bare ".part" their downloads once used.
   static const QRegularExpression own(
@@ -43,14 +34,4 @@ void SweepTempFiles(const QString& folder) {
   }
 }
 
-QString SetTempSweepFolder(const QString& folder) {
-  QString previous = SweepFolderSetting();
-  SweepFolderSetting() = folder;
-  return previous;
-}
-
-QString TempSweepFolder() {
-  return SweepFolderSetting().isEmpty() ? platform::ExecutableFolder() : SweepFolderSetting();
-}
-
-void CBrisnelDlg::DeleteTempFiles() { SweepTempFiles(TempSweepFolder()); }
+void CBrisnelDlg::DeleteTempFiles() { SweepTempFiles(platform::ExecutableFolder()); }

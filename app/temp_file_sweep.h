@@ -9,9 +9,3 @@
 
 bool IsTempFileName(const QString& name);
 void SweepTempFiles(const QString& folder);
-
-// The folder DeleteTempFiles sweeps: the executable's unless set (tests point it
-// elsewhere, since every program beside them shares that folder). Returns the
-// previous setting; an empty one means the executable's folder.
-QString SetTempSweepFolder(const QString& folder);
-QString TempSweepFolder();

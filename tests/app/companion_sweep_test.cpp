@@ -12,8 +12,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "app/brisnel_dlg.h"
 #include "app/companion_copy.h"
 #include "app/temp_file_sweep.h"
+#include "platform/core/files.h"
+#include "tests/ui/qt_test_app.h"
 
 namespace {
 
@@ -156,13 +159,17 @@ TEST(TempFileSweep, RemovesOnlyTheSystemsOwnTemporaryNames) {
   ::close(sock);
 }
 
-TEST(TempFileSweep, TheMainWindowsSweepFolderCanBeSet) {
-  const QString previous = SetTempSweepFolder(QStringLiteral("/somewhere/"));
-  EXPECT_EQ(TempSweepFolder(), QStringLiteral("/somewhere/"));
-  SetTempSweepFolder(QString());
-  EXPECT_FALSE(TempSweepFolder().isEmpty());
-  EXPECT_TRUE(TempSweepFolder().endsWith(QLatin1Char('/')));
-  SetTempSweepFolder(previous);
+// The main window sweeps the program's folder when it goes (here the test
+// program's own folder in place of the executable's).
+TEST(TempFileSweep, TheMainWindowSweepsTheProgramsFolderWhenItGoes) {
+  testing_ui::App();
+  const QString bin = platform::ExecutableFolder();
+  for (const char* name : {"123456.txt", "2012_05_13_RecordList.db", "history.ini.a1B2c3.part", "notes.txt.bak"})
+    ASSERT_TRUE(Write(bin + name, "x"));
+  { CBrisnelDlg window; }
+  for (const char* name : {"123456.txt", "2012_05_13_RecordList.db", "history.ini.a1B2c3.part"})
+    EXPECT_FALSE(QFileInfo::exists(bin + name)) << name;
+  EXPECT_TRUE(QFileInfo::exists(bin + "notes.txt.bak"));
 }
 
 TEST(TempFileSweep, RemovesTheWritersTemporariesOfItsOwnFilesOnly) {
