@@ -30,20 +30,24 @@ void StaticText::paintEvent(QPaintEvent* event) {
   painter.drawText(contentsRect(), static_cast<int>(alignment()) | Qt::TextWordWrap, text());
 }
 
+void ApplyReportViewLook(QTableView* view) {
+  view->verticalHeader()->hide();
+  view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+  view->horizontalHeader()->setHighlightSections(false);
+  view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  view->horizontalHeader()->setStretchLastSection(false);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setSelectionBehavior(QAbstractItemView::SelectItems);
+  view->setShowGrid(false);
+  view->setWordWrap(false);
+  view->setTabKeyNavigation(false);
+}
+
 ListView::ListView(QWidget* parent, int id) : QTableWidget(parent), id_(id) {
   setColumnCount(0);
   setRowCount(0);
-  verticalHeader()->hide();
-  horizontalHeader()->setHighlightSections(false);
-  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  horizontalHeader()->setStretchLastSection(false);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setSelectionBehavior(QAbstractItemView::SelectItems);
-  setShowGrid(false);
-  setWordWrap(false);
-  setTabKeyNavigation(false);
-  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  ApplyReportViewLook(this);
   QObject::connect(this, &QTableWidget::itemSelectionChanged, this, [this] {
     if (notify_) notify_(id_, LVN_ITEMCHANGED);
   });

@@ -38,6 +38,10 @@ inline constexpr unsigned LVS_EX_GRIDLINES = 0x0001;
 inline constexpr unsigned LVS_EX_FULLROWSELECT = 0x0020;
 inline constexpr unsigned LVIS_SELECTED = 0x0002;
 
+// The look both list views share: no row header, left-aligned column
+// headings, single-cell selection, no grid or editing, rows one line high.
+void ApplyReportViewLook(QTableView* view);
+
 // A list view in report mode over a table widget. Changes made through these
 // operations send no notification; the user's selection changes do.
 class ListView : public QTableWidget {

@@ -67,20 +67,10 @@ class VirtualListView::Model : public QAbstractTableModel {
 
 VirtualListView::VirtualListView(QWidget* parent, int id) : QTableView(parent), id_(id), model_(new Model(this)) {
   setModel(model_);
-  verticalHeader()->hide();
+  ApplyReportViewLook(this);
   // Every row has the font's height: the view never measures a row's text.
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-  horizontalHeader()->setHighlightSections(false);
-  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  horizontalHeader()->setStretchLastSection(false);
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setSelectionBehavior(QAbstractItemView::SelectItems);
-  setShowGrid(false);
-  setWordWrap(false);
-  setTabKeyNavigation(false);
 }
 
 void VirtualListView::SetTextSource(TextSource source) {
