@@ -34,7 +34,10 @@ bool WriteAll(int fd, const char* data, qint64 size, off_t at = -1) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (n == 0) return false;
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
     data += n;
     size -= n;
     if (at >= 0) at += n;
@@ -43,9 +46,12 @@ bool WriteAll(int fd, const char* data, qint64 size, off_t at = -1) {
 }
 
 // The close of a written file can report a failed write-back; it counts.
+// errno is the first step's error.
 bool SyncAndClose(int fd) {
   const bool synced = ::fsync(fd) == 0;
+  const int syncError = errno;
   const bool closed = ::close(fd) == 0;
+  if (!synced) errno = syncError;
   return synced && closed;
 }
 
@@ -83,11 +89,17 @@ bool RewriteInPlace(const QString& path, const QByteArray& data, FileAccess acce
 
 TemporaryFile::~TemporaryFile() { Discard(); }
 
+bool TemporaryFile::Fail(int error) {
+  if (error_ == 0) error_ = error != 0 ? error : EIO;
+  return false;
+}
+
 bool TemporaryFile::Create(const QString& target, FileAccess access) { return Create(target, access, ModeFor(access)); }
 
 bool TemporaryFile::Create(const QString& target, FileAccess access, unsigned mode) {
   if (access == FileAccess::OwnerOnly) mode &= 0600;
   Discard();
+  error_ = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     const QString candidate = target + QLatin1Char('.') + RandomPart() + QStringLiteral(".part");
     const int fd = ::open(Native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode));
@@ -97,26 +109,28 @@ bool TemporaryFile::Create(const QString& target, FileAccess access, unsigned mo
       target_ = target;
       return true;
     }
-    if (errno != EEXIST) return false;
+    if (errno != EEXIST) return Fail(errno);
   }
-  return false;
+  return Fail(EEXIST);
 }
 
 bool TemporaryFile::Write(const char* data, qint64 size) {
-  return fd_ >= 0 && size >= 0 && WriteAll(fd_, data, size);
+  if (fd_ < 0 || size < 0) return Fail(EBADF);
+  return WriteAll(fd_, data, size) || Fail(errno);
 }
 
 bool TemporaryFile::Commit() {
-  if (fd_ < 0) return false;
+  if (fd_ < 0) return Fail(EBADF);
   const int fd = fd_;
   fd_ = -1;
   if (!SyncAndClose(fd) || std::rename(Native(path_).constData(), Native(target_).constData()) != 0) {
+    Fail(errno);
     ::unlink(Native(path_).constData());
     path_.clear();
     return false;
   }
   path_.clear();
-  return SyncFolderOf(target_);
+  return SyncFolderOf(target_) || Fail(errno);
 }
 
 void TemporaryFile::Discard() {

@@ -43,9 +43,14 @@ class TemporaryFile {
   bool Commit();
   // Closes and removes the temporary; the target is left alone.
   void Discard();
+  // The system's error number of the first step that failed (0: none), so a
+  // caller can say why the file could not be saved.
+  int Error() const { return error_; }
 
  private:
+  bool Fail(int error);
   int fd_ = -1;
+  int error_ = 0;
   QString path_;
   QString target_;
 };
