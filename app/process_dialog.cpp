@@ -3,9 +3,11 @@
 #include <QAbstractItemView>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
+#include "app/backup_messages.h"
 #include "platform/core/app_messages.h"
 #include "platform/core/files.h"
 #include "platform/core/message_box.h"
@@ -127,30 +129,52 @@ bool CProcessDialog::OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t
   return Dialog::OnWndMsg(msg, wParam, lParam);
 }
 
+void CProcessDialog::AddFileRow(const QString& recorderPath, std::int64_t size) {
+  m_files.AddFileRow(recorderPath, size);
+  if (m_listFiles) m_listFiles->SetItemCount(m_files.Count());
+}
+
 void CProcessDialog::StartFile(int row) {
-  if (row < 0 || row >= m_files.Count()) return;
-  m_task.rowIndex = row;
-  m_bPausePressed = false;
-  if (!m_files.IsSafe(row)) {
-    // A path that would leave the backup folder is never requested or written.
-    SetRowStatus(row, ProcessFileList::kFailed);
-    StopOnFailure(-1);
+  // A path that would leave the backup folder is never requested or written:
+  // its row reads "failed" and the backup goes on with the next one.
+  const int from = std::max(row, 0);
+  row = m_files.NextRowToFetch(from);
+  if (m_listFiles && row > from) m_listFiles->RedrawItems(from, row - 1);
+  if (row >= m_files.Count()) {
+    Finish();
     return;
   }
-  const QString localPath = m_files.LocalPath(row);
-  m_task.SetLocalPath(localPath);
-  m_task.SetUrl(QStringLiteral("/config/backupdownload?id=%1&path=").arg(m_pSession->backupId.load()) +
-                ToRecorderPath(localPath));
+  m_task.rowIndex = row;
+  m_bPausePressed = false;
+  m_task.SetLocalPath(m_files.LocalPath(row));
+  m_task.SetUrl(m_files.RequestFor(row, m_pSession->backupId.load()));
   SetRowStatus(row, ProcessFileList::kDownload);
   if (!m_task.IsThreadActive()) m_task.Start();
 }
 
-void CProcessDialog::StopOnFailure(int httpStatus) {
+void CProcessDialog::Finish() {
+  // "Finished" only when every file is still there as it arrived.
+  const int lost = m_files.FirstLostRow();
+  if (lost >= 0) {
+    SetRowStatus(lost, ProcessFileList::kFailed);
+    m_task.rowIndex = lost;
+    StopOnFailure(QString());
+    return;
+  }
   StopAnimation();
-  if (httpStatus == 404)
-    platform::FrameworkMessageBox(QStringLiteral("Backup is interrupted because another backup procedure is running"));
-  else if (httpStatus == 0)
-    platform::FrameworkMessageBox(QStringLiteral("Network Failed!"));
+  // Refused files can never arrive; the operator learns which are missing.
+  const int refused = m_files.RefusedCount();
+  if (refused > 0)
+    platform::ShowMessageBox(Id(), FinishedWithoutText(refused, m_files.RefusedPaths(kFinishedWithoutPathsShown)),
+                             QStringLiteral("Warning"));
+  else
+    platform::ShowMessageBox(Id(), QStringLiteral("The backup procedure is finished!"), QStringLiteral("Message"));
+  EndDialog(ui::IDOK);
+}
+
+void CProcessDialog::StopOnFailure(const QString& message) {
+  StopAnimation();
+  if (!message.isEmpty()) platform::FrameworkMessageBox(message);
   m_pSession->keepBackupId = 0;
   if (m_btnPauseResume) m_btnPauseResume->setText(kResume);
   m_task.state = 1;
@@ -160,7 +184,7 @@ void CProcessDialog::OnFileFinished() {
   // A report of a run that a resume has already replaced is stale.
   if (!HasWindow() || HasEnded() || (m_task.IsThreadActive() && m_task.running.load() != 0)) return;
   const int row = m_task.rowIndex;
-  int state = m_task.state.load();
+  const int state = m_task.state.load();
   if (state == 1) {
     m_task.Join();
     SetRowStatus(row, ProcessFileList::kPause);
@@ -168,14 +192,18 @@ void CProcessDialog::OnFileFinished() {
     m_pSession->PingBackupId();
     return;
   }
-  if (state == 2) {
+  const QString localPath = m_files.LocalPath(row);
+  bool arrived = state == 2;
+  QString failure;  // what the operator is told when the file did not arrive
+  if (arrived) {
     SetRowStatus(row, ProcessFileList::kComplete);
     // The day's record list counts as arrived only with its clamped copy in
     // place (or none to put there).
-    const QString localPath = m_files.LocalPath(row);
-    if (!m_files.ClampedSource(row).isEmpty() && !CopyClampedRecordList(localPath)) {
+    int copyError = 0;
+    if (!m_files.ClampedSource(row).isEmpty() && !CopyClampedRecordList(localPath, &copyError)) {
       SetRowStatus(row, ProcessFileList::kFailed);
-      state = 0;
+      arrived = false;
+      failure = NotSavedText(copyError, localPath);
     } else {
       m_files.SetArrivedSize(row, QFileInfo(localPath).size());
     }
@@ -186,38 +214,29 @@ void CProcessDialog::OnFileFinished() {
   m_task.Stop();
   std::this_thread::sleep_for(std::chrono::milliseconds(m_nRestBetweenFilesMs));
 
-  if (state != 2) {
-    StopOnFailure(m_task.state.load() == 2 ? -1 : m_task.httpStatus.load());
-    return;
-  }
-  // Rows fetched again after a loss are followed by the first one still missing.
-  const int next = m_files.NextUnfinishedRow(row + 1);
-  if (next >= m_files.Count()) {
-    // "Finished" only when every file is still there as it arrived.
-    const int lost = m_files.FirstLostRow();
-    if (lost >= 0) {
-      SetRowStatus(lost, ProcessFileList::kFailed);
-      m_task.rowIndex = lost;
-      StopOnFailure(-1);
-      return;
-    }
-    platform::ShowMessageBox(Id(), QStringLiteral("The backup procedure is finished!"), QStringLiteral("Message"));
-    StopAnimation();
-    EndDialog(ui::IDOK);
+  if (!arrived) {
+    if (state != 2)
+      failure = DownloadFailureText(m_task.httpStatus.load(), m_task.bodyBroken.load() != 0, m_task.fileError.load(),
+                                    localPath);
+    StopOnFailure(failure);
     return;
   }
   if (m_bPausePressed) {
     // Paused between two files: the next one starts on "Resume".
-    m_task.rowIndex = next;
-    StopAnimation();
-    m_task.state = 1;
-    return;
+    const int next = m_files.NextRowToFetch(row + 1);
+    if (next < m_files.Count()) {
+      m_task.rowIndex = next;
+      StopAnimation();
+      m_task.state = 1;
+      return;
+    }
   }
-  StartFile(next);
+  // Rows fetched again after a loss are followed by the first one still missing.
+  StartFile(row + 1);
 }
 
-bool CProcessDialog::CopyClampedRecordList(const QString& localPath) {
-  return PutClampedRecordList(m_files.ClampedSource(m_task.rowIndex), localPath) != ClampedCopy::Failed;
+bool CProcessDialog::CopyClampedRecordList(const QString& localPath, int* error) {
+  return PutClampedRecordList(m_files.ClampedSource(m_task.rowIndex), localPath, error) != ClampedCopy::Failed;
 }
 
 void CProcessDialog::OnPauseResume() {

@@ -42,12 +42,16 @@ class CProcessDialog : public platform::ui::Dialog {
   const nvr::DownloadTask& Task() const { return m_task; }
   void PressPauseResume() { OnPauseResume(); }
 
+  // Appends one row for a recorder path and its size; the answer files' rows
+  // come in whole through the file list.
+  void AddFileRow(const QString& recorderPath, std::int64_t size);
   // The recorder path that a local file under the destination folder stands for.
   QString ToRecorderPath(const QString& localPath) const { return m_files.ToRecorderPath(localPath); }
   // Puts the clamped copy of the day's record list in place of the one just
   // downloaded to `localPath`. False when a clamped copy exists but could not
-  // be put there whole; the downloaded list then stays as it was.
-  bool CopyClampedRecordList(const QString& localPath);
+  // be put there whole; the downloaded list then stays as it was, and `error`
+  // (when given) holds the system's reason.
+  bool CopyClampedRecordList(const QString& localPath, int* error = nullptr);
 
  protected:
   void DoDataExchange() override;
@@ -60,10 +64,15 @@ class CProcessDialog : public platform::ui::Dialog {
  private:
   void OnPauseResume();
   void OnFileFinished();
-  // Fetches the file of row r from its first byte (a refused path fails at once).
+  // Fetches the file of the first row from r on that is still to be fetched,
+  // from its first byte; refused rows on the way are passed over. With none
+  // left, the backup ends.
   void StartFile(int row);
-  // The file of the task's row ended without arriving: stop and wait for "Resume".
-  void StopOnFailure(int httpStatus);
+  // Every row that can arrive has: ends with IDOK, unless a file was lost.
+  void Finish();
+  // The file of the task's row ended without arriving: say why (when there is
+  // a text), stop, and wait for "Resume".
+  void StopOnFailure(const QString& message);
   void SetRowStatus(int row, const char* status);
   void PlayAnimation();
   void StopAnimation();

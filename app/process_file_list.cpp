@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "nvr/answer_file.h"
@@ -52,20 +54,26 @@ void ProcessFileList::AddPathBytes(const char* path, qsizetype length, std::int6
   row.job = job;
   row.at = paths_.size();
   // Carriage returns are dropped; of a path too long for a local name only
-  // as much is kept as a name may hold (it is shown, never fetched).
+  // as much is kept as a name may hold (it is shown, never fetched). Lengths
+  // count the bytes of the local (UTF-8) name.
   qsizetype utf8 = 0;
+  qsizetype name = 0;
+  bool namesFit = true;
   for (qsizetype i = 0; i < length; ++i) {
     const char c = path[i];
     if (c == '\r') continue;
-    utf8 += static_cast<unsigned char>(c) < 0x80 ? 1 : 2;
+    const int bytes = static_cast<unsigned char>(c) < 0x80 ? 1 : 2;
+    utf8 += bytes;
     if (utf8 > kMaxPathBytes) break;
+    name = c == '/' ? 0 : name + bytes;
+    if (name > kMaxNameBytes) namesFit = false;
     paths_.append(c);
   }
   row.length = paths_.size() - row.at;
-  // A path that could leave the backup folder, or that names a folder (the
-  // backup folder itself among them) rather than a file, is listed but never
-  // fetched.
-  row.safe = row.length > 0 && utf8 <= kMaxPathBytes && paths_.back() != '/' &&
+  // A path that could leave the backup folder, that names a folder (the
+  // backup folder itself among them) rather than a file, or that no folder
+  // could hold, is listed but never fetched.
+  row.safe = row.length > 0 && utf8 <= kMaxPathBytes && namesFit && paths_.back() != '/' &&
              nvr::IsSafeRecorderPath(QString::fromLatin1(paths_.constData() + row.at, row.length));
   rows_.push_back(row);
 }
@@ -166,6 +174,7 @@ void ProcessFileList::SetArrivedSize(int row, std::int64_t size) {
 int ProcessFileList::FirstLostRow() const {
   for (int row = 0; row < Count(); ++row) {
     const Stored& r = Entry(row);
+    if (!r.safe) continue;
     if (r.status != kStatusComplete) return row;
     const QFileInfo file(LocalPath(row));
     if (!file.isFile() || file.size() != r.arrived) return row;
@@ -173,21 +182,45 @@ int ProcessFileList::FirstLostRow() const {
   return -1;
 }
 
-int ProcessFileList::NextUnfinishedRow(int from) const {
+int ProcessFileList::NextRowToFetch(int from) {
   int row = std::max(from, 0);
-  while (row < Count() && IsComplete(row)) ++row;
+  for (; row < Count(); ++row) {
+    Stored& r = rows_[static_cast<std::size_t>(row)];
+    if (!r.safe) {
+      r.status = kStatusFailed;
+      continue;
+    }
+    if (r.status != kStatusComplete) break;
+  }
   return row;
+}
+
+int ProcessFileList::RefusedCount() const {
+  return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const Stored& r) { return !r.safe; }));
+}
+
+QStringList ProcessFileList::RefusedPaths(int max) const {
+  QStringList paths;
+  for (int row = 0; row < Count() && paths.size() < max; ++row)
+    if (!Entry(row).safe) paths << RecorderPath(row);
+  return paths;
 }
 
 QString ProcessFileList::RequestFor(int row, int backupId) const {
   return QStringLiteral("/config/backupdownload?id=%1&path=").arg(backupId) + ToRecorderPath(LocalPath(row));
 }
 
-ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& downloaded) {
+ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& downloaded, int* error) {
+  int ignored = 0;
+  int& why = error != nullptr ? *error : ignored;
+  why = 0;
   if (clampedSource.isEmpty()) return ClampedCopy::NoCopy;
   QFile source(clampedSource);
   if (!source.exists()) return ClampedCopy::NoCopy;
-  if (!source.open(QIODevice::ReadOnly)) return ClampedCopy::Failed;
+  if (!source.open(QIODevice::ReadOnly)) {
+    why = EACCES;
+    return ClampedCopy::Failed;
+  }
   // The clamp writes whole files, the header and every entry its count
   // announces. Anything less is no clamped list (the recorder sent it so, or
   // it was damaged since) and must never replace the list downloaded beside it.
@@ -198,6 +231,8 @@ ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& do
   if (count - 1u < kListMaxEntries && source.size() < kListHeader + qint64(count) * kListEntry)
     return ClampedCopy::NoCopy;
   source.close();
-  return platform::CopyFileDurably(clampedSource, downloaded, platform::FileAccess::Default) ? ClampedCopy::Replaced
-                                                                                           : ClampedCopy::Failed;
+  errno = 0;
+  if (platform::CopyFileDurably(clampedSource, downloaded, platform::FileAccess::Default)) return ClampedCopy::Replaced;
+  why = errno != 0 ? errno : EIO;
+  return ClampedCopy::Failed;
 }

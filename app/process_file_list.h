@@ -10,6 +10,7 @@
 // to the answer's size.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -33,8 +34,10 @@ class ProcessFileList {
   static constexpr const char* kComplete = "complete";
   static constexpr const char* kFailed = "failed";
 
-  // No local file name may be longer (PATH_MAX); a longer recorder path is refused.
+  // No local path may be longer (PATH_MAX), and no name in it longer than a
+  // folder entry may be (NAME_MAX); a recorder path beyond either is refused.
   static constexpr qsizetype kMaxPathBytes = 4096;
+  static constexpr qsizetype kMaxNameBytes = 255;
 
   explicit ProcessFileList(QString destination = QString()) : destination_(std::move(destination)) {}
 
@@ -63,15 +66,18 @@ class ProcessFileList {
   QString ClampedSource(int row) const;
   QString Status(int row) const;
   bool IsComplete(int row) const { return Entry(row).status == kStatusComplete; }
-  bool IsLastRow(int row) const { return row >= Count() - 1; }
   void SetStatus(int row, const QString& status);
 
-  // Remembers the size a row's file had when it arrived, and finds a row
-  // whose file is no longer there as it arrived (-1: none).
+  // Remembers the size a row's file had when it arrived, and finds a
+  // fetchable row whose file is no longer there as it arrived (-1: none).
   void SetArrivedSize(int row, std::int64_t size);
   int FirstLostRow() const;
-  // The first row from `from` on that has not arrived (Count() when none).
-  int NextUnfinishedRow(int from) const;
+  // The first row from `from` on that is still to be fetched (Count() when
+  // none). Refused rows on the way read "failed": they are never fetched.
+  int NextRowToFetch(int from);
+  // The refused rows: how many, and the recorder paths of the first `max`.
+  int RefusedCount() const;
+  QStringList RefusedPaths(int max) const;
 
   // The recorder path of a local path under the destination folder.
   QString ToRecorderPath(const QString& localPath) const { return localPath.mid(destination_.size()); }
@@ -109,6 +115,7 @@ class ProcessFileList {
 // Puts the clamped record list `clampedSource` in place of the one just
 // downloaded. Without a clamped copy the downloaded list stays (NoCopy). A
 // copy that is empty or shorter than its own header says, or a copy that
-// cannot be written whole, fails and leaves the downloaded list as it was.
+// cannot be written whole, fails and leaves the downloaded list as it was;
+// `error`, when given, then holds the system's error number.
 enum class ClampedCopy { Replaced, NoCopy, Failed };
-ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& downloaded);
+ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& downloaded, int* error = nullptr);

@@ -1,5 +1,6 @@
 #include "nvr/download_task.h"
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -11,11 +12,14 @@
 
 namespace nvr {
 
-void CreateParentDirectory(const QString& filePath) {
+int CreateParentDirectory(const QString& filePath) {
   const qsizetype slash = filePath.lastIndexOf(QLatin1Char('/'));
-  if (slash <= 0) return;
+  if (slash <= 0) return 0;
   const QString folder = filePath.left(slash);
-  if (!platform::PathExists(folder)) platform::CreateDirectoryChain(folder);
+  if (platform::PathExists(folder)) return 0;
+  errno = 0;
+  if (platform::CreateDirectoryChain(folder)) return 0;
+  return errno != 0 ? errno : EIO;
 }
 
 DownloadTask::~DownloadTask() { Stop(); }
@@ -55,11 +59,15 @@ void DownloadTask::Run() {
   const QString workingPath = localPath_;
   const qint64 limit = sizeLimit_;
   httpStatus = 0;
+  fileError = 0;
+  bodyBroken = 0;
 
   if (running.load() != 0) {
     http.Connect(host_, user_, password_, kConnectTimeoutMs, https_, port_);
-    CreateParentDirectory(workingPath);
+    const int folderError = CreateParentDirectory(workingPath);
     if (!file.Create(workingPath, platform::FileAccess::Default)) {
+      // A folder that could not be made says more than the missing folder does.
+      fileError = folderError != 0 ? folderError : file.Error();
       running = 0;
     } else {
       // The recorder expects this pause before a download request.
@@ -75,7 +83,7 @@ void DownloadTask::Run() {
 
   // An answer outside 200..299 is an error page, never the file.
   const bool success = httpStatus.load() >= 200 && httpStatus.load() <= 299;
-  bool bodyComplete = false;
+  BodyEnd end = BodyEnd::NoRequest;
   if (running.load() != 0 && success) {
     qint64 written = 0;
     const BodySink sink = [&](const char* data, std::size_t size) {
@@ -83,18 +91,21 @@ void DownloadTask::Run() {
       if (limit > 0 && written > limit) return false;
       return file.Write(data, qint64(size));
     };
-    http.ReadToSink(sink, buffer.data(), kBufferSize, state, running, &bodyComplete);
+    http.ReadToSink(sink, buffer.data(), kBufferSize, state, running, &end);
     if (http.QueryStatusCode(&status)) httpStatus = status;
+    if (end == BodyEnd::Refused) fileError = file.Error();
+    if (end == BodyEnd::Broken) bodyBroken = 1;
   }
   // No connection is held while the file is synced.
   http.Close();
 
   // Complete only once the file and its new name are on the disk; a pause
   // requested after the last read does not undo it.
-  const bool complete = bodyComplete && file.Commit();
+  const bool complete = end == BodyEnd::Complete && file.Commit();
   if (complete) {
     state = 2;
   } else {
+    if (end == BodyEnd::Complete) fileError = file.Error();
     if (state.load() == 2) state = 0;
     file.Discard();
   }

@@ -54,6 +54,11 @@ class DownloadTask {
   std::atomic<int> running{0};     // owner may clear it at any time to stop
   std::atomic<int> state{0};       // owner may set 1 at any time to pause
   std::atomic<int> httpStatus{0};  // written by the run
+  // Why a run failed, written before its report: the system's error number
+  // when the file or its temporary could not be created, written, synced or
+  // renamed (0 otherwise), and whether the answer broke off after its headers.
+  std::atomic<int> fileError{0};
+  std::atomic<int> bodyBroken{0};
   int rowIndex = 0;                // kept for the owner; never read here
 
  private:
@@ -69,6 +74,7 @@ class DownloadTask {
 };
 
 // Creates the folder that will hold the file (and its parents) when missing.
-void CreateParentDirectory(const QString& filePath);
+// The system's error number when it could not, else 0.
+int CreateParentDirectory(const QString& filePath);
 
 }  // namespace nvr

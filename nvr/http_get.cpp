@@ -55,26 +55,49 @@ int HttpGet::GetToBuffer(const QString& path, char* buffer, int capacity) {
 }
 
 int HttpGet::ReadToSink(const BodySink& sink, char* buffer, int size, std::atomic<int>& state,
-                        std::atomic<int>& running, bool* completed) {
-  if (completed) *completed = false;
+                        std::atomic<int>& running, BodyEnd* end) {
+  BodyEnd ignored;
+  BodyEnd& how = end != nullptr ? *end : ignored;
+  how = BodyEnd::NoRequest;
   if (!buffer || size <= 0 || !sink || !client_.HasRequest()) return 0;
+  // A wait that fails because the owner paused or stopped is no broken body.
+  const auto failed = [&] {
+    how = state.load() == 1 ? BodyEnd::Paused : running.load() == 0 ? BodyEnd::Stopped : BodyEnd::Broken;
+    return 0;
+  };
   std::size_t available = 0;
-  if (!client_.QueryDataAvailable(&available)) return 0;
+  if (!client_.QueryDataAvailable(&available)) return failed();
   // Every read asks for the whole buffer: what libcurl has buffered decides the
   // actual amount, so the first count would only make later reads small.
   long long total = 0;
   for (;;) {
-    if (state.load() == 1) return 1;
-    if (running.load() == 0) return 0;
+    if (state.load() == 1) {
+      how = BodyEnd::Paused;
+      return 1;
+    }
+    if (running.load() == 0) {
+      how = BodyEnd::Stopped;
+      return 0;
+    }
     std::size_t got = 0;
-    if (!client_.Read(buffer, std::size_t(size), &got)) return 0;
+    if (!client_.Read(buffer, std::size_t(size), &got)) return failed();
     if (got == 0) break;
-    if (!sink(buffer, got)) return 0;
+    if (!sink(buffer, got)) {
+      how = BodyEnd::Refused;
+      return 0;
+    }
     total += static_cast<long long>(got);
   }
-  if (running.load() == 0 || total == 0) return 0;
+  if (running.load() == 0) {
+    how = BodyEnd::Stopped;
+    return 0;
+  }
+  if (total == 0) {
+    how = BodyEnd::Empty;
+    return 0;
+  }
   state = 2;
-  if (completed) *completed = true;
+  how = BodyEnd::Complete;
   return 1;
 }
 

@@ -18,6 +18,17 @@ namespace nvr {
 // (a failed write, a size limit passed), which ends the copy as a failure.
 using BodySink = std::function<bool(const char* data, std::size_t size)>;
 
+// How a copy of a body into a sink ended.
+enum class BodyEnd {
+  Complete,   // every byte arrived and was kept
+  Paused,     // state 1 was set
+  Stopped,    // running was cleared
+  Refused,    // the sink refused bytes
+  Broken,     // the body broke off: connection lost, cut short, a bad length, silence
+  Empty,      // the answer had no body
+  NoRequest,  // nothing was asked, or the arguments were unusable
+};
+
 class HttpGet {
  public:
   static constexpr int kChunkSize = 8200;
@@ -41,10 +52,10 @@ class HttpGet {
   int GetToBuffer(const QString& path, char* buffer, int capacity);
   // Copies the body into the sink. 1 on completion (state := 2) or on a pause
   // request (state 1), 0 on stop, failure, a sink that refused bytes, an empty
-  // or a cut-short body. `completed`, when given, says whether the body ended
-  // complete, which a pause requested afterwards does not undo.
+  // or a cut-short body. `end`, when given, says how the copy ended; a pause
+  // requested after the last byte does not undo Complete.
   int ReadToSink(const BodySink& sink, char* buffer, int size, std::atomic<int>& state, std::atomic<int>& running,
-                 bool* completed = nullptr);
+                 BodyEnd* end = nullptr);
   int Close();
 
   // Pull-style reading of the current answer, for a body that is read as it

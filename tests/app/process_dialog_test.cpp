@@ -10,11 +10,16 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <iostream>
 #include <thread>
 
+#include "app/backup_messages.h"
 #include "app/process_dialog.h"
 #include "nvr/answer_file.h"
 #include "platform/core/app_messages.h"
@@ -111,8 +116,9 @@ class ProcessDialogSim : public ::testing::Test {
     platform::DeleteFilePath(clampedList);
     recorder->SetRecordings(day, {{1, 8 * 3600, 9 * 3600, 1}, {2, 9 * 3600, 11 * 3600, 1}, {3, 10 * 3600, 12 * 3600, 2}});
     recorder->SetJobFiles(files);
-    previousClock = platform::SetLocalClock(
+    const platform::LocalClock before = platform::SetLocalClock(
         [=] { return platform::LocalTime{2026, 1, 1, wanted.hour, wanted.minute, wanted.second}; });
+    if (!clockSet) previousClock = before;
     clockSet = true;
     ASSERT_EQ(session.Login(), 1);
     session.QueueNvrBackup(At(day.year, day.month, day.day, 8, 0, 0), At(day.year, day.month, day.day, 10, 0, 0), 0x7);
@@ -366,7 +372,10 @@ TEST_F(ProcessDialogSim, FailedFilesStopWithTheirStatusAndResumeFetchesThemAgain
     sim::FaultKind kind;
     const char* box;  // nullptr: none
   } cases[] = {{"not found", sim::FaultKind::NotFound, "Backup is interrupted because another backup procedure is running"},
-               {"cut short", sim::FaultKind::CutShort, nullptr},
+               {"an error page", sim::FaultKind::Unavailable, nullptr},
+               // The recorder closes the connection mid-body.
+               {"cut short", sim::FaultKind::CutShort, "Network Failed!"},
+               {"chunked without its last chunk", sim::FaultKind::CutShortChunked, "Network Failed!"},
                {"no answer", sim::FaultKind::CloseWithoutAnswer, "Network Failed!"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -410,34 +419,98 @@ TEST_F(ProcessDialogSim, FailedFilesStopWithTheirStatusAndResumeFetchesThemAgain
   }
 }
 
-TEST_F(ProcessDialogSim, PathsLeavingTheFolderAreRefusedAndNothingIsWrittenOutsideIt) {
+// A path that would leave the backup folder, that names a folder, or that no
+// folder could hold is never asked for: its row reads "failed", the backup
+// goes on with the other files, and the end says which files it lacks.
+TEST_F(ProcessDialogSim, RefusedPathsArePassedOverAndTheEndNamesThem) {
   ASSERT_NO_FATAL_FAILURE(StartRecorder());
-  const std::string evil = "/rec/2013/03/07/../../../../../evil.bin";
-  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 4, {2013, 3, 7}},
-                                   {{"/rec/2013/03/07/ch01/080000.avi", 4000}, {evil, 100}, {"/rec/2013/03/07/ch02/x.avi", 10}}));
+  const std::string a = "/rec/2013/03/07/ch01/080000.avi", b = "/rec/2013/03/07/ch02/x.avi";
+  const std::string evil = "/rec/2013/03/07/../../../../../evil.bin", folder = "/rec/2013/03/07/ch03/";
+  const std::string huge = "/rec/" + std::string(5016, 'h');  // 5021 bytes
+  const sim::FileEntry fa{a, 4000}, fb{b, 10};
+  struct Case {
+    const char* name;
+    std::vector<sim::FileEntry> files;
+    std::vector<std::string> refused;  // in list order
+  } cases[] = {
+      {"first", {{folder, 5}, fa, fb}, {folder}},
+      {"in the middle", {fa, {evil, 100}, fb}, {evil}},
+      {"last", {fa, fb, {huge, 7}}, {huge}},
+      {"two in a row", {fa, {folder, 5}, {evil, 100}, fb}, {folder, evil}},
+  };
+  int second = 20;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, second++, {2013, 3, 7}}, c.files));
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    boxes.boxes.clear();
+    CProcessDialog dlg;
+    Prepare(dlg);
+    bool stopped = false;
+    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+      // The backup never waits for "Resume" on the way.
+      EXPECT_TRUE(WaitUntil([&] {
+        stopped = stopped || Caption(d) == QStringLiteral("Resume");
+        return d.HasEnded();
+      }, 30s));
+    });
+    EXPECT_FALSE(stopped);
+    EXPECT_EQ(result, platform::ui::IDOK);
+    for (int row = 0; row < dlg.Files().Count(); ++row) {
+      const bool refused = !dlg.Files().IsSafe(row);
+      EXPECT_EQ(dlg.Files().At(row).status, refused ? QStringLiteral("failed") : QStringLiteral("complete")) << row;
+    }
+    // Every safe file arrived byte for byte; nothing was asked for the others.
+    EXPECT_EQ(recorder->Requests(8).size(), c.files.size() + 1 - c.refused.size());
+    for (const sim::FileEntry& f : c.files) {
+      const bool refused = std::find(c.refused.begin(), c.refused.end(), f.path) != c.refused.end();
+      if (refused)
+        EXPECT_TRUE(DownloadsOf(f.path).empty()) << f.path;
+      else
+        EXPECT_EQ(Read(Local(f.path)), Content(f.path, f.size)) << f.path;
+    }
+    EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
+    QStringList named;
+    for (const std::string& r : c.refused) named << QString::fromStdString(r);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Warning"));
+    EXPECT_EQ(boxes.boxes[0].text, FinishedWithoutText(int(c.refused.size()), named));
+    // Only the backup folder came to be, beside nothing else.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              before + QStringList{QStringLiteral("backup201303041200")});
+    EXPECT_FALSE(QFileInfo::exists(QDir::cleanPath(destination + QString::fromStdString(evil))));
+    EXPECT_TRUE(NoPartialFiles());
+    QDir(destination).removeRecursively();
+    session.RemoveAllJobs();
+    platform::DeleteFilePath(answerFile);
+  }
+  for (const auto& r : recorder->Requests(8)) EXPECT_EQ(r.target.find("evil"), std::string::npos) << r.target;
+}
+
+// A "Resume" after a failed file passes over a refused row that follows it.
+TEST_F(ProcessDialogSim, ResumeNeverStartsARefusedRow) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string a = "/rec/2013/03/16/ch01/080000.avi", folder = "/rec/2013/03/16/ch02/", b = "/rec/2013/03/16/ch03/b.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 12, {2013, 3, 16}}, {{a, 3000}, {folder, 4}, {b, 5000}}));
+  recorder->AddFault(sim::FaultRule::ForPrefix(
+      "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=" + a, sim::FaultKind::NotFound, 1));
   CProcessDialog dlg;
   Prepare(dlg);
-  const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
   const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
-    ASSERT_TRUE(WaitUntil([&] { return Status(d, 2) == QStringLiteral("failed"); }, 20s));
-    EXPECT_EQ(Status(d, 1), QStringLiteral("complete"));
+    ASSERT_TRUE(WaitUntil([&] { return Status(d, 1) == QStringLiteral("failed"); }, 20s));
     EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
-    Idle(300ms);
-    // Resuming tries the refused row again and refuses it again.
+    EXPECT_TRUE(Status(d, 2).isEmpty());
     d.PressPauseResume();
-    EXPECT_EQ(Status(d, 2), QStringLiteral("failed"));
-    EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
-    EXPECT_TRUE(Status(d, 3).isEmpty());
+    EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 20s));
   });
-  EXPECT_EQ(result, platform::ui::IDCANCEL);
-  EXPECT_TRUE(DownloadsOf("evil.bin").empty());
-  EXPECT_TRUE(DownloadsOf("/rec/2013/03/07/ch02/x.avi").empty());
-  for (const auto& r : recorder->Requests(8)) EXPECT_EQ(r.target.find("evil"), std::string::npos) << r.target;
-  // Only the backup folder came to be, beside nothing else.
-  QStringList after = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-  EXPECT_EQ(after, before + QStringList{QStringLiteral("backup201303041200")});
-  EXPECT_FALSE(QFileInfo::exists(QDir::cleanPath(destination + QString::fromStdString(evil))));
-  EXPECT_TRUE(NoPartialFiles());
+  EXPECT_EQ(result, platform::ui::IDOK);
+  EXPECT_EQ(DownloadsOf(a).size(), 2u);
+  EXPECT_EQ(DownloadsOf(b).size(), 1u);
+  EXPECT_TRUE(DownloadsOf(folder).empty());
+  EXPECT_EQ(Read(Local(b)), Content(b, 5000));
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Backup is interrupted because another backup procedure is running"));
+  EXPECT_EQ(boxes.boxes[1].text, FinishedWithoutText(1, {QString::fromStdString(folder)}));
 }
 
 TEST_F(ProcessDialogSim, CancelDuringADownloadKeepsWhatArrivedAndNoPartialFile) {
@@ -543,8 +616,9 @@ TEST_F(ProcessDialogSim, AnEmptyOrShortClampedCopyLeavesTheDownloadedList) {
 }
 
 // The backup folder goes bad between the record list's arrival and its
-// replacement by the clamped copy: the row fails, the downloaded list stays
-// whole, and "Resume" after the repair completes the backup.
+// replacement by the clamped copy: the row fails with the reason, the
+// downloaded list stays whole, and "Resume" after the repair completes the
+// backup.
 TEST_F(ProcessDialogSim, TheClampedCopyFailingOnTheDestinationFailsTheRow) {
   ASSERT_NO_FATAL_FAILURE(StartRecorder());
   const std::string file = "/rec/2013/03/12/ch01/080000.avi";
@@ -556,11 +630,12 @@ TEST_F(ProcessDialogSim, TheClampedCopyFailingOnTheDestinationFailsTheRow) {
     const char* name;
     bool onSmallDisk;
     std::function<void()> spoil, repair;
+    int error;  // the reason the operator reads
   } cases[] = {
-      {"disk full", true, [&] { ASSERT_TRUE(disk->Fill(0)); }, [&] { disk->Unfill(); }},
-      {"folder removed", false, [&] { ASSERT_TRUE(QDir(folderOf()).removeRecursively()); }, [] {}},
+      {"disk full", true, [&] { ASSERT_TRUE(disk->Fill(0)); }, [&] { disk->Unfill(); }, ENOSPC},
+      {"folder removed", false, [&] { ASSERT_TRUE(QDir(folderOf()).removeRecursively()); }, [] {}, ENOENT},
       {"folder read-only", false, [&] { ASSERT_EQ(::chmod(folderOf().toLocal8Bit().constData(), 0555), 0); },
-       [&] { ::chmod(folderOf().toLocal8Bit().constData(), 0755); }},
+       [&] { ::chmod(folderOf().toLocal8Bit().constData(), 0755); }, EACCES},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -582,7 +657,7 @@ TEST_F(ProcessDialogSim, TheClampedCopyFailingOnTheDestinationFailsTheRow) {
         ASSERT_TRUE(WaitUntil([&] { return Status(d, 0) == QStringLiteral("failed"); }, 10s));
       }
       EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
-      EXPECT_TRUE(BoxTexts().empty());
+      EXPECT_EQ(BoxTexts(), std::vector<QString>{NotSavedText(c.error, Local(recordListPath))});
       if (QFileInfo::exists(Local(recordListPath))) {
         EXPECT_EQ(Read(Local(recordListPath)).toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
       }
@@ -592,9 +667,82 @@ TEST_F(ProcessDialogSim, TheClampedCopyFailingOnTheDestinationFailsTheRow) {
       EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 20s));
     });
     EXPECT_EQ(result, platform::ui::IDOK);
-    EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("The backup procedure is finished!")});
+    ASSERT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(BoxTexts().back(), QStringLiteral("The backup procedure is finished!"));
     EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
     EXPECT_EQ(Read(Local(file)), Content(file, 3000));
+    QDir(destination).removeRecursively();
+  }
+}
+
+// A file the backup folder cannot take (a full disk, a folder removed under
+// the download) fails its row with the system's reason, and "Resume" after the
+// repair completes the backup.
+TEST_F(ProcessDialogSim, AFileTheBackupFolderCannotTakeIsNamedWithTheReason) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string first = "/rec/2013/03/17/ch01/080000.avi", second = "/rec/2013/03/17/ch02/090000.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 13, {2013, 3, 17}}, {{first, 200000}, {second, 300000}}));
+  std::string why;
+  auto disk = test_support::SmallDisk::Mount(1 << 20, &why);
+  struct Case {
+    const char* name;
+    bool onSmallDisk;
+    std::string failing;  // the recorder path whose file cannot be saved
+    int error;
+  } cases[] = {{"disk full", true, recordListPath, ENOSPC}, {"folder removed mid-file", false, second, ENOENT}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.onSmallDisk && !disk) {
+      std::cout << "skipped \"" << c.name << "\": " << why << "\n";
+      continue;
+    }
+    destination = (c.onSmallDisk ? QString::fromStdString(disk->Path()) : dir.path()) + QStringLiteral("/backup201303041200");
+    QDir(destination).removeRecursively();
+    recorder->ClearRequests();
+    recorder->ClearFaults();
+    boxes.boxes.clear();
+    if (c.onSmallDisk) {
+      ASSERT_TRUE(disk->Fill(0));
+    } else {
+      // The body stops after its first bytes until the folder is gone.
+      sim::FaultRule stall = sim::FaultRule::ForPrefix(
+          "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=" + second,
+          sim::FaultKind::StallBody, 1);
+      stall.send_bytes = 50000;
+      stall.stall_ms = 4000;
+      stall.finish_after_stall = true;
+      recorder->AddFault(stall);
+    }
+    const int failingRow = c.failing == recordListPath ? 0 : 2;
+    CProcessDialog dlg;
+    Prepare(dlg);
+    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+      if (!c.onSmallDisk) {
+        ASSERT_TRUE(WaitUntil([&] { return DownloadsOf(second).size() == 1; }, 20s));
+        Idle(300ms);
+        ASSERT_TRUE(QDir(destination).removeRecursively());
+        recorder->ReleaseStalls();
+      }
+      ASSERT_TRUE(WaitUntil([&] { return Status(d, failingRow) == QStringLiteral("failed"); }, 20s));
+      Idle(200ms);
+      EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+      EXPECT_EQ(BoxTexts(), std::vector<QString>{NotSavedText(c.error, Local(c.failing))});
+      EXPECT_TRUE(BoxTexts().front().contains(QString::fromLocal8Bit(std::strerror(c.error))));
+      EXPECT_FALSE(QFileInfo::exists(Local(c.failing)));
+      EXPECT_TRUE(NoPartialFiles());
+      if (c.onSmallDisk) disk->Unfill();
+      // Files lost with the folder are fetched again before the end.
+      for (int i = 0; i < 4 && !d.HasEnded(); ++i) {
+        d.PressPauseResume();
+        WaitUntil([&] { return d.HasEnded() || Caption(d) == QStringLiteral("Resume"); }, 20s);
+      }
+    });
+    EXPECT_EQ(result, platform::ui::IDOK);
+    EXPECT_EQ(BoxTexts().back(), QStringLiteral("The backup procedure is finished!"));
+    EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
+    EXPECT_EQ(Read(Local(first)), Content(first, 200000));
+    EXPECT_EQ(Read(Local(second)), Content(second, 300000));
+    EXPECT_TRUE(NoPartialFiles());
     QDir(destination).removeRecursively();
   }
 }

@@ -55,8 +55,6 @@ TEST(ProcessFileList, RecordListFirstThenTheFilesInOrder) {
   // Only the record list is replaced, by the job day's clamped copy.
   EXPECT_EQ(list.At(0).clampedSource, QStringLiteral("/opt/t/2012_05_13_RecordList.db"));
   for (int i = 1; i < 4; ++i) EXPECT_TRUE(list.At(i).clampedSource.isEmpty());
-  EXPECT_TRUE(list.IsLastRow(3));
-  EXPECT_FALSE(list.IsLastRow(2));
   EXPECT_EQ(list.RequestFor(1, 7), QStringLiteral("/config/backupdownload?id=7&path=/d/2012/05/13/a.avi"));
 
   // A second job's rows follow the first's.
@@ -194,20 +192,53 @@ TEST(ProcessFileList, ALineWithoutACommaHasNoPath) {
   EXPECT_EQ(list.At(3).size, 77);
 }
 
-// A recorder path longer than a local path may be is refused, and the row
-// keeps no more of it than that limit.
-TEST(ProcessFileList, PathsLongerThanTheLocalLimitAreRefused) {
-  const QByteArray fits = "/" + QByteArray(4095, 'a');
-  const QByteArray tooLong = "/" + QByteArray(4096, 'a');
+// A recorder path longer than a local path may be, or with a name longer
+// than a folder entry may be, is refused, and the row keeps no more of it
+// than the path limit.
+TEST(ProcessFileList, PathsLongerThanTheLocalLimitsAreRefused) {
+  QByteArray fits;  // 4096 bytes in names of 255
+  while (fits.size() < 4096) fits += "/" + QByteArray(std::min<qsizetype>(255, 4096 - fits.size() - 1), 'a');
+  const QByteArray tooLong = fits + "b";
   const QByteArray huge = "/" + QByteArray(10 * 1024 * 1024, 'b');
+  const QByteArray longestName = "/r/" + QByteArray(255, 'n');
+  const QByteArray nameTooLong = "/r/" + QByteArray(256, 'n');
+  // Bytes above 0x7F take two in the local name.
+  const QByteArray wideName = "/r/" + QByteArray(128, '\xE9');
+  const QByteArray fittingWideName = "/r/" + QByteArray(127, '\xE9') + "x";
   ProcessFileList list(QStringLiteral("/b"));
-  ASSERT_TRUE(list.AddJobAnswer("to,1\n" + fits + ",1\n" + tooLong + ",2\n" + huge + ",3\n/r/2012/05/13/RecordList.db,4\n",
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n" + fits + ",1\n" + tooLong + ",2\n" + huge + ",3\n" + longestName + ",4\n" +
+                                    nameTooLong + ",5\n" + wideName + ",6\n" + fittingWideName +
+                                    ",7\n/r/2012/05/13/RecordList.db,4\n",
                                 Day(2012, 5, 13), QStringLiteral("/t/")));
-  ASSERT_EQ(list.Count(), 4);
-  EXPECT_TRUE(list.At(1).safe);
+  ASSERT_EQ(list.Count(), 8);
+  const bool safe[] = {true, true, false, false, true, false, false, true};
+  for (int row = 1; row < 8; ++row) EXPECT_EQ(list.At(row).safe, safe[row]) << row;
   EXPECT_EQ(list.At(1).recorderPath, QString::fromLatin1(fits));
-  EXPECT_FALSE(list.At(2).safe);
-  EXPECT_FALSE(list.At(3).safe);
   EXPECT_LE(list.At(3).localPath.size(), 2 + 4097);
   EXPECT_EQ(list.At(3).size, 3);
+}
+
+// Rows still to fetch pass over refused rows, marking them failed, and over
+// rows that arrived; the refused ones are counted and named in list order.
+TEST(ProcessFileList, RefusedRowsArePassedOverAndCounted) {
+  ProcessFileList list(QStringLiteral("/b"));
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n/r/a.avi,1\n/r/dir/,2\n/r/../x,3\n/r/b.avi,4\n/r/c/,5\n"
+                                "/r/2012/05/13/RecordList.db,4\n",
+                                Day(2012, 5, 13), QStringLiteral("/t/")));
+  ASSERT_EQ(list.Count(), 6);  // the record list, a, dir/, ../x, b, c/
+  EXPECT_EQ(list.RefusedCount(), 3);
+  EXPECT_EQ(list.RefusedPaths(2), QStringList({"/r/dir/", "/r/../x"}));
+  EXPECT_EQ(list.RefusedPaths(9), QStringList({"/r/dir/", "/r/../x", "/r/c/"}));
+  EXPECT_EQ(list.NextRowToFetch(0), 0);
+  list.SetStatus(0, ProcessFileList::kComplete);
+  list.SetStatus(1, ProcessFileList::kComplete);
+  EXPECT_EQ(list.NextRowToFetch(0), 4);
+  EXPECT_EQ(list.Status(2), QStringLiteral("failed"));
+  EXPECT_EQ(list.Status(3), QStringLiteral("failed"));
+  EXPECT_TRUE(list.Status(5).isEmpty());
+  list.SetStatus(4, ProcessFileList::kComplete);
+  EXPECT_EQ(list.NextRowToFetch(5), 6);
+  EXPECT_EQ(list.Status(5), QStringLiteral("failed"));
+  // A refused row is never a lost one.
+  EXPECT_EQ(list.FirstLostRow(), 0);  // nothing of it lies under /b
 }

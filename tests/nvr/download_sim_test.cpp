@@ -3,7 +3,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <chrono>
+#include <sys/stat.h>
 #include <thread>
 
 #include "nvr/download_task.h"
@@ -74,28 +76,31 @@ sim::FaultRule ShortBodyAnnouncing(std::string length) {
 }
 
 TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
+  // `broken`: the body broke off after the headers, which the owner tells
+  // the operator as a network failure.
   struct Case {
     const char* name;
     std::optional<sim::FaultRule> fault;
     int state;
     int status;
+    bool broken;
   } cases[] = {
-      {"complete", std::nullopt, 2, 200},
-      {"not found", sim::FaultRule::For(8, sim::FaultKind::NotFound), 0, 404},
-      {"error page", sim::FaultRule::AnswerWith(8, 500, "<html><body>Internal error</body></html>"), 0, 500},
-      {"unavailable", sim::FaultRule::For(8, sim::FaultKind::Unavailable), 0, 503},
-      {"empty body", sim::FaultRule::AnswerWith(8, 200, ""), 0, 200},
-      {"cut short", sim::FaultRule::For(8, sim::FaultKind::CutShort), 0, 200},
-      {"chunked, last chunk missing", sim::FaultRule::For(8, sim::FaultKind::CutShortChunked), 0, 200},
-      {"closed without answer", sim::FaultRule::For(8, sim::FaultKind::CloseWithoutAnswer), 0, 0},
+      {"complete", std::nullopt, 2, 200, false},
+      {"not found", sim::FaultRule::For(8, sim::FaultKind::NotFound), 0, 404, false},
+      {"error page", sim::FaultRule::AnswerWith(8, 500, "<html><body>Internal error</body></html>"), 0, 500, false},
+      {"unavailable", sim::FaultRule::For(8, sim::FaultKind::Unavailable), 0, 503, false},
+      {"empty body", sim::FaultRule::AnswerWith(8, 200, ""), 0, 200, false},
+      {"cut short", sim::FaultRule::For(8, sim::FaultKind::CutShort), 0, 200, true},
+      {"chunked, last chunk missing", sim::FaultRule::For(8, sim::FaultKind::CutShortChunked), 0, 200, true},
+      {"closed without answer", sim::FaultRule::For(8, sim::FaultKind::CloseWithoutAnswer), 0, 0, false},
       // A length the client cannot hold is no length to read to the close by.
-      {"length above 2^63-1", ShortBodyAnnouncing("99999999999999999999"), 0, 200},
-      {"length of 2^63", ShortBodyAnnouncing("9223372036854775808"), 0, 200},
-      {"length above 2^64", ShortBodyAnnouncing("184467440737095516160"), 0, 200},
-      {"length of 2^63-1", ShortBodyAnnouncing("9223372036854775807"), 0, 200},
+      {"length above 2^63-1", ShortBodyAnnouncing("99999999999999999999"), 0, 200, true},
+      {"length of 2^63", ShortBodyAnnouncing("9223372036854775808"), 0, 200, true},
+      {"length above 2^64", ShortBodyAnnouncing("184467440737095516160"), 0, 200, true},
+      {"length of 2^63-1", ShortBodyAnnouncing("9223372036854775807"), 0, 200, true},
       // libcurl refuses these answers outright.
-      {"length not a number", ShortBodyAnnouncing("five"), 0, 0},
-      {"negative length", ShortBodyAnnouncing("-1"), 0, 0},
+      {"length not a number", ShortBodyAnnouncing("five"), 0, 0, false},
+      {"negative length", ShortBodyAnnouncing("-1"), 0, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -115,6 +120,8 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
     RunToEnd(task);
     EXPECT_EQ(task.state.load(), c.state);
     EXPECT_EQ(task.httpStatus.load(), c.status);
+    EXPECT_EQ(task.bodyBroken.load() != 0, c.broken);
+    EXPECT_EQ(task.fileError.load(), 0);
     EXPECT_EQ(task.running.load(), 0);
     EXPECT_TRUE(NoPartialFile());
     if (c.state == 2)
@@ -185,6 +192,7 @@ TEST_F(DownloadSim, PauseAndStopDuringTheBody) {
       EXPECT_EQ(task->state.load(), 0);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(task->bodyBroken.load(), 0);  // the owner's own doing
     task.reset();  // the owner lets the task go at once
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_TRUE(NoPartialFile());
@@ -219,6 +227,7 @@ TEST_F(DownloadSim, StalledRecorderCostsTheReceiveTimeOut) {
   EXPECT_LT(took, std::chrono::milliseconds(8000));
   EXPECT_EQ(task.state.load(), 0);
   EXPECT_EQ(task.httpStatus.load(), 200);
+  EXPECT_EQ(task.bodyBroken.load(), 1);
   EXPECT_FALSE(QFileInfo::exists(target));
   EXPECT_TRUE(NoPartialFile());
 }
@@ -313,6 +322,9 @@ TEST_F(DownloadSim, FullOrReadOnlyDiskFailsAndKeepsTheTarget) {
     RunToEnd(task);
     EXPECT_EQ(task.state.load(), 0);
     EXPECT_EQ(task.httpStatus.load(), readOnly ? 0 : 200);
+    // Why, for the operator: the disk's own answer.
+    EXPECT_EQ(task.fileError.load(), readOnly ? EROFS : ENOSPC);
+    EXPECT_EQ(task.bodyBroken.load(), 0);
     EXPECT_EQ(ReadFile(target), QByteArray("previous contents"));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"big.avi"});
   }
@@ -334,5 +346,26 @@ TEST_F(DownloadSim, FolderRemovedMidWriteFails) {
   task.Join();
   EXPECT_EQ(task.state.load(), 0);
   EXPECT_EQ(task.httpStatus.load(), 200);
+  EXPECT_EQ(task.fileError.load(), ENOENT);
   EXPECT_FALSE(QFileInfo::exists(dir.path() + "/gone"));
+}
+
+// A folder for the file that cannot be made is the reason given, not the
+// missing folder it leaves.
+TEST_F(DownloadSim, AFolderThatCannotBeMadeIsTheReason) {
+  const QString locked = dir.path() + "/locked";
+  ASSERT_TRUE(QDir().mkpath(locked));
+  ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
+  target = locked + "/sub/ch01.avi";
+  DownloadTask task;
+  Prepare(task, "/rec/2012/05/03/ch01.avi");
+  {
+    // Root makes folders where permissions forbid it; the worker, started here, may not.
+    test_support::WithoutFileOverride asAUser;
+    RunToEnd(task);
+  }
+  ::chmod(QFile::encodeName(locked).constData(), 0755);
+  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.fileError.load(), EACCES);
+  EXPECT_TRUE(recorder->Requests(8).empty());
 }

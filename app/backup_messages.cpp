@@ -1,0 +1,41 @@
+#include "app/backup_messages.h"
+
+#include <cstring>
+
+namespace {
+
+// A recorder path as a line of a box: control characters are shown as "?",
+// so a path cannot break the box's lines, and a long one is cut.
+QString Printable(const QString& path) {
+  constexpr int kLongest = 120;
+  QString line = path.left(kLongest);
+  for (QChar& c : line)
+    if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('?');
+  if (path.size() > kLongest) line += QStringLiteral("...");
+  return line.isEmpty() ? QStringLiteral("(no name)") : line;
+}
+
+}  // namespace
+
+QString NotSavedText(int fileError, const QString& localPath) {
+  return QStringLiteral("The file could not be saved in the backup folder: %1.\n%2")
+      .arg(QString::fromLocal8Bit(std::strerror(fileError)), localPath);
+}
+
+QString DownloadFailureText(int httpStatus, bool bodyBroken, int fileError, const QString& localPath) {
+  if (fileError != 0) return NotSavedText(fileError, localPath);
+  if (httpStatus == 404) return QStringLiteral("Backup is interrupted because another backup procedure is running");
+  if (httpStatus == 0 || bodyBroken) return QStringLiteral("Network Failed!");
+  return QString();
+}
+
+QString FinishedWithoutText(int count, const QStringList& firstPaths) {
+  QString text = count == 1 ? QStringLiteral("The backup procedure is finished without 1 file: its name on the NVR "
+                                             "cannot be saved in the backup folder.")
+                            : QStringLiteral("The backup procedure is finished without %1 files: their names on the "
+                                             "NVR cannot be saved in the backup folder.")
+                                  .arg(count);
+  for (const QString& path : firstPaths) text += QLatin1Char('\n') + Printable(path);
+  if (count > firstPaths.size()) text += QStringLiteral("\n... and %1 more.").arg(count - firstPaths.size());
+  return text;
+}
