@@ -244,6 +244,30 @@ TEST_F(ProcessDialogSim, WholeJobArrivesWithTheClampedRecordList) {
   EXPECT_EQ(session.jobs.Count(), 1);
 }
 
+// A row the dialog is given is shown with the answer's rows and backed up
+// with them.
+TEST_F(ProcessDialogSim, AnAddedFileRowIsShownAndFetched) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string listed = "/rec/2013/03/18/ch01/080000.avi", added = "/rec/2013/03/18/ch09/extra.avi";
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, 14, {2013, 3, 18}}, {{listed, 3000}}));
+  recorder->AddFile(added, 1000);
+  CProcessDialog dlg;
+  Prepare(dlg);
+  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+    ASSERT_EQ(d.FileList()->GetItemCount(), 2);
+    d.AddFileRow(QString::fromStdString(added), 1000);
+    ASSERT_EQ(d.FileList()->GetItemCount(), 3);
+    EXPECT_EQ(d.FileList()->GetItemText(2, 0), QStringLiteral("3"));
+    EXPECT_EQ(d.FileList()->GetItemText(2, 1), Local(added));
+    EXPECT_EQ(d.FileList()->GetItemText(2, 2), QStringLiteral("1000 Bytes"));
+    EXPECT_TRUE(d.FileList()->GetItemText(2, 3).isEmpty());
+    EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 30s));
+  });
+  EXPECT_EQ(result, platform::ui::IDOK);
+  EXPECT_EQ(Read(Local(added)), Content(added, 1000));
+  EXPECT_EQ(Read(Local(listed)), Content(listed, 3000));
+}
+
 TEST_F(ProcessDialogSim, PauseAndResumeFetchTheFileAgainWithTheBackupIdOfThatMoment) {
   sim::Config config;
   config.regrant_unknown_backup_id = true;

@@ -1,7 +1,8 @@
 // Fuzz target for the progress dialog's file list: any answer file must give
 // rows whose safe local paths, and the temporaries a download makes beside
-// them, stay inside the backup folder, and whose requests carry no raw
-// control byte. Refused rows are never fetched, so only safe ones count.
+// them, stay inside the backup folder with names a folder can hold, and whose
+// requests (the dialog's own, RequestFor) carry no raw control byte. Refused
+// rows are never fetched, so only safe ones count.
 
 #include "app/process_file_list.h"
 
@@ -44,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString local = list.LocalPath(row);
     const QString recorder = list.RecorderPath(row);
     Check(!recorder.isEmpty() && recorder.toUtf8().size() <= ProcessFileList::kMaxPathBytes);
+    for (const QString& name : local.split(QLatin1Char('/'))) Check(name.toUtf8().size() <= ProcessFileList::kMaxNameBytes);
     // The file and its folder, where any temporary of it lies, are inside.
     Check(Inside(local));
     const QString folder = QDir::cleanPath(local + QStringLiteral("/.."));
