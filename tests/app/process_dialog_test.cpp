@@ -28,6 +28,7 @@
 #include "sim_recorder.h"
 #include "tests/app/box_recorder.h"
 #include "tests/app/run_dialog.h"
+#include "tests/nvr/sim_fixture.h"
 #include "tests/support/small_disk.h"
 #include "tests/ui/qt_test_app.h"
 
@@ -827,15 +828,20 @@ TEST_F(ProcessDialogSim, AFileNamedLikeATemporaryArrivesBesideItsNamesake) {
   EXPECT_EQ(Read(Local(avi)), Content(avi, 6000));
 }
 
-// A program folder too full for the clamp's rewrite: the backup never ends
-// finished with an empty or short record list.
-TEST_F(ProcessDialogSim, AFullProgramFolderNeverGivesAFinishedBackupWithABrokenRecordList) {
+// The day's record list on the way into the backup, with a full disk at each
+// end: a program folder too full for the clamp's rewrite refuses the job, so
+// there is no row to back up; a backup folder with room for the downloaded
+// list but not for the clamped copy fails that row with the reason and keeps
+// the downloaded list whole. Never a finished backup with a broken list.
+TEST_F(ProcessDialogSim, AFullDiskNeverGivesAFinishedBackupWithABrokenRecordList) {
   std::string why;
   auto disk = test_support::SmallDisk::Mount(1 << 20, &why);
   if (!disk) GTEST_SKIP() << why;
   ASSERT_NO_FATAL_FAILURE(StartRecorder());
   testing_ui::App();
-  const QString previous = platform::SetExecutableFolderOverride(QString::fromStdString(disk->Path()));
+  const QString programFolder = QString::fromStdString(disk->Path()) + QStringLiteral("/program/");
+  ASSERT_TRUE(QDir().mkpath(programFolder));
+  const QString previous = platform::SetExecutableFolderOverride(programFolder);
   struct Restore {
     QString folder;
     ~Restore() { platform::SetExecutableFolderOverride(folder); }
@@ -844,34 +850,69 @@ TEST_F(ProcessDialogSim, AFullProgramFolderNeverGivesAFinishedBackupWithABrokenR
   day = {2013, 3, 15};
   recorder->SetRecordings(day, {{1, 8 * 3600, 9 * 3600, 1}, {2, 9 * 3600, 11 * 3600, 1}});
   recorder->SetJobFiles(std::vector<sim::FileEntry>{{file, 4000}});
-  // Room for the answer file and the downloaded record list, none for the rewrite.
-  ASSERT_TRUE(disk->Fill(2 * 4096));
   ASSERT_EQ(session.Login(), 1);
-  session.QueueNvrBackup(At(2013, 3, 15, 8, 0, 0), At(2013, 3, 15, 10, 0, 0), 0x7);
-  for (int i = 0; i < 300 && session.jobThreadRunning.load() != 0; ++i) std::this_thread::sleep_for(20ms);
-  if (session.jobs.Count() == 0) {
-    std::cout << "the job was refused, so there is nothing to back up\n";
-    return;
+  nvrtest::MessageCatcher mainWindow;
+  session.notifyWindow = mainWindow.Id();
+  const auto queue = [&] {
+    session.QueueNvrBackup(At(2013, 3, 15, 8, 0, 0), At(2013, 3, 15, 10, 0, 0), 0x7);
+    for (int i = 0; i < 300 && session.jobThreadRunning.load() != 0; ++i) std::this_thread::sleep_for(20ms);
+  };
+
+  {
+    SCOPED_TRACE("program folder full");
+    // Room for the answer file and the downloaded record list, none for the rewrite.
+    ASSERT_TRUE(disk->Fill(2 * 4096));
+    ASSERT_EQ(disk->FreeBytes(), 2u * 4096);
+    queue();
+    nvrtest::Posted finished;
+    ASSERT_TRUE(mainWindow.WaitFor(platform::WM_JOB_FINISHED, &finished, 5000));
+    EXPECT_EQ(finished.lParam, 1);  // "Failed to download File List", and no row
+    EXPECT_EQ(session.jobs.Count(), 0);
+    // The list the recorder sent stays as it came.
+    EXPECT_EQ(Read(programFolder + QStringLiteral("2013_03_15_RecordList.db")).toStdString(),
+              sim::BuildRecordList(day, recorder->RecordingsOn(day)));
+    CProcessDialog dlg;
+    Prepare(dlg);
+    EXPECT_EQ(RunDialog<CProcessDialog>(dlg, [](CProcessDialog&) {}), platform::ui::IDCANCEL);
+    EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Failed to download File List")});
+    EXPECT_EQ(recorder->RequestCount(8), 1u);  // the job thread's record list alone
+    disk->Unfill();
   }
-  job = *recorder->LastJob();
-  recordListPath = job.record_list.path;
-  clampedList = platform::ExecutableFolder() + QStringLiteral("2013_03_15_RecordList.db");
-  CProcessDialog dlg;
-  Prepare(dlg);
-  const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
-    WaitUntil([&] { return d.HasEnded() || Status(d, 0) == QStringLiteral("failed"); }, 20s);
-    Idle(300ms);
-  });
-  const QByteArray list = Read(Local(recordListPath));
-  if (result == platform::ui::IDOK) {
-    ASSERT_GE(list.size(), 56);
-    const auto* h = reinterpret_cast<const unsigned char*>(list.constData());
-    const qint64 count = qint64(h[4]) | qint64(h[5]) << 8 | qint64(h[6]) << 16 | qint64(h[7]) << 24;
-    EXPECT_GE(list.size(), 56 + 25 * count);
-  } else {
-    EXPECT_EQ(dlg.Files().At(0).status, QStringLiteral("failed"));
-    EXPECT_TRUE(BoxTexts().empty());
-    EXPECT_EQ(list.toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
+
+  {
+    SCOPED_TRACE("backup folder full during the copy");
+    recorder->ClearRequests();
+    boxes.boxes.clear();
+    queue();
+    ASSERT_EQ(session.jobs.Count(), 1);
+    job = *recorder->LastJob();
+    recordListPath = job.record_list.path;
+    clampedList = programFolder + QStringLiteral("2013_03_15_RecordList.db");
+    answerFile = programFolder + QString::asprintf("%.6d.txt", session.jobs.At(0)->id);
+    const QByteArray clamped = Read(clampedList);
+    ASSERT_NE(clamped.toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
+    destination = QString::fromStdString(disk->Path()) + QStringLiteral("/backup201303041200");
+    // Room for the downloaded list, none for the copy beside it.
+    ASSERT_TRUE(disk->Fill(4096));
+    ASSERT_EQ(disk->FreeBytes(), 4096u);
+    CProcessDialog dlg;
+    Prepare(dlg);
+    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+      ASSERT_TRUE(WaitUntil([&] { return Status(d, 0) == QStringLiteral("failed"); }, 20s));
+      Idle(200ms);
+      EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
+      EXPECT_EQ(BoxTexts(), std::vector<QString>{NotSavedText(ENOSPC, Local(recordListPath))});
+      EXPECT_EQ(Read(Local(recordListPath)).toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
+      EXPECT_TRUE(DownloadsOf(file).empty());
+      EXPECT_TRUE(NoPartialFiles());
+      disk->Unfill();
+      d.PressPauseResume();
+      EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 20s));
+    });
+    EXPECT_EQ(result, platform::ui::IDOK);
+    EXPECT_EQ(BoxTexts().back(), QStringLiteral("The backup procedure is finished!"));
+    EXPECT_EQ(Read(Local(recordListPath)), clamped);
+    EXPECT_EQ(Read(Local(file)), Content(file, 4000));
   }
   session.RemoveAllJobs();
 }
