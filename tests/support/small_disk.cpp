@@ -66,16 +66,24 @@ std::size_t SmallDisk::FreeBytes() const {
   return std::size_t(st.f_bavail) * st.f_frsize;
 }
 
+std::size_t SmallDisk::PageBytes() const {
+  struct statvfs st {};
+  if (::statvfs(path_.c_str(), &st) != 0) return 0;
+  return std::size_t(st.f_frsize);
+}
+
 bool SmallDisk::Fill(std::size_t leaveFree) {
+  const std::size_t page = PageBytes();
+  if (page == 0 || leaveFree % page != 0) return false;
   const int fd = ::open(Ballast(path_).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   if (fd < 0) return false;
-  std::vector<char> block(4096, 'B');
+  // Whole pages at a time: a part of one takes the whole page all the same.
+  std::vector<char> block(page, 'B');
   while (FreeBytes() > leaveFree) {
-    const std::size_t want = std::min(block.size(), FreeBytes() - leaveFree);
-    if (::write(fd, block.data(), want) <= 0) break;
+    if (::write(fd, block.data(), block.size()) <= 0) break;
   }
   ::close(fd);
-  return FreeBytes() <= leaveFree + 4096;
+  return FreeBytes() == leaveFree;
 }
 
 void SmallDisk::Unfill() { ::unlink(Ballast(path_).c_str()); }

@@ -16,7 +16,11 @@ class SmallDisk {
   ~SmallDisk();
 
   const std::string& Path() const { return path_; }
-  // Fills the disk with a ballast file until at most `leaveFree` bytes are free.
+  // The unit the disk counts its space in: a page, on tmpfs.
+  std::size_t PageBytes() const;
+  // Fills the disk with a ballast file until exactly `leaveFree` bytes are
+  // free. False when that is not reached, and for a `leaveFree` that is not a
+  // whole number of pages: the disk could only leave less.
   bool Fill(std::size_t leaveFree = 0);
   // Removes the ballast again.
   void Unfill();
