@@ -32,10 +32,10 @@ std::string_view HeaderValue(const char* line, std::size_t size, std::size_t nam
   return v;
 }
 
-// The announced body length; -1 when it is not a decimal number that a signed
-// 64-bit count holds (libcurl would take such a length as absent and read to
-// the close, so a cut-short body would look complete).
-long long ParseContentLength(std::string_view value) {
+// One decimal length; -1 when it is not a number that a signed 64-bit count
+// holds (libcurl would take such a length as absent and read to the close, so
+// a cut-short body would look complete).
+long long ParseDecimalLength(std::string_view value) {
   if (value.empty()) return -1;
   long long n = 0;
   for (char c : value) {
@@ -45,6 +45,24 @@ long long ParseContentLength(std::string_view value) {
     n = n * 10 + digit;
   }
   return n;
+}
+
+// The announced body length of one Content-Length line: a decimal number, or
+// a list of the same number ("22, 22", as a proxy may join repeated lines);
+// -1 for anything else, a list of differing numbers included.
+long long ParseContentLength(std::string_view value) {
+  long long length = -1;
+  for (;;) {
+    const std::size_t comma = value.find(',');
+    std::string_view item = value.substr(0, comma);
+    while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.remove_prefix(1);
+    while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) item.remove_suffix(1);
+    const long long n = ParseDecimalLength(item);
+    if (n < 0 || (length >= 0 && n != length)) return -1;
+    length = n;
+    if (comma == std::string_view::npos) return length;
+    value.remove_prefix(comma + 1);
+  }
 }
 
 void GlobalInit() {
@@ -108,7 +126,8 @@ struct HttpClient::Impl {
   int status = 0;
   int lineStatus = 0;
   // The answer's Content-Length (-1 = none), whether it was one the client
-  // cannot hold, whether the body is chunked, and the body bytes received.
+  // cannot hold or one of several that differ, whether the body is chunked,
+  // and the body bytes received.
   long long announced = -1;
   bool badLength = false;
   bool chunked = false;
@@ -180,8 +199,11 @@ struct HttpClient::Impl {
       d->badLength = false;
       d->chunked = false;
     } else if (HeaderIs(data, bytes, "Content-Length:")) {
-      d->announced = ParseContentLength(HeaderValue(data, bytes, std::strlen("Content-Length:")));
-      d->badLength = d->announced < 0;
+      // Repeated lines must say the same: libcurl reads the body to the last
+      // one, so lengths that differ could pass off any cut as complete.
+      const long long n = ParseContentLength(HeaderValue(data, bytes, std::strlen("Content-Length:")));
+      if (n < 0 || (d->announced >= 0 && n != d->announced)) d->badLength = true;
+      if (d->announced < 0) d->announced = n;
     } else if (HeaderIs(data, bytes, "Transfer-Encoding:")) {
       const std::string_view v = HeaderValue(data, bytes, std::strlen("Transfer-Encoding:"));
       d->chunked = v.size() >= 7 && strncasecmp(v.data() + v.size() - 7, "chunked", 7) == 0;

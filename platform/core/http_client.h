@@ -49,7 +49,8 @@ class HttpClient {
 
   // Waits until body bytes are available or the body ended. False on failure
   // (connection lost, body shorter than announced, a Content-Length that is
-  // not a number a signed 64-bit count holds, time-out, abort); 0 at a clean end.
+  // not a number a signed 64-bit count holds, Content-Length values that
+  // differ, time-out, abort); 0 at a clean end.
   bool QueryDataAvailable(std::size_t* available);
   // Reads up to `capacity` bytes, waiting for at least one. *got = 0 at a clean end.
   bool Read(char* buffer, std::size_t capacity, std::size_t* got);

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sys/stat.h>
 
 #include "app/brisnel_dlg.h"
@@ -38,36 +39,75 @@ const QByteArray kSetting = "[setting]\nbackuplocation=/media/backup/disk-one\n"
 
 // Loads the history from `path`, logs in to a new recorder and saves it, as
 // the main window does over a run.
-bool SaveAfterALogin(const QString& path) {
+bool SaveAfterALogin(const QString& path, const QString& password = QString(300, QLatin1Char('z'))) {
   LoginHistory history;
   history.Load(path);
-  EXPECT_TRUE(history.Update("New", "10.99.99.99", 80, "admin", QString(300, QLatin1Char('z'))));
+  EXPECT_TRUE(history.Update("New", "10.99.99.99", 80, "admin", password));
   return history.Save(path);
 }
 
 }  // namespace
 
+// The disk counts its space in whole pages, so each case leaves a number of
+// pages free, checked before the write: none, one page less than the new file
+// takes (the write fails, the old file stays byte for byte), and as many as it
+// takes (the write goes through).
 TEST(IniFilesOnDisk, AFullDiskFailsBothWritesAndLeavesTheOldFiles) {
   auto disk = test_support::MountSmallDiskOrSay(256 * 1024);
   if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
   const QString folder = QString::fromStdString(disk->Path());
-  const QString history = folder + "/history.ini";
-  const QString setting = folder + "/setting.ini";
-  ASSERT_TRUE(test_support::WriteBytes(history, FullHistory()));
-  ASSERT_TRUE(test_support::WriteBytes(setting, kSetting));
+  const std::size_t page = disk->PageBytes();
+  ASSERT_GT(page, 0u);
+  struct File {
+    const char* name;
+    QByteArray old;
+    std::function<int(const QString&)> write;  // 1 on success, 0 on failure
+  } files[] = {
+      // Both new files are longer than a page, so a page less is not none.
+      {"history.ini", FullHistory(),
+       [](const QString& path) { return SaveAfterALogin(path, QString(1500, QLatin1Char('z'))) ? 1 : 0; }},
+      {"setting.ini", kSetting,
+       [](const QString& path) {
+         return WriteIniValue(path, "setting", "backuplocation", QString(9000, QLatin1Char('/')));
+       }},
+  };
+  for (const File& f : files) {
+    ASSERT_TRUE(test_support::WriteBytes(folder + "/" + f.name, f.old));
+  }
 
-  for (std::size_t leaveFree : {std::size_t(0), std::size_t(1024), std::size_t(3072)}) {
-    SCOPED_TRACE(leaveFree);
-    ASSERT_TRUE(disk->Fill(leaveFree));
-    EXPECT_FALSE(SaveAfterALogin(history));
-    EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", QString(3000, QLatin1Char('/'))), 0);
-    EXPECT_EQ(ReadBytes(history), FullHistory());
-    EXPECT_EQ(ReadBytes(setting), kSetting);
-    EXPECT_EQ(FileNames(folder), QStringList({".ballast", "history.ini", "setting.ini"}));
+  for (const File& f : files) {
+    SCOPED_TRACE(f.name);
+    const QString path = folder + "/" + f.name;
+    // The new file, as a disk with room writes it.
+    QTemporaryDir roomy;
+    const QString scratch = roomy.filePath(f.name);
+    ASSERT_TRUE(test_support::WriteBytes(scratch, f.old));
+    ASSERT_EQ(f.write(scratch), 1);
+    const QByteArray written = ReadBytes(scratch);
+    const std::size_t pages = (std::size_t(written.size()) + page - 1) / page;
+    ASSERT_GE(pages, 2u);
+
+    const struct {
+      std::size_t freePages;
+      int result;
+    } cases[] = {{0, 0}, {pages - 1, 0}, {pages, 1}};
+    for (const auto& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.freePages << " pages free, the new file takes " << pages);
+      disk->Unfill();
+      ASSERT_TRUE(test_support::WriteBytes(path, f.old));
+      ASSERT_TRUE(disk->Fill(c.freePages * page));
+      ASSERT_EQ(disk->FreeBytes(), c.freePages * page);
+      EXPECT_EQ(f.write(path), c.result);
+      EXPECT_EQ(ReadBytes(path), c.result ? written : f.old);
+      EXPECT_EQ(FileNames(folder), QStringList({".ballast", "history.ini", "setting.ini"}));
+    }
     disk->Unfill();
+    ASSERT_TRUE(test_support::WriteBytes(path, f.old));
   }
 
   // With room again both go through.
+  const QString history = folder + "/history.ini";
+  const QString setting = folder + "/setting.ini";
   EXPECT_TRUE(SaveAfterALogin(history));
   EXPECT_EQ(WriteIniValue(setting, "setting", "backuplocation", "/media/two"), 1);
   EXPECT_TRUE(platform::ReadProfileString(history, "history", "history1").startsWith("New,10.99.99.99,80,admin,"));

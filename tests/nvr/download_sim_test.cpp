@@ -134,6 +134,57 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
   }
 }
 
+// `bodyBytes` of the file under two Content-Length headers written raw,
+// `first` then `second` (either may be empty), then the close.
+sim::FaultRule AnnouncingLengths(std::string first, std::string second, int64_t bodyBytes) {
+  sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort);
+  rule.send_bytes = bodyBytes;
+  rule.content_length = std::move(first);
+  rule.second_content_length = std::move(second);
+  return rule;
+}
+
+// An answer whose Content-Length values differ is malformed, whichever of them
+// its body matches; the same value twice is one length.
+TEST_F(DownloadSim, LengthsThatDisagreeGiveNoFile) {
+  struct Case {
+    const char* name;
+    sim::FaultRule fault;
+    int state;
+    int bytes;  // of the file, when complete
+  } cases[] = {
+      {"100000 then 22, 22 bytes", AnnouncingLengths("100000", "22", 22), 0, 0},
+      {"22 then 100000, 22 bytes", AnnouncingLengths("22", "100000", 22), 0, 0},
+      {"22 then 200000, the whole file", AnnouncingLengths("22", "200000", 200000), 0, 0},
+      {"list 22, 23, 22 bytes", AnnouncingLengths("22, 23", "", 22), 0, 0},
+      {"list 22, 22 then 23, 22 bytes", AnnouncingLengths("22, 22", "23", 22), 0, 0},
+      {"22 twice", AnnouncingLengths("22", "22", 22), 2, 22},
+      {"list 22, 22", AnnouncingLengths("22, 22", "", 22), 2, 22},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    recorder->ClearFaults();
+    recorder->AddFault(c.fault);
+    QDir().mkpath(dir.path() + "/out");
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.write("previous contents");
+    old.close();
+
+    DownloadTask task;
+    Prepare(task, "/rec/2012/05/03/ch01.avi");
+    RunToEnd(task);
+    EXPECT_EQ(task.state.load(), c.state);
+    EXPECT_EQ(task.httpStatus.load(), 200);
+    EXPECT_TRUE(NoPartialFile());
+    EXPECT_TRUE(Temporaries().isEmpty());
+    if (c.state == 2)
+      EXPECT_EQ(ReadFile(target), Content("/rec/2012/05/03/ch01.avi", size_t(c.bytes)));
+    else
+      EXPECT_EQ(ReadFile(target), QByteArray("previous contents"));
+  }
+}
+
 TEST_F(DownloadSim, NoRecorderListening) {
   const int port = Port();
   recorder->Stop();

@@ -415,7 +415,7 @@ TEST_F(JobsSim, FullProgramFolderFailsTheClampAndKeepsTheList) {
     const std::string list = sim::BuildRecordList(day, recordings);
     recorder->AddFileContent(recorder->RecordListPath(day), list);
     // Room for the answer file and the record list, not for a second copy of the list.
-    const std::size_t page = 4096, listPages = (list.size() + page - 1) / page;
+    const std::size_t page = disk->PageBytes(), listPages = (list.size() + page - 1) / page;
     ASSERT_TRUE(disk->Fill(page + listPages * page));
 
     MessageCatcher window;

@@ -546,6 +546,8 @@ void SimRecorder::Impl::SendRaw(const httplib::Request& req, uint64_t sequence, 
     head += "Content-Length: " + rule.content_length + "\r\n";
   else if (!flood)
     head += "Content-Length: " + std::to_string(total) + "\r\n";
+  if (!chunked && !rule.second_content_length.empty())
+    head += "Content-Length: " + rule.second_content_length + "\r\n";
   head += "Connection: close\r\n\r\n";
   uint64_t sent = 0;
 

@@ -134,6 +134,9 @@ struct FaultRule {
   bool finish_after_stall = false;  // Stall*: send the rest normally after the stall
   std::string content_length;   // CutShort, Flood: when not empty, this value goes out
                                 // raw as the Content-Length header, whatever it says
+  std::string second_content_length;  // CutShort, Flood: when not empty, one more
+                                      // Content-Length header, with this raw value,
+                                      // follows the one above
 
   // Shorthands.
   static FaultRule For(int request_number, FaultKind kind, int times = -1);

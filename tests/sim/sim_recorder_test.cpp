@@ -683,6 +683,35 @@ TEST_F(SimRecorderTest, CutShortBodies) {
   EXPECT_EQ(Fetch(port, target).body.size(), 100000u);  // faults used up
 }
 
+TEST_F(SimRecorderTest, ARuleCanAnnounceTwoLengths) {
+  rec.AddFile("/rec/big.avi", 100000);
+  const int id = TakeBackupId();
+  const std::string target = "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/big.avi";
+  struct Case {
+    std::string first;
+    std::string second;
+    std::string head;
+  } cases[] = {
+      {"", "22", "Content-Length: 100000\r\nContent-Length: 22\r\n"},
+      {"22", "100000", "Content-Length: 22\r\nContent-Length: 100000\r\n"},
+  };
+  for (const Case& c : cases) {
+    sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort, 1);
+    rule.send_bytes = 22;
+    rule.content_length = c.first;
+    rule.second_content_length = c.second;
+    rec.AddFault(rule);
+    RawConnection conn(port);
+    conn.Send(Get(target));
+    RawConnection::Result got = conn.Read(3000);
+    EXPECT_TRUE(got.closed);
+    const size_t end = got.bytes.find("\r\n\r\n");
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_NE(got.bytes.substr(0, end + 2).find(c.head), std::string::npos) << got.bytes.substr(0, end);
+    EXPECT_EQ(got.bytes.substr(end + 4), sim::ContentBytes("/rec/big.avi", 0, 22));
+  }
+}
+
 TEST_F(SimRecorderTest, CloseWithoutAnswerSendsNothing) {
   rec.AddFault(sim::FaultRule::For(9, sim::FaultKind::CloseWithoutAnswer, 1));
   RawConnection conn(port);

@@ -3,6 +3,16 @@
 // namespace of the test process, so writes meet a genuinely full disk or a
 // read-only folder. Mounting needs root, which CI is; elsewhere Mount returns
 // null with the reason, and the test skips with it.
+//
+// A mount namespace belongs to a thread, not to the process: unshare moves
+// only the thread that calls it, and a thread left outside would write to the
+// real folder under the mount. So a program that links this enters its private
+// namespace as it starts, before main, while its one thread is the only one
+// (it checks that), and every thread started afterwards, by a test, Qt,
+// libcurl or a thread pool, is in it from birth, whenever that is. Mount
+// checks that every thread of the process is in the caller's namespace and
+// refuses, naming the thread, when one is not (one that unshared its own, say),
+// or when the namespace could not be made at start.
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -16,7 +26,11 @@ class SmallDisk {
   ~SmallDisk();
 
   const std::string& Path() const { return path_; }
-  // Fills the disk with a ballast file until at most `leaveFree` bytes are free.
+  // The unit the disk counts its space in: a page, on tmpfs.
+  std::size_t PageBytes() const;
+  // Fills the disk with a ballast file until exactly `leaveFree` bytes are
+  // free. False when that is not reached, and for a `leaveFree` that is not a
+  // whole number of pages: the disk could only leave less.
   bool Fill(std::size_t leaveFree = 0);
   // Removes the ballast again.
   void Unfill();
