@@ -861,8 +861,7 @@ TEST_F(ProcessDialogSim, AFullDiskNeverGivesAFinishedBackupWithABrokenRecordList
   {
     SCOPED_TRACE("program folder full");
     // Room for the answer file and the downloaded record list, none for the rewrite.
-    ASSERT_TRUE(disk->Fill(2 * 4096));
-    ASSERT_EQ(disk->FreeBytes(), 2u * 4096);
+    ASSERT_TRUE(disk->Fill(2 * disk->PageBytes()));
     queue();
     nvrtest::Posted finished;
     ASSERT_TRUE(mainWindow.WaitFor(platform::WM_JOB_FINISHED, &finished, 5000));
@@ -893,8 +892,7 @@ TEST_F(ProcessDialogSim, AFullDiskNeverGivesAFinishedBackupWithABrokenRecordList
     ASSERT_NE(clamped.toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
     destination = QString::fromStdString(disk->Path()) + QStringLiteral("/backup201303041200");
     // Room for the downloaded list, none for the copy beside it.
-    ASSERT_TRUE(disk->Fill(4096));
-    ASSERT_EQ(disk->FreeBytes(), 4096u);
+    ASSERT_TRUE(disk->Fill(disk->PageBytes()));
     CProcessDialog dlg;
     Prepare(dlg);
     const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {

@@ -176,6 +176,8 @@ TEST_F(DownloadSim, LengthsThatDisagreeGiveNoFile) {
     RunToEnd(task);
     EXPECT_EQ(task.state.load(), c.state);
     EXPECT_EQ(task.httpStatus.load(), 200);
+    // A refused body counts as broken off, as a cut one does.
+    EXPECT_EQ(task.bodyBroken.load(), c.state == 2 ? 0 : 1);
     EXPECT_TRUE(NoPartialFile());
     EXPECT_TRUE(Temporaries().isEmpty());
     if (c.state == 2)
