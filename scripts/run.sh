@@ -9,7 +9,9 @@ bin=build/bin
 port=${TARNWELL_SIM_PORT:-8080}
 sim_pid=
 if [[ -x $bin/simrecorder ]]; then
-  "$bin/simrecorder" --host 127.0.0.1 --port "$port" &
+  # TARNWELL_SIM_ARGS: more options for the recorder, e.g. --extra-job-file '/rec/odd/,100'.
+  read -r -a sim_args <<<"${TARNWELL_SIM_ARGS:-}"
+  "$bin/simrecorder" --host 127.0.0.1 --port "$port" "${sim_args[@]}" &
   sim_pid=$!
   trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT
   echo "Simulated recorder on 127.0.0.1:$port (user admin, password admin)."

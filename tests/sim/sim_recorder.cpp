@@ -757,6 +757,11 @@ Answer SimRecorder::Impl::QueueJob(std::string_view target) {
     }
   }
 
+  for (const FileEntry& f : config.extra_job_files) {
+    job.files.push_back(f);
+    files[f.path] = StoredFile{f.size, {}, nullptr};
+  }
+
   job.record_list.path = RecordListPathLocked(day);
   if (auto crafted = files.find(job.record_list.path); crafted != files.end() && crafted->second.crafted) {
     job.record_list.size = crafted->second.size;
