@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -20,7 +21,10 @@ QByteArray Native(const QString& path) { return QFile::encodeName(path); }
 
 mode_t ModeFor(FileAccess access) { return access == FileAccess::OwnerOnly ? 0600 : 0666; }
 
+std::atomic<TemporaryNameSource> nameSource{nullptr};
+
 QString RandomPart() {
+  if (const TemporaryNameSource source = nameSource.load()) return QString::fromLatin1(source());
   QString text;
   for (int i = 0; i < kRandomLength; ++i)
     text += QLatin1Char(kAlphabet[QRandomGenerator::system()->bounded(int(sizeof kAlphabet - 1))]);
@@ -181,6 +185,8 @@ bool SyncFolderOf(const QString& path) {
   const bool synced = ::fsync(fd) == 0;
   return ::close(fd) == 0 && synced;
 }
+
+TemporaryNameSource SetTemporaryNameSourceForTests(TemporaryNameSource source) { return nameSource.exchange(source); }
 
 bool IsTemporaryNameOf(const QString& fileName, const QString& baseName) {
   const QString suffix = QStringLiteral(".part");

@@ -75,4 +75,11 @@ bool SyncFolderOf(const QString& path);
 // TemporaryFile names them.
 bool IsTemporaryNameOf(const QString& fileName, const QString& baseName);
 
+// For tests only: where the six letters or digits of a temporary's name come
+// from (null: the system's random source), so a test can make a temporary's
+// name meet a file that exists. Each call gives one candidate. Returns the
+// source that was set before.
+using TemporaryNameSource = QByteArray (*)();
+TemporaryNameSource SetTemporaryNameSourceForTests(TemporaryNameSource source);
+
 }  // namespace platform

@@ -10,6 +10,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
 #include <sys/stat.h>
 
 using platform::FileAccess;
@@ -18,7 +22,30 @@ using test_support::FileNames;
 using test_support::ModeOf;
 using test_support::ReadBytes;
 
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
 namespace {
+
+// Gives the temporaries' names the letters a test chose, one list entry per
+// candidate, the last one again and again; the random source comes back when
+// it goes.
+class ChosenTemporaryNames {
+ public:
+  explicit ChosenTemporaryNames(std::vector<QByteArray> names) {
+    names_ = std::move(names);
+    next_ = 0;
+    previous_ = platform::SetTemporaryNameSourceForTests(&Next);
+  }
+  ~ChosenTemporaryNames() { platform::SetTemporaryNameSourceForTests(previous_); }
+  ChosenTemporaryNames(const ChosenTemporaryNames&) = delete;
+  ChosenTemporaryNames& operator=(const ChosenTemporaryNames&) = delete;
+
+ private:
+  static QByteArray Next() { return names_[std::min(next_++, names_.size() - 1)]; }
+  static inline std::vector<QByteArray> names_;
+  static inline std::size_t next_ = 0;
+  platform::TemporaryNameSource previous_;
+};
 
 const QByteArray kOld = QByteArray(3000, 'o');
 const QByteArray kLonger = QByteArray(9000, 'n');
@@ -126,8 +153,9 @@ TEST(DurableFile, PasswordFilesAreOwnerOnlyAndOthersFollowTheUmask) {
 TEST(DurableFile, TemporariesNeverReplaceAnExistingFile) {
   QTemporaryDir dir;
   const QString target = dir.path() + "/x.avi";
-  // Every name a temporary could take, but one, already exists: the
-  // temporary must take that one rather than truncate a neighbour.
+  // A second temporary of a target whose first is still open takes a name of
+  // its own, and the bare ".part" name (a recorder file may have it) is never
+  // a temporary's: that neighbour keeps its bytes.
   platform::TemporaryFile temp;
   ASSERT_TRUE(temp.Create(target, FileAccess::Default));
   const QString first = temp.Path();
@@ -137,6 +165,31 @@ TEST(DurableFile, TemporariesNeverReplaceAnExistingFile) {
   EXPECT_NE(second.Path(), first);
   EXPECT_NE(second.Path(), dir.path() + "/x.avi.part");
   EXPECT_EQ(ReadBytes(dir.path() + "/x.avi.part"), "neighbour");
+}
+
+// A file of the operator's that has the very name the temporary picks is never
+// opened for writing: the temporary is made exclusively and takes the next name.
+TEST(DurableFile, ATemporaryNameThatExistsIsLeftAndTheNextIsTaken) {
+  QTemporaryDir dir;
+  const QString target = dir.path() + "/setting.ini";
+  const QString operators = dir.path() + "/setting.ini.AAAAAA.part";
+  ASSERT_TRUE(test_support::WriteBytes(target, kOld));
+  ASSERT_TRUE(test_support::WriteBytes(operators, "the operator's own"));
+  {
+    ChosenTemporaryNames names({"AAAAAA", "BBBBBB"});
+    EXPECT_TRUE(platform::WriteFileDurably(target, kShorter, FileAccess::Default));
+  }
+  EXPECT_EQ(ReadBytes(target), kShorter);
+  EXPECT_EQ(ReadBytes(operators), "the operator's own");
+  EXPECT_EQ(FileNames(dir.path()), QStringList({"setting.ini", "setting.ini.AAAAAA.part"}));
+
+  // Every name it tries exists: no temporary, and it says why.
+  ChosenTemporaryNames names({"AAAAAA"});
+  platform::TemporaryFile temp;
+  EXPECT_FALSE(temp.Create(target, FileAccess::Default));
+  EXPECT_EQ(temp.Error(), EEXIST);
+  EXPECT_EQ(ReadBytes(operators), "the operator's own");
+  EXPECT_EQ(ReadBytes(target), kShorter);
 }
 
 TEST(DurableFile, TemporaryNames) {
