@@ -63,7 +63,8 @@ bool SyncAndClose(int fd) {
 // fails before any old byte is touched (on filesystems that overwrite in
 // place, as ext4 and tmpfs do); the old length is then restored.
 bool RewriteInPlace(const QString& path, const QByteArray& data, FileAccess access) {
-  const int fd = ::open(Native(path).constData(), O_WRONLY | O_CLOEXEC);
+  // Never creates the file; non-blocking, so a named pipe in its place cannot hang the write.
+  const int fd = ::open(Native(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -146,8 +147,11 @@ void TemporaryFile::Discard() {
 
 bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess access) {
   TemporaryFile temp;
-  if (!temp.Create(path, access)) return QFile::exists(path) && RewriteInPlace(path, data, access);
-  return temp.Write(data.constData(), data.size()) && temp.Commit();
+  if (temp.Create(path, access)) return temp.Write(data.constData(), data.size()) && temp.Commit();
+  // Only a folder that refuses new names is a reason to write in place; a
+  // full disk, a quota or no descriptor left fails the write untouched.
+  const bool folderRefusesNewNames = temp.Error() == EACCES || temp.Error() == EPERM;
+  return folderRefusesNewNames && RewriteInPlace(path, data, access);
 }
 
 bool CopyFileDurably(const QString& from, const QString& to, FileAccess access) {

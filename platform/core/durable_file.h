@@ -55,12 +55,21 @@ class TemporaryFile {
   QString target_;
 };
 
-// Replaces `path` with `data` through a temporary. When no temporary can be
-// made beside an existing, writable file (a read-only folder), the file is
-// rewritten in place instead, in an order that a full disk cannot cut short
-// where the filesystem overwrites in place (ext4, tmpfs; not copy-on-write):
-// it is first grown to its new length, then written, then cut to length and
-// synced. True only when every step succeeded.
+// Replaces `path` with `data` through a temporary. True only when every step
+// succeeded; on false the file is as it was.
+//
+// One case writes in place instead: the folder refuses new names (making the
+// temporary failed with EACCES or EPERM) while the file itself exists and is
+// writable, as for a program folder the operator may not add to. The file is
+// then grown to its new length, written, cut to length and synced, an order
+// that a full disk cannot cut short where the filesystem overwrites in place
+// (ext4, tmpfs; not copy-on-write). This rewrite is NOT safe against a crash:
+// a program killed or a power loss during it can leave a mixed file (new
+// bytes over the start of the old ones, followed by the old tail or by NUL
+// bytes). It is
+// still the better choice there, as the other is never saving the operator's
+// settings or history in that folder at all. Any other failure to make the
+// temporary (a full disk, a quota, no descriptor left) fails the write.
 bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess access);
 
 // Copies the file `from` over `to` durably, as a new file (umask applies) that

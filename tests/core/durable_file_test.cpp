@@ -14,6 +14,9 @@
 #include <cerrno>
 #include <vector>
 
+#include <optional>
+
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 using platform::FileAccess;
@@ -111,6 +114,50 @@ TEST(DurableFile, ReadOnlyFolderRewritesAWritableFileInPlace) {
     EXPECT_EQ(FileNames(folder), QStringList({"setting.ini"}));
     disk->Unfill();
   }
+}
+
+// Only a folder that refuses new names lets the file be rewritten in place:
+// any other failure to make the temporary fails the write and leaves the file.
+TEST(DurableFile, NoTemporaryInAWritableFolderFailsAndLeavesTheFile) {
+  auto disk = test_support::MountSmallDiskOrSay(256 * 1024);
+  if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
+  // A disk with room for bytes but none for another file: its root folder
+  // and the target take its two inodes.
+  const QString noInodes = QString::fromStdString(disk->Path()) + "/no-inodes";
+  ASSERT_TRUE(QDir().mkpath(noInodes));
+  ASSERT_EQ(::mount("tarnwell-test", QFile::encodeName(noInodes).constData(), "tmpfs", 0, "size=262144,nr_inodes=2"),
+            0);
+  QTemporaryDir elsewhere;
+  struct Case {
+    const char* name;
+    QString folder;
+    std::vector<QByteArray> temporaryNames;  // empty: random
+    int error;
+  };
+  const Case cases[] = {
+      {"no inode left", noInodes, {}, ENOSPC},
+      {"every temporary name taken", elsewhere.path(), {"AAAAAA"}, EEXIST},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString target = c.folder + "/setting.ini";
+    ASSERT_TRUE(test_support::WriteBytes(target, kOld));
+    if (!c.temporaryNames.empty()) {
+      ASSERT_TRUE(test_support::WriteBytes(c.folder + "/setting.ini." + c.temporaryNames[0] + ".part", "taken"));
+    }
+    const QStringList before = FileNames(c.folder);
+    std::optional<ChosenTemporaryNames> names;
+    if (!c.temporaryNames.empty()) names.emplace(c.temporaryNames);
+    platform::TemporaryFile temp;
+    EXPECT_FALSE(temp.Create(target, FileAccess::Default));
+    EXPECT_EQ(temp.Error(), c.error);
+    for (const QByteArray& data : {kShorter, kLonger}) {
+      EXPECT_FALSE(platform::WriteFileDurably(target, data, FileAccess::Default));
+      EXPECT_EQ(ReadBytes(target), kOld);
+      EXPECT_EQ(FileNames(c.folder), before);
+    }
+  }
+  ::umount2(QFile::encodeName(noInodes).constData(), MNT_DETACH);
 }
 
 TEST(DurableFile, ReadOnlyMountFailsAndChangesNothing) {
