@@ -3,9 +3,10 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,6 +16,9 @@ namespace platform {
 namespace {
 
 constexpr int kRandomLength = 6;
+constexpr char kSuffix[] = ".part";
+// What a temporary adds to the part of its target's name that it keeps.
+constexpr qsizetype kAddedBytes = 1 + kRandomLength + qsizetype(sizeof kSuffix - 1);
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
@@ -23,12 +27,28 @@ mode_t ModeFor(FileAccess access) { return access == FileAccess::OwnerOnly ? 060
 
 std::atomic<TemporaryNameSource> nameSource{nullptr};
 
-QString RandomPart() {
-  if (const TemporaryNameSource source = nameSource.load()) return QString::fromLatin1(source());
-  QString text;
+QByteArray RandomPart() {
+  if (const TemporaryNameSource source = nameSource.load()) return source();
+  QByteArray text;
   for (int i = 0; i < kRandomLength; ++i)
-    text += QLatin1Char(kAlphabet[QRandomGenerator::system()->bounded(int(sizeof kAlphabet - 1))]);
+    text += kAlphabet[QRandomGenerator::system()->bounded(int(sizeof kAlphabet - 1))];
   return text;
+}
+
+// The longest name, in bytes, that the folder takes.
+long NameLimitOf(const QByteArray& folder) {
+  const long limit = ::pathconf(folder.constData(), _PC_NAME_MAX);
+  return limit > 0 ? limit : NAME_MAX;
+}
+
+// The start of a temporary's name, taken from its target's (UTF-8) name: the
+// whole name, or as much of its start as leaves room under the limit for what
+// a temporary adds, cut between two characters.
+QByteArray StemOf(const QByteArray& name, long limit) {
+  if (name.size() + kAddedBytes <= limit) return name;
+  qsizetype cut = std::max<qsizetype>(limit - kAddedBytes, 0);
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return name.left(cut);
 }
 
 bool WriteAll(int fd, const char* data, qint64 size, off_t at = -1) {
@@ -105,12 +125,19 @@ bool TemporaryFile::Create(const QString& target, FileAccess access, unsigned mo
   if (access == FileAccess::OwnerOnly) mode &= 0600;
   Discard();
   error_ = 0;
+  const QByteArray native = Native(target);
+  const qsizetype slash = native.lastIndexOf('/');
+  const QByteArray name = native.mid(slash + 1);
+  const long limit = NameLimitOf(slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash));
+  // A target that cannot exist fails before anything is written for it.
+  if (name.size() > limit) return Fail(ENAMETOOLONG);
+  const QByteArray stem = native.left(slash + 1) + StemOf(name, limit);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const QString candidate = target + QLatin1Char('.') + RandomPart() + QStringLiteral(".part");
-    const int fd = ::open(Native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode));
+    const QByteArray candidate = stem + '.' + RandomPart() + kSuffix;
+    const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode));
     if (fd >= 0) {
       fd_ = fd;
-      path_ = candidate;
+      path_ = QFile::decodeName(candidate);
       target_ = target;
       return true;
     }
@@ -192,14 +219,17 @@ bool SyncFolderOf(const QString& path) {
 
 TemporaryNameSource SetTemporaryNameSourceForTests(TemporaryNameSource source) { return nameSource.exchange(source); }
 
-bool IsTemporaryNameOf(const QString& fileName, const QString& baseName) {
-  const QString suffix = QStringLiteral(".part");
-  if (fileName.size() != baseName.size() + 1 + kRandomLength + suffix.size()) return false;
-  if (!fileName.startsWith(baseName) || !fileName.endsWith(suffix) || fileName[baseName.size()] != QLatin1Char('.'))
+bool IsTemporaryNameOf(const QString& fileName, const QString& baseName, int nameLimit) {
+  const QByteArray file = Native(fileName);
+  const QByteArray base = Native(baseName);
+  if (base.size() > nameLimit) return false;
+  const QByteArray stem = StemOf(base, nameLimit);
+  if (file.size() != stem.size() + kAddedBytes || !file.startsWith(stem) || !file.endsWith(kSuffix) ||
+      file[stem.size()] != '.')
     return false;
   for (int i = 0; i < kRandomLength; ++i) {
-    const QChar c = fileName[baseName.size() + 1 + i];
-    if (c.unicode() > 0x7F || !std::isalnum(static_cast<unsigned char>(c.unicode()))) return false;
+    const char c = file[stem.size() + 1 + i];
+    if (!(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z') && !(c >= '0' && c <= '9')) return false;
   }
   return true;
 }

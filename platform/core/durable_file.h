@@ -5,8 +5,11 @@
 // so the rename itself survives a power loss.
 //
 // Temporaries are named "<target name>.<six letters or digits>.part" and are
-// created exclusively, so a temporary never replaces a file that exists; the
-// exit sweep recognises the form through IsTemporaryNameOf.
+// created exclusively, so a temporary never replaces a file that exists. For
+// a target name within 12 bytes of the folder's name limit (255 bytes on the
+// usual filesystems) the temporary keeps only as much of the name's start as
+// fits, cut between two characters of its UTF-8 form, so every name that fits
+// can be written. IsTemporaryNameOf recognises both forms.
 #include <QByteArray>
 #include <QString>
 
@@ -26,7 +29,8 @@ class TemporaryFile {
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
   // Creates the temporary for `target`; false when none can be made (the
-  // folder is missing, read-only or full).
+  // folder is missing, read-only or full, or the target's name is longer
+  // than the folder takes: ENAMETOOLONG).
   bool Create(const QString& target, FileAccess access);
   // The same with the permission bits to create it with (the umask applies).
   bool Create(const QString& target, FileAccess access, unsigned mode);
@@ -81,8 +85,10 @@ bool CopyFileDurably(const QString& from, const QString& to, FileAccess access);
 bool SyncFolderOf(const QString& path);
 
 // True when `fileName` is a temporary of the file named `baseName`, as
-// TemporaryFile names them.
-bool IsTemporaryNameOf(const QString& fileName, const QString& baseName);
+// TemporaryFile names them in a folder whose names may have `nameLimit` bytes
+// (pathconf's _PC_NAME_MAX). A shortened temporary is recognised only where
+// the whole name would not have fitted, and only in the one form it takes.
+bool IsTemporaryNameOf(const QString& fileName, const QString& baseName, int nameLimit = 255);
 
 // For tests only: where the six letters or digits of a temporary's name come
 // from (null: the system's random source), so a test can make a temporary's

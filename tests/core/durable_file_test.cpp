@@ -2,6 +2,7 @@
 // folder removed mid-write each leave the old file exactly as it was and
 // report failure.
 #include "platform/core/durable_file.h"
+#include "platform/core/ini_file.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +50,16 @@ class ChosenTemporaryNames {
   static inline std::size_t next_ = 0;
   platform::TemporaryNameSource previous_;
 };
+
+// A name of `bytes` bytes in UTF-8: "a", then as many "€" (three bytes) as
+// fit, then "a"s for the rest, so that byte 243 lies inside a "€" whenever
+// the name is longer.
+QString EuroName(int bytes) {
+  return "a" + QString((bytes - 1) / 3, QChar(0x20AC)) + QString((bytes - 1) % 3, 'a');
+}
+QString AsciiName(int bytes) { return QString(bytes - 4, 'a') + ".ini"; }
+
+qsizetype Utf8Size(const QString& text) { return QFile::encodeName(text).size(); }
 
 const QByteArray kOld = QByteArray(3000, 'o');
 const QByteArray kLonger = QByteArray(9000, 'n');
@@ -239,6 +250,55 @@ TEST(DurableFile, ATemporaryNameThatExistsIsLeftAndTheNextIsTaken) {
   EXPECT_EQ(ReadBytes(target), kShorter);
 }
 
+// Every name the filesystem takes (255 bytes here) can be written: a temporary
+// too long for it keeps less of the target's name, cut between characters. A
+// longer name fails before anything is made, and says why.
+TEST(DurableFile, EveryNameThatFitsCanBeWrittenAndNoLongerOne) {
+  QTemporaryDir dir;
+  ASSERT_EQ(::pathconf(QFile::encodeName(dir.path()).constData(), _PC_NAME_MAX), 255);
+  struct Case {
+    const char* name;
+    QString file;
+    qsizetype temporaryBytes;  // 0: none can be made
+  };
+  const Case cases[] = {
+      {"ASCII, 243 bytes", AsciiName(243), 255}, {"ASCII, 244 bytes", AsciiName(244), 255},
+      {"ASCII, 250 bytes", AsciiName(250), 255}, {"ASCII, 255 bytes", AsciiName(255), 255},
+      {"ASCII, 256 bytes", AsciiName(256), 0},
+      // Byte 243 lies inside a three-byte character: the cut moves before it, to 241.
+      {"UTF-8, 243 bytes", EuroName(243), 255},   {"UTF-8, 244 bytes", EuroName(244), 253},
+      {"UTF-8, 250 bytes", EuroName(250), 253},   {"UTF-8, 255 bytes", EuroName(255), 253},
+      {"UTF-8, 256 bytes", EuroName(256), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString target = dir.path() + "/" + c.file;
+    {
+      platform::TemporaryFile temp;
+      const bool made = temp.Create(target, FileAccess::Default);
+      ASSERT_EQ(made, c.temporaryBytes > 0);
+      if (made) {
+        const QString name = temp.Path().section('/', -1);
+        EXPECT_EQ(Utf8Size(name), c.temporaryBytes);
+        // The name on the disk is the one the temporary reports, whole characters only.
+        EXPECT_EQ(FileNames(dir.path()), QStringList{name});
+        EXPECT_TRUE(platform::IsTemporaryNameOf(name, c.file));
+      } else {
+        EXPECT_EQ(temp.Error(), ENAMETOOLONG);
+      }
+    }
+    const bool fits = c.temporaryBytes > 0;
+    EXPECT_EQ(platform::WriteFileDurably(target, kOld, FileAccess::Default), fits);
+    EXPECT_EQ(ReadBytes(target), fits ? kOld : QByteArray("<missing>"));
+    platform::IniFile ini;
+    ini.SetValue("setting", "key", "value");
+    EXPECT_EQ(ini.Save(target, FileAccess::OwnerOnly), fits);
+    EXPECT_EQ(platform::ReadProfileString(target, "setting", "key"), fits ? "value" : "");
+    EXPECT_EQ(FileNames(dir.path()), fits ? QStringList{c.file} : QStringList{});
+    QFile::remove(target);
+  }
+}
+
 TEST(DurableFile, TemporaryNames) {
   struct Case {
     const char* file;
@@ -251,6 +311,33 @@ TEST(DurableFile, TemporaryNames) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(platform::IsTemporaryNameOf(QString::fromLatin1(c.file), "history.ini"), c.isTemporary) << c.file;
+
+  // Long names: only the one shortened form, and only where the whole name
+  // does not fit the folder's limit.
+  const QString ascii = AsciiName(250);
+  const QString euro = EuroName(250);  // "a", 83 "€": whole characters end at byte 241
+  struct LongCase {
+    const char* name;
+    QString file;
+    QString base;
+    int limit;
+    bool isTemporary;
+  };
+  const LongCase longCases[] = {
+      {"243 bytes kept", ascii.left(243) + ".a1B2c3.part", ascii, 255, true},
+      {"242 bytes kept", ascii.left(242) + ".a1B2c3.part", ascii, 255, false},
+      {"the whole name", ascii + ".a1B2c3.part", ascii, 255, false},
+      {"kept for a limit of 143", AsciiName(140).left(131) + ".a1B2c3.part", AsciiName(140), 143, true},
+      {"kept for 143, read for 255", AsciiName(140).left(131) + ".a1B2c3.part", AsciiName(140), 255, false},
+      {"letters not six", ascii.left(244) + ".a1B2c.part", ascii, 255, false},
+      {"whole characters", euro.left(81) + ".a1B2c3.part", euro, 255, true},
+      {"a character short", euro.left(80) + ".a1B2c3.part", euro, 255, false},
+      {"a name that fits whole", QString("history.in.a1B2c3.part"), QString("history.ini"), 255, false},
+      {"a base that cannot exist", AsciiName(256).left(243) + ".a1B2c3.part", AsciiName(256), 255, false},
+  };
+  for (const LongCase& c : longCases)
+    EXPECT_EQ(platform::IsTemporaryNameOf(c.file, c.base, c.limit), c.isTemporary) << c.name;
+
   QTemporaryDir dir;
   platform::TemporaryFile temp;
   ASSERT_TRUE(temp.Create(dir.path() + "/history.ini", FileAccess::OwnerOnly));
