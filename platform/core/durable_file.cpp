@@ -23,8 +23,6 @@ const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz01
 
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
 
-mode_t ModeFor(FileAccess access) { return access == FileAccess::OwnerOnly ? 0600 : 0666; }
-
 std::atomic<TemporaryNameSource> nameSource{nullptr};
 
 QByteArray RandomPart() {
@@ -49,6 +47,39 @@ QByteArray StemOf(const QByteArray& name, long limit) {
   qsizetype cut = std::max<qsizetype>(limit - kAddedBytes, 0);
   while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
   return name.left(cut);
+}
+
+// The permission bits of a file that replaces `target`: those the old file
+// has, for a new one 0666 (less the umask, which open applies); owner-only
+// files at most 0600. `executeBits` (>= 0) replace the old file's execute
+// bits, for the classes that may read it.
+struct NewMode {
+  mode_t bits;
+  bool replaces;  // an old file exists: its mode is set exactly
+  mode_t old;
+};
+
+NewMode ModeFor(const QByteArray& target, FileAccess access, int executeBits) {
+  struct stat st {};
+  const bool replaces = ::stat(target.constData(), &st) == 0 && S_ISREG(st.st_mode);
+  const mode_t old = replaces ? st.st_mode & 0777 : 0;
+  const mode_t execute = executeBits >= 0 ? mode_t(executeBits) & 0111 : 0;
+  mode_t bits = replaces ? old : 0666 | execute;
+  if (replaces && executeBits >= 0) bits = (old & 0666) | (execute & ((old & 0444) >> 2));
+  if (access == FileAccess::OwnerOnly) bits &= 0600;
+  return {bits, replaces, old};
+}
+
+// Gives a temporary the mode of the file it replaces. A filesystem that keeps
+// no modes (FAT) refuses; that is no failure as long as the temporary grants
+// nothing the old file did not.
+bool SetMode(int fd, const NewMode& mode) {
+  if (::fchmod(fd, mode.bits) == 0) return true;
+  const int error = errno;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && (st.st_mode & 0777 & ~mode.old) == 0) return true;
+  errno = error;
+  return false;
 }
 
 bool WriteAll(int fd, const char* data, qint64 size, off_t at = -1) {
@@ -119,10 +150,13 @@ bool TemporaryFile::Fail(int error) {
   return false;
 }
 
-bool TemporaryFile::Create(const QString& target, FileAccess access) { return Create(target, access, ModeFor(access)); }
+bool TemporaryFile::Create(const QString& target, FileAccess access) { return Make(target, access, -1); }
 
-bool TemporaryFile::Create(const QString& target, FileAccess access, unsigned mode) {
-  if (access == FileAccess::OwnerOnly) mode &= 0600;
+bool TemporaryFile::Create(const QString& target, FileAccess access, unsigned executeBits) {
+  return Make(target, access, int(executeBits & 0111));
+}
+
+bool TemporaryFile::Make(const QString& target, FileAccess access, int executeBits) {
   Discard();
   error_ = 0;
   const QByteArray native = Native(target);
@@ -132,10 +166,17 @@ bool TemporaryFile::Create(const QString& target, FileAccess access, unsigned mo
   // A target that cannot exist fails before anything is written for it.
   if (name.size() > limit) return Fail(ENAMETOOLONG);
   const QByteArray stem = native.left(slash + 1) + StemOf(name, limit);
+  const NewMode mode = ModeFor(native, access, executeBits);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const QByteArray candidate = stem + '.' + RandomPart() + kSuffix;
-    const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode));
+    const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode.bits);
     if (fd >= 0) {
+      if (mode.replaces && !SetMode(fd, mode)) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(candidate.constData());
+        return Fail(error);
+      }
       fd_ = fd;
       path_ = QFile::decodeName(candidate);
       target_ = target;
@@ -190,10 +231,9 @@ bool CopyFileDurably(const QString& from, const QString& to, FileAccess access) 
     ::close(in);
     return false;
   }
-  // A new file's permissions, less the umask, plus the source's execute bits
-  // so a program stays runnable; password files are owner-only.
+  // The source's execute bits, so a copied program stays runnable.
   TemporaryFile temp;
-  bool ok = temp.Create(to, access, access == FileAccess::OwnerOnly ? 0600 : (0666 | (st.st_mode & 0111)));
+  bool ok = temp.Create(to, access, unsigned(st.st_mode & 0111));
   char buffer[64 * 1024];
   while (ok) {
     const ssize_t n = ::read(in, buffer, sizeof buffer);
@@ -206,6 +246,17 @@ bool CopyFileDurably(const QString& from, const QString& to, FileAccess access) 
   }
   ::close(in);
   return ok && temp.Commit();
+}
+
+void MakeOwnerOnly(const QString& path) {
+  const int fd = ::open(Native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 &&
+      ::fchmod(fd, st.st_mode & 0600) != 0) {
+    // The file stays as it was; the store still opens.
+  }
+  ::close(fd);
 }
 
 bool SyncFolderOf(const QString& path) {

@@ -15,8 +15,9 @@
 
 namespace platform {
 
-// Files holding passwords are readable by their owner only; all others follow
-// the umask.
+// Files holding passwords are readable by their owner only (0600 at most,
+// whatever mode the file they replace had); a new file of any other kind
+// follows the umask, and a rewrite keeps the mode the file had.
 enum class FileAccess { Default, OwnerOnly };
 
 // A temporary beside its target, open for writing. Destroying it without a
@@ -28,12 +29,16 @@ class TemporaryFile {
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-  // Creates the temporary for `target`; false when none can be made (the
-  // folder is missing, read-only or full, or the target's name is longer
-  // than the folder takes: ENAMETOOLONG).
+  // Creates the temporary for `target`, with the permission bits the file is
+  // to have: those of the file it replaces, or for a new file 0666 less the
+  // umask; 0600 at most for FileAccess::OwnerOnly. False when none can be
+  // made (the folder is missing, read-only or full, or the target's name is
+  // longer than the folder takes: ENAMETOOLONG).
   bool Create(const QString& target, FileAccess access);
-  // The same with the permission bits to create it with (the umask applies).
-  bool Create(const QString& target, FileAccess access, unsigned mode);
+  // The same, with the execute bits `executeBits` (of 0111) in place of the
+  // old file's, for the classes that may read it (a new file: less the
+  // umask), so a copied program stays runnable. Owner-only files get none.
+  bool Create(const QString& target, FileAccess access, unsigned executeBits);
   bool IsOpen() const { return fd_ >= 0; }
   const QString& Path() const { return path_; }
   const QString& Target() const { return target_; }
@@ -52,6 +57,7 @@ class TemporaryFile {
   int Error() const { return error_; }
 
  private:
+  bool Make(const QString& target, FileAccess access, int executeBits);  // -1: the old file's
   bool Fail(int error);
   int fd_ = -1;
   int error_ = 0;
@@ -76,10 +82,16 @@ class TemporaryFile {
 // temporary (a full disk, a quota, no descriptor left) fails the write.
 bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess access);
 
-// Copies the file `from` over `to` durably, as a new file (umask applies) that
-// keeps `from`'s execute bits, or owner-only for FileAccess::OwnerOnly; false when `from` is not a
-// readable file or any write failed (`to` is then as it was).
+// Copies the file `from` over `to` durably; false when `from` is not a
+// readable file or any write failed (`to` is then as it was). The copy has
+// `from`'s execute bits and otherwise the mode of the `to` it replaces (a new
+// one: 0666 less the umask); see TemporaryFile::Create.
 bool CopyFileDurably(const QString& from, const QString& to, FileAccess access);
+
+// Makes an existing regular file of ours owner-only (0600 at most) when others
+// have any access to it, as a password file an earlier build left 0644;
+// creates nothing, and leaves other owners' files alone.
+void MakeOwnerOnly(const QString& path);
 
 // Syncs the folder that holds `path`, so a rename or a new name in it lasts.
 bool SyncFolderOf(const QString& path);

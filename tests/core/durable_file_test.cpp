@@ -61,6 +61,18 @@ QString AsciiName(int bytes) { return QString(bytes - 4, 'a') + ".ini"; }
 
 qsizetype Utf8Size(const QString& text) { return QFile::encodeName(text).size(); }
 
+// Sets the process's umask while it lives.
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : previous_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(previous_); }
+  ScopedUmask(const ScopedUmask&) = delete;
+  ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+ private:
+  mode_t previous_;
+};
+
 const QByteArray kOld = QByteArray(3000, 'o');
 const QByteArray kLonger = QByteArray(9000, 'n');
 const QByteArray kShorter = QByteArray(100, 's');
@@ -206,6 +218,57 @@ TEST(DurableFile, PasswordFilesAreOwnerOnlyAndOthersFollowTheUmask) {
   ::umask(old);
   EXPECT_EQ(ModeOf(secret), 0600);
   EXPECT_EQ(ModeOf(plain), 0644);
+}
+
+// A rewrite keeps the mode the file had, a password file is owner-only
+// whatever it had, and a new file follows the umask. A copy takes the
+// source's execute bits, for the classes that may read the file.
+TEST(DurableFile, ARewriteKeepsTheModeAndPasswordFilesStayOwnerOnly) {
+  QTemporaryDir dir;
+  const QString data = dir.path() + "/data";
+  const QString program = dir.path() + "/program";
+  ASSERT_TRUE(test_support::WriteBytes(data, kLonger, 0644));
+  ASSERT_TRUE(test_support::WriteBytes(program, kLonger, 0755));
+  constexpr int kNew = -1;
+  struct Case {
+    int old;  // kNew: no file yet
+    FileAccess access;
+    mode_t umask;
+    int written;       // by WriteFileDurably
+    int copied;        // by CopyFileDurably from `data`
+    int copiedProgram; // by CopyFileDurably from `program`
+  };
+  const Case cases[] = {
+      {kNew, FileAccess::Default, 022, 0644, 0644, 0755},   {kNew, FileAccess::Default, 077, 0600, 0600, 0700},
+      {kNew, FileAccess::OwnerOnly, 022, 0600, 0600, 0600}, {0600, FileAccess::Default, 022, 0600, 0600, 0700},
+      {0640, FileAccess::Default, 022, 0640, 0640, 0750},   {0644, FileAccess::Default, 022, 0644, 0644, 0755},
+      {0664, FileAccess::Default, 022, 0664, 0664, 0775},   {0664, FileAccess::Default, 077, 0664, 0664, 0775},
+      {0755, FileAccess::Default, 022, 0755, 0644, 0755},   {0600, FileAccess::OwnerOnly, 022, 0600, 0600, 0600},
+      {0640, FileAccess::OwnerOnly, 022, 0600, 0600, 0600}, {0644, FileAccess::OwnerOnly, 022, 0600, 0600, 0600},
+      {0664, FileAccess::OwnerOnly, 022, 0600, 0600, 0600},
+  };
+  const QString target = dir.path() + "/setting.ini";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "old " << std::oct << c.old << ", umask " << c.umask
+                                    << (c.access == FileAccess::OwnerOnly ? ", owner-only" : ""));
+    const auto prepare = [&] {
+      QFile::remove(target);
+      return c.old == kNew || test_support::WriteBytes(target, kOld, c.old);
+    };
+    const ScopedUmask umask(c.umask);
+    ASSERT_TRUE(prepare());
+    EXPECT_TRUE(platform::WriteFileDurably(target, kShorter, c.access));
+    const int written = ModeOf(target);
+    ASSERT_TRUE(prepare());
+    EXPECT_TRUE(platform::CopyFileDurably(data, target, c.access));
+    const int copied = ModeOf(target);
+    ASSERT_TRUE(prepare());
+    EXPECT_TRUE(platform::CopyFileDurably(program, target, c.access));
+    const int copiedProgram = ModeOf(target);
+    EXPECT_EQ(written, c.written) << std::oct << written;
+    EXPECT_EQ(copied, c.copied) << std::oct << copied;
+    EXPECT_EQ(copiedProgram, c.copiedProgram) << std::oct << copiedProgram;
+  }
 }
 
 TEST(DurableFile, TemporariesNeverReplaceAnExistingFile) {
