@@ -76,10 +76,10 @@ class TemporaryFile {
 // (ext4, tmpfs; not copy-on-write). This rewrite is NOT safe against a crash:
 // a program killed or a power loss during it can leave a mixed file (new
 // bytes over the start of the old ones, followed by the old tail or by NUL
-// bytes). It is
-// still the better choice there, as the other is never saving the operator's
-// settings or history in that folder at all. Any other failure to make the
-// temporary (a full disk, a quota, no descriptor left) fails the write.
+// bytes). It is still the better choice there, as the other is never saving
+// the operator's settings or history in that folder at all. Any other failure
+// to make the temporary (a full disk, a quota, no descriptor left) fails the
+// write.
 bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess access);
 
 // Copies the file `from` over `to` durably; false when `from` is not a
