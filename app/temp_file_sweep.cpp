@@ -15,7 +15,8 @@ bool IsTempFileName(const QString& name) {
   if (own.match(name).hasMatch()) return true;
   // "<name>.<six letters or digits>.part": what the durable writer leaves when
   // the program dies mid-write, of those two and of the two ini files (whose
-  // history temporaries hold passwords).
+  // history temporaries hold passwords). Their names are short, so their
+  // temporaries always carry the whole name, never the shortened form.
   static const QRegularExpression temporary(QStringLiteral("^(.+)\\.[A-Za-z0-9]{6}\\.part$"));
   static const QRegularExpression base(QStringLiteral(
       "^(?:[0-9]{6}\\.txt|[0-9]{4}_[0-9]{2}_[0-9]{2}_RecordList\\.db|history\\.ini|setting\\.ini)$"));

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "platform/core/durable_file.h"
+
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -73,6 +75,9 @@ int Database::Open() {
     m_nLastResult = SQLITE_CANTOPEN;
     return SQLITE_CANTOPEN;
   }
+  // It holds passwords: a file an earlier build left readable by others
+  // becomes owner-only (and so does the journal SQLite makes beside it).
+  platform::MakeOwnerOnly(QString::fromLatin1(kDatabaseFile));
   const UTF8MBSTR name(QString::fromLatin1(kDatabaseFile));
   const int result = sqlite3_open(name, &m_hDb);
   // The handle must be closed even when the open failed.

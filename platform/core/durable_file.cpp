@@ -3,8 +3,10 @@
 #include <QFile>
 #include <QRandomGenerator>
 
-#include <cctype>
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,17 +16,70 @@ namespace platform {
 namespace {
 
 constexpr int kRandomLength = 6;
+constexpr char kSuffix[] = ".part";
+// What a temporary adds to the part of its target's name that it keeps.
+constexpr qsizetype kAddedBytes = 1 + kRandomLength + qsizetype(sizeof kSuffix - 1);
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
 
-mode_t ModeFor(FileAccess access) { return access == FileAccess::OwnerOnly ? 0600 : 0666; }
+std::atomic<TemporaryNameSource> nameSource{nullptr};
 
-QString RandomPart() {
-  QString text;
+QByteArray RandomPart() {
+  if (const TemporaryNameSource source = nameSource.load()) return source();
+  QByteArray text;
   for (int i = 0; i < kRandomLength; ++i)
-    text += QLatin1Char(kAlphabet[QRandomGenerator::system()->bounded(int(sizeof kAlphabet - 1))]);
+    text += kAlphabet[QRandomGenerator::system()->bounded(int(sizeof kAlphabet - 1))];
   return text;
+}
+
+// The longest name, in bytes, that the folder takes.
+long NameLimitOf(const QByteArray& folder) {
+  const long limit = ::pathconf(folder.constData(), _PC_NAME_MAX);
+  return limit > 0 ? limit : NAME_MAX;
+}
+
+// The start of a temporary's name, taken from its target's (UTF-8) name: the
+// whole name, or as much of its start as leaves room under the limit for what
+// a temporary adds, cut between two characters.
+QByteArray StemOf(const QByteArray& name, long limit) {
+  if (name.size() + kAddedBytes <= limit) return name;
+  qsizetype cut = std::max<qsizetype>(limit - kAddedBytes, 0);
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return name.left(cut);
+}
+
+// The permission bits of a file that replaces `target`: those the old file
+// has, for a new one 0666 (less the umask, which open applies); owner-only
+// files at most 0600. `executeBits` (>= 0) replace the old file's execute
+// bits, for the classes that may read it.
+struct NewMode {
+  mode_t bits;
+  bool replaces;  // an old file exists: its mode is set exactly
+  mode_t old;
+};
+
+NewMode ModeFor(const QByteArray& target, FileAccess access, int executeBits) {
+  struct stat st {};
+  const bool replaces = ::stat(target.constData(), &st) == 0 && S_ISREG(st.st_mode);
+  const mode_t old = replaces ? st.st_mode & 0777 : 0;
+  const mode_t execute = executeBits >= 0 ? mode_t(executeBits) & 0111 : 0;
+  mode_t bits = replaces ? old : 0666 | execute;
+  if (replaces && executeBits >= 0) bits = (old & 0666) | (execute & ((old & 0444) >> 2));
+  if (access == FileAccess::OwnerOnly) bits &= 0600;
+  return {bits, replaces, old};
+}
+
+// Gives a temporary the mode of the file it replaces. A filesystem that keeps
+// no modes (FAT) refuses; that is no failure as long as the temporary grants
+// nothing the old file did not.
+bool SetMode(int fd, const NewMode& mode) {
+  if (::fchmod(fd, mode.bits) == 0) return true;
+  const int error = errno;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && (st.st_mode & 0777 & ~mode.old) == 0) return true;
+  errno = error;
+  return false;
 }
 
 bool WriteAll(int fd, const char* data, qint64 size, off_t at = -1) {
@@ -59,7 +114,8 @@ bool SyncAndClose(int fd) {
 // fails before any old byte is touched (on filesystems that overwrite in
 // place, as ext4 and tmpfs do); the old length is then restored.
 bool RewriteInPlace(const QString& path, const QByteArray& data, FileAccess access) {
-  const int fd = ::open(Native(path).constData(), O_WRONLY | O_CLOEXEC);
+  // Never creates the file; non-blocking, so a named pipe in its place cannot hang the write.
+  const int fd = ::open(Native(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -94,18 +150,35 @@ bool TemporaryFile::Fail(int error) {
   return false;
 }
 
-bool TemporaryFile::Create(const QString& target, FileAccess access) { return Create(target, access, ModeFor(access)); }
+bool TemporaryFile::Create(const QString& target, FileAccess access) { return Make(target, access, -1); }
 
-bool TemporaryFile::Create(const QString& target, FileAccess access, unsigned mode) {
-  if (access == FileAccess::OwnerOnly) mode &= 0600;
+bool TemporaryFile::Create(const QString& target, FileAccess access, unsigned executeBits) {
+  return Make(target, access, int(executeBits & 0111));
+}
+
+bool TemporaryFile::Make(const QString& target, FileAccess access, int executeBits) {
   Discard();
   error_ = 0;
+  const QByteArray native = Native(target);
+  const qsizetype slash = native.lastIndexOf('/');
+  const QByteArray name = native.mid(slash + 1);
+  const long limit = NameLimitOf(slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash));
+  // A target that cannot exist fails before anything is written for it.
+  if (name.size() > limit) return Fail(ENAMETOOLONG);
+  const QByteArray stem = native.left(slash + 1) + StemOf(name, limit);
+  const NewMode mode = ModeFor(native, access, executeBits);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const QString candidate = target + QLatin1Char('.') + RandomPart() + QStringLiteral(".part");
-    const int fd = ::open(Native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode));
+    const QByteArray candidate = stem + '.' + RandomPart() + kSuffix;
+    const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode.bits);
     if (fd >= 0) {
+      if (mode.replaces && !SetMode(fd, mode)) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(candidate.constData());
+        return Fail(error);
+      }
       fd_ = fd;
-      path_ = candidate;
+      path_ = QFile::decodeName(candidate);
       target_ = target;
       return true;
     }
@@ -142,8 +215,11 @@ void TemporaryFile::Discard() {
 
 bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess access) {
   TemporaryFile temp;
-  if (!temp.Create(path, access)) return QFile::exists(path) && RewriteInPlace(path, data, access);
-  return temp.Write(data.constData(), data.size()) && temp.Commit();
+  if (temp.Create(path, access)) return temp.Write(data.constData(), data.size()) && temp.Commit();
+  // Only a folder that refuses new names is a reason to write in place; a
+  // full disk, a quota or no descriptor left fails the write untouched.
+  const bool folderRefusesNewNames = temp.Error() == EACCES || temp.Error() == EPERM;
+  return folderRefusesNewNames && RewriteInPlace(path, data, access);
 }
 
 bool CopyFileDurably(const QString& from, const QString& to, FileAccess access) {
@@ -155,10 +231,9 @@ bool CopyFileDurably(const QString& from, const QString& to, FileAccess access) 
     ::close(in);
     return false;
   }
-  // A new file's permissions, less the umask, plus the source's execute bits
-  // so a program stays runnable; password files are owner-only.
+  // The source's execute bits, so a copied program stays runnable.
   TemporaryFile temp;
-  bool ok = temp.Create(to, access, access == FileAccess::OwnerOnly ? 0600 : (0666 | (st.st_mode & 0111)));
+  bool ok = temp.Create(to, access, unsigned(st.st_mode & 0111));
   char buffer[64 * 1024];
   while (ok) {
     const ssize_t n = ::read(in, buffer, sizeof buffer);
@@ -173,6 +248,17 @@ bool CopyFileDurably(const QString& from, const QString& to, FileAccess access) 
   return ok && temp.Commit();
 }
 
+void MakeOwnerOnly(const QString& path) {
+  const int fd = ::open(Native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 &&
+      ::fchmod(fd, st.st_mode & 0600) != 0) {
+    // The file stays as it was; the store still opens.
+  }
+  ::close(fd);
+}
+
 bool SyncFolderOf(const QString& path) {
   const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
   const QString folder = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
@@ -182,14 +268,19 @@ bool SyncFolderOf(const QString& path) {
   return ::close(fd) == 0 && synced;
 }
 
-bool IsTemporaryNameOf(const QString& fileName, const QString& baseName) {
-  const QString suffix = QStringLiteral(".part");
-  if (fileName.size() != baseName.size() + 1 + kRandomLength + suffix.size()) return false;
-  if (!fileName.startsWith(baseName) || !fileName.endsWith(suffix) || fileName[baseName.size()] != QLatin1Char('.'))
+TemporaryNameSource SetTemporaryNameSourceForTests(TemporaryNameSource source) { return nameSource.exchange(source); }
+
+bool IsTemporaryNameOf(const QString& fileName, const QString& baseName, int nameLimit) {
+  const QByteArray file = Native(fileName);
+  const QByteArray base = Native(baseName);
+  if (base.size() > nameLimit) return false;
+  const QByteArray stem = StemOf(base, nameLimit);
+  if (file.size() != stem.size() + kAddedBytes || !file.startsWith(stem) || !file.endsWith(kSuffix) ||
+      file[stem.size()] != '.')
     return false;
   for (int i = 0; i < kRandomLength; ++i) {
-    const QChar c = fileName[baseName.size() + 1 + i];
-    if (c.unicode() > 0x7F || !std::isalnum(static_cast<unsigned char>(c.unicode()))) return false;
+    const char c = file[stem.size() + 1 + i];
+    if (!(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z') && !(c >= '0' && c <= '9')) return false;
   }
   return true;
 }

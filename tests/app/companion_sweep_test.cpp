@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <functional>
+#include <string>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -177,6 +178,8 @@ TEST(TempFileSweep, RemovesTheWritersTemporariesOfItsOwnFilesOnly) {
     const char* name;
     bool removed;
   };
+  // A temporary of a 250-byte recorder file keeps only 243 bytes of its name.
+  static const std::string shortened = std::string(243, 'a') + ".a1B2c3.part";
   const Case cases[] = {
       // Temporaries of the ini writer and of downloads, in every form they take.
       {"history.ini.a1B2c3.part", true},
@@ -207,6 +210,13 @@ TEST(TempFileSweep, RemovesTheWritersTemporariesOfItsOwnFilesOnly) {
       {"2012_5_13_RecordList.db.a1B2c3.part", false},
       {"093005.txt.a1B2c3.part.part", false},
       {".history.ini.a1B2c3.part", false},
+      // The shortened form a temporary takes for a name near the length
+      // limit: the sweep's own names are far too short to need it.
+      {"history.in.a1B2c3.part", false},
+      {"setting.i.a1B2c3.part", false},
+      {"093005.tx.a1B2c3.part", false},
+      {"2012_05_13_RecordList.a1B2c3.part", false},
+      {shortened.c_str(), false},
   };
   QTemporaryDir dir;
   const QString d = dir.path() + QLatin1Char('/');

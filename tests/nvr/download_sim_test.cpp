@@ -309,6 +309,43 @@ TEST_F(DownloadSim, NamesThatLookLikeTemporariesAreBackedUpWhole) {
   }
 }
 
+// Every name the backup folder takes (255 bytes) arrives whole, however little
+// room that leaves for its temporary's name; a longer one fails before the
+// recorder is asked for it. The recorder's bytes are Latin-1, so "\xE9" takes
+// two bytes on the disk.
+TEST_F(DownloadSim, EveryNameThatFitsArrivesWholeAndNoLongerOne) {
+  const QString folder = dir.path() + "/long";
+  ASSERT_TRUE(QDir().mkpath(folder));
+  for (const int bytes : {243, 244, 250, 255, 256}) {
+    for (const bool latin1 : {false, true}) {
+      const std::string tail = latin1 ? std::string((bytes - 5) % 2, 'a') + "x.avi" : ".avi";
+      const std::string file = latin1 ? std::string((bytes - tail.size()) / 2, '\xE9') + tail
+                                      : std::string(bytes - tail.size(), 'a') + tail;
+      const QString name = QString::fromLatin1(file.data(), qsizetype(file.size()));
+      SCOPED_TRACE(std::to_string(bytes) + (latin1 ? " bytes, Latin-1" : " bytes, ASCII"));
+      ASSERT_EQ(QFile::encodeName(name).size(), bytes);
+      const std::string recorderPath = "/rec/long/" + file;
+      recorder->AddFile(recorderPath, 40000);
+      recorder->ClearRequests();
+      target = folder + "/" + name;
+      DownloadTask task;
+      Prepare(task, QString::fromLatin1(recorderPath.data(), qsizetype(recorderPath.size())));
+      RunToEnd(task);
+      const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+      if (bytes <= 255) {
+        EXPECT_EQ(task.state.load(), 2);
+        EXPECT_EQ(ReadFile(target), Content(recorderPath, 40000));
+        EXPECT_EQ(left, QStringList{name});
+      } else {
+        EXPECT_EQ(task.state.load(), 0);
+        EXPECT_TRUE(left.isEmpty());
+        EXPECT_TRUE(recorder->Requests(8).empty());
+      }
+      QFile::remove(target);
+    }
+  }
+}
+
 // A size limit ends the download as soon as the body passes it: nothing is
 // kept, and the recorder is not read to its end.
 TEST_F(DownloadSim, SizeLimitEndsTheDownloadOnceItIsPassed) {

@@ -103,6 +103,35 @@ TEST_F(StoreDirTest, AnOwnerOnlyStoreStaysSoAndSoDoesItsJournal) {
   EXPECT_EQ(RawRowCount(), 1);
 }
 
+// A store an earlier build left readable by others is made owner-only when it
+// is opened; a file of another owner's is left as it is.
+TEST_F(StoreDirTest, OpeningTheStoreMakesItOwnerOnly) {
+  struct Case {
+    int mode;
+    bool ours;
+    int after;
+  };
+  const Case cases[] = {
+      {0644, true, 0600}, {0640, true, 0600}, {0664, true, 0600}, {0755, true, 0600},
+      {0600, true, 0600}, {0400, true, 0400}, {0644, false, 0644},
+  };
+  MakeServerTable();
+  ASSERT_EQ(Add(Entry("10.0.0.1", "pw")), 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::oct << c.mode << (c.ours ? "" : ", another owner's"));
+    if (!c.ours && ::geteuid() != 0) {
+      std::printf("not run: giving the file to another owner needs root\n");
+      continue;
+    }
+    ASSERT_EQ(::chown("server.db", c.ours ? ::geteuid() : ::geteuid() + 4242, ::getegid()), 0);
+    ASSERT_EQ(::chmod("server.db", mode_t(c.mode)), 0);
+    CServerManager store;
+    EXPECT_EQ(store.m_db.Open(), SQLITE_OK);
+    EXPECT_EQ(ModeOf("server.db"), c.after) << std::oct << ModeOf("server.db");
+    EXPECT_EQ(RawRowCount(), 1);
+  }
+}
+
 TEST(ShippedFiles, TheBuildPlacesThePasswordFilesOwnerOnly) {
   char exe[4096] = {};
   ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
