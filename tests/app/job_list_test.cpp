@@ -39,6 +39,7 @@
 
 namespace ui = platform::ui;
 using namespace std::chrono_literals;
+using testing_ui::ClickRow;
 using testing_ui::PumpUntil;
 
 namespace {
@@ -385,6 +386,61 @@ TEST_F(JobListTest, RemovingARowRemovesItsJob) {
     EXPECT_FALSE(QFileInfo::exists(AnswerFile(third)));
     EXPECT_TRUE(CommandsEnabled(d, false));
   });
+}
+
+// "Remove" takes the row the operator clicked, with its job and answer file,
+// and nothing else: the other rows keep their jobs and answer files, and no
+// row is selected afterwards.
+TEST_F(JobListTest, RemoveTakesTheClickedRowAlone) {
+  struct Case {
+    int rows;
+    int clicked;
+    unsigned command;
+  };
+  const Case cases[] = {
+      {2, 0, ID_TOOL_REMOVE}, {2, 1, ID_RUN_REMOVE},  {3, 0, ID_TOOL_REMOVE},
+      {3, 1, ID_RUN_REMOVE},  {3, 2, ID_TOOL_REMOVE},
+  };
+  auto read = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+  };
+  int day = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rows << " rows, row " << c.clicked << " clicked");
+    Run([&](CBrisnelDlg& d) {
+      for (int r = 0; r < c.rows; ++r, ++day)
+        ASSERT_TRUE(Add(d, Span(At(2045, 2, day, 8), At(2045, 2, day, 9), {r + 1})));
+      ASSERT_EQ(d.JobList()->GetItemCount(), c.rows);
+      std::vector<int> ids;
+      std::vector<QStringList> texts;
+      std::vector<QByteArray> answers;
+      for (int r = 0; r < c.rows; ++r) {
+        ids.push_back(JobId(d, r));
+        texts.push_back(RowTexts(d, r));
+        answers.push_back(read(AnswerFile(ids.back())));
+        ASSERT_NE(answers.back(), QByteArray("<missing>"));
+      }
+      ClickRow(*d.JobList(), c.clicked);
+      ASSERT_EQ(d.JobList()->GetItemState(c.clicked, ui::LVIS_SELECTED), ui::LVIS_SELECTED);
+
+      d.SendCommand(c.command);
+      EXPECT_FALSE(QFileInfo::exists(AnswerFile(ids[c.clicked])));
+      ids.erase(ids.begin() + c.clicked);
+      texts.erase(texts.begin() + c.clicked);
+      answers.erase(answers.begin() + c.clicked);
+      ASSERT_EQ(d.JobList()->GetItemCount(), c.rows - 1);
+      ASSERT_EQ(d.Session().jobs.Count(), c.rows - 1);
+      for (int r = 0; r < c.rows - 1; ++r) {
+        SCOPED_TRACE(testing::Message() << "row " << r << " afterwards");
+        EXPECT_EQ(RowTexts(d, r), texts[r]);
+        EXPECT_EQ(JobId(d, r), ids[r]);
+        EXPECT_EQ(read(AnswerFile(ids[r])), answers[r]);
+        EXPECT_EQ(d.JobList()->GetItemState(r, ui::LVIS_SELECTED), 0u);
+      }
+      EXPECT_TRUE(CommandsEnabled(d, true));
+    });
+  }
 }
 
 TEST_F(JobListTest, AJobFinishedAfterItsJobsWereDroppedAddsNoRow) {
