@@ -65,8 +65,9 @@ bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess ac
 
 // Copies the file `from` over `to` durably, as a new file (umask applies) that
 // keeps `from`'s execute bits, or owner-only for FileAccess::OwnerOnly; false when `from` is not a
-// readable file or any write failed (`to` is then as it was).
-bool CopyFileDurably(const QString& from, const QString& to, FileAccess access);
+// readable file or any write failed (`to` is then as it was). On failure a
+// given `error` receives the system's error number of the step that failed.
+bool CopyFileDurably(const QString& from, const QString& to, FileAccess access, int* error = nullptr);
 
 // Syncs the folder that holds `path`, so a rename or a new name in it lasts.
 bool SyncFolderOf(const QString& path);
