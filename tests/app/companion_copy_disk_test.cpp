@@ -1,6 +1,7 @@
 // The companion copy's files: the password files arrive owner-only, the rest
 // as the umask says and programs stay programs; on a full disk every copied
-// file is either whole or the old one, and the copy reports that it failed.
+// file is either whole or the old one, and the copy reports that it failed,
+// naming what failed first and why.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

@@ -3,8 +3,8 @@
 // the finished job becomes a row; failed file lists, refused spans and a second
 // job for a listed date add none; "Remove" takes rows with their jobs; "Backup"
 // runs the settings and progress dialogs under the backup lease and removes the
-// backed-up row and job. The selection dialog, the echo probe and free space
-// are answered by seams.
+// backed-up row and job, and a companion copy that failed is told. The
+// selection dialog, the echo probe and free space are answered by seams.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
