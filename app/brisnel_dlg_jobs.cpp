@@ -195,7 +195,13 @@ void CBrisnelDlg::OnBackup() {
       if (m_listJobs) m_listJobs->DeleteItem(index);
       m_session.RemoveJob(index);
     }
-    if (settings->m_bIncludeCompanion == 1) ::CopyCompanionFiles(destination);
+    if (settings->m_bIncludeCompanion == 1) {
+      // The recordings are in place and the operator has been told so; a
+      // backup folder that will not play elsewhere must not pass in silence.
+      CompanionCopyFailure failure;
+      if (::CopyCompanionFiles(destination, &failure) == 0)
+        platform::FrameworkMessageBox(CompanionCopyFailureText(failure));
+    }
   }
   StopBackupLease();
   progress.reset();

@@ -4,9 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+
 #include "platform/core/durable_file.h"
 #include "platform/core/files.h"
-
 
 namespace {
 
@@ -37,12 +41,18 @@ const QStringList& CompanionFileNames() {
   return names;
 }
 
-bool CopyFileOver(const QString& from, const QString& to, platform::FileAccess access) {
-  return platform::CopyFileDurably(from, to, access);
+bool CopyFileOver(const QString& from, const QString& to, platform::FileAccess access, int* error) {
+  return platform::CopyFileDurably(from, to, access, error);
 }
 
-int CopyFolder(QString source, QString destination) {
-  QDir().mkdir(destination);
+int CopyFolder(QString source, QString destination, CompanionCopyFailure* failure) {
+  // An existing folder is fine. One that could not be made is what failed
+  // when a file in it then cannot be copied.
+  const int unmade = ::mkdir(QFile::encodeName(destination).constData(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+  auto fail = [&](const CompanionCopyFailure& what) {
+    if (failure != nullptr) *failure = unmade != 0 ? CompanionCopyFailure{destination, unmade} : what;
+    return 0;
+  };
   const QDir from(source);
   if (!from.exists()) return 1;
   const QFileInfoList entries =
@@ -52,26 +62,42 @@ int CopyFolder(QString source, QString destination) {
     if (entry.isDir()) {
       // A link to a folder may lead back up the tree: it is not followed.
       if (entry.isSymLink()) continue;
-      if (CopyFolder(entry.filePath(), target) == 0) return 0;
-    } else if (!CopyFileOver(entry.filePath(), target, platform::FileAccess::Default)) {
-      return 0;
+      CompanionCopyFailure inner;
+      if (CopyFolder(entry.filePath(), target, &inner) == 0) return fail(inner);
+    } else {
+      int error = 0;
+      if (!CopyFileOver(entry.filePath(), target, platform::FileAccess::Default, &error)) return fail({target, error});
     }
   }
   return 1;
 }
 
-int CopyCompanionFiles(QString source, QString destination) {
+int CopyCompanionFiles(QString source, QString destination, CompanionCopyFailure* firstFailure) {
   source = WithSlash(source);
   destination = WithSlash(destination);
   int all = 1;
+  auto failed = [&](const QString& target, int error) {
+    if (all == 1 && firstFailure != nullptr) *firstFailure = {target.mid(destination.size()), error};
+    all = 0;
+  };
   // A missing file leaves only that file out.
   for (const QString& name : CompanionFileNames()) {
     if (!QFileInfo::exists(source + name)) continue;
-    if (!CopyFileOver(source + name, destination + name, AccessFor(name))) all = 0;
+    int error = 0;
+    if (!CopyFileOver(source + name, destination + name, AccessFor(name), &error)) failed(destination + name, error);
   }
-  if (CopyFolder(source + QStringLiteral("images"), destination + QStringLiteral("images")) == 0) all = 0;
-  if (CopyFolder(source + QStringLiteral("lang"), destination + QStringLiteral("lang")) == 0) all = 0;
+  for (const QString& folder : {QStringLiteral("images"), QStringLiteral("lang")}) {
+    CompanionCopyFailure failure;
+    if (CopyFolder(source + folder, destination + folder, &failure) == 0) failed(failure.name, failure.error);
+  }
   return all;
 }
 
-int CopyCompanionFiles(QString destination) { return CopyCompanionFiles(platform::ExecutableFolder(), destination); }
+int CopyCompanionFiles(QString destination, CompanionCopyFailure* firstFailure) {
+  return CopyCompanionFiles(platform::ExecutableFolder(), destination, firstFailure);
+}
+
+QString CompanionCopyFailureText(const CompanionCopyFailure& failure) {
+  return QStringLiteral("The program files could not all be copied into the backup folder: ") + failure.name +
+         QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(failure.error));
+}

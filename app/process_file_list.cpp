@@ -231,8 +231,7 @@ ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& do
   if (count - 1u < kListMaxEntries && source.size() < kListHeader + qint64(count) * kListEntry)
     return ClampedCopy::NoCopy;
   source.close();
-  errno = 0;
-  if (platform::CopyFileDurably(clampedSource, downloaded, platform::FileAccess::Default)) return ClampedCopy::Replaced;
-  why = errno != 0 ? errno : EIO;
-  return ClampedCopy::Failed;
+  return platform::CopyFileDurably(clampedSource, downloaded, platform::FileAccess::Default, &why)
+             ? ClampedCopy::Replaced
+             : ClampedCopy::Failed;
 }

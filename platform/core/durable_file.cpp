@@ -222,30 +222,42 @@ bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess ac
   return folderRefusesNewNames && RewriteInPlace(path, data, access);
 }
 
-bool CopyFileDurably(const QString& from, const QString& to, FileAccess access) {
+bool CopyFileDurably(const QString& from, const QString& to, FileAccess access, int* error) {
+  auto fail = [error](int why) {
+    if (error != nullptr) *error = why != 0 ? why : EIO;
+    return false;
+  };
   // Non-blocking, so a named pipe in place of a file cannot hang the copy.
   const int in = ::open(Native(from).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (in < 0) return false;
+  if (in < 0) return fail(errno);
   struct stat st {};
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+  int notAFile = 0;
+  if (::fstat(in, &st) != 0)
+    notAFile = errno;
+  else if (!S_ISREG(st.st_mode))
+    notAFile = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  if (notAFile != 0) {
     ::close(in);
-    return false;
+    return fail(notAFile);
   }
   // The source's execute bits, so a copied program stays runnable.
   TemporaryFile temp;
   bool ok = temp.Create(to, access, unsigned(st.st_mode & 0111));
+  int readError = 0;
   char buffer[64 * 1024];
   while (ok) {
     const ssize_t n = ::read(in, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       ok = n == 0;
+      if (!ok) readError = errno;
       break;
     }
     ok = temp.Write(buffer, n);
   }
   ::close(in);
-  return ok && temp.Commit();
+  if (ok && temp.Commit()) return true;
+  return fail(readError != 0 ? readError : temp.Error());
 }
 
 void MakeOwnerOnly(const QString& path) {

@@ -85,8 +85,9 @@ bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess ac
 // Copies the file `from` over `to` durably; false when `from` is not a
 // readable file or any write failed (`to` is then as it was). The copy has
 // `from`'s execute bits and otherwise the mode of the `to` it replaces (a new
-// one: 0666 less the umask); see TemporaryFile::Create.
-bool CopyFileDurably(const QString& from, const QString& to, FileAccess access);
+// one: 0666 less the umask); see TemporaryFile::Create. On failure a given
+// `error` receives the system's error number of the step that failed.
+bool CopyFileDurably(const QString& from, const QString& to, FileAccess access, int* error = nullptr);
 
 // Makes an existing regular file of ours owner-only (0600 at most) when others
 // have any access to it, as a password file an earlier build left 0644;

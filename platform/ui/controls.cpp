@@ -5,6 +5,7 @@
 #include <QSignalBlocker>
 
 #include "platform/ui/messages.h"
+#include "platform/ui/row_removal.h"
 
 namespace platform::ui {
 
@@ -113,12 +114,14 @@ unsigned ListView::GetItemState(int row, unsigned mask) const {
 bool ListView::DeleteItem(int row) {
   if (row < 0 || row >= rowCount()) return false;
   const QSignalBlocker quiet(this);
+  ForgetCurrentAmong(*this, row, row);
   removeRow(row);
   return true;
 }
 
 bool ListView::DeleteAllItems() {
   const QSignalBlocker quiet(this);
+  ForgetCurrentAmong(*this, 0, rowCount() - 1);
   setRowCount(0);
   return true;
 }

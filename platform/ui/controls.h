@@ -43,7 +43,8 @@ inline constexpr unsigned LVIS_SELECTED = 0x0002;
 void ApplyReportViewLook(QTableView* view);
 
 // A list view in report mode over a table widget. Changes made through these
-// operations send no notification; the user's selection changes do.
+// operations send no notification; the user's selection changes do. Deleting
+// rows selects no other row; the rows that stay keep their selected state.
 class ListView : public QTableWidget {
  public:
   ListView(QWidget* parent, int id);

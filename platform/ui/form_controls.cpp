@@ -9,6 +9,7 @@
 #include <QStyleOptionTabWidgetFrame>
 
 #include "platform/ui/messages.h"
+#include "platform/ui/row_removal.h"
 
 namespace platform::ui {
 
@@ -38,10 +39,8 @@ int ListBox::InsertString(int index, const QString& text) {
 int ListBox::DeleteString(int index) {
   if (index < 0 || index >= count()) return LB_ERR;
   const QSignalBlocker block(this);
+  ForgetCurrentAmong(*this, index, index);
   delete takeItem(index);
-  // The view would move the selection on to a neighbour; the platform selects nothing.
-  clearSelection();
-  setCurrentRow(-1, QItemSelectionModel::NoUpdate);
   return count();
 }
 

@@ -31,7 +31,8 @@ class ListBox : public QListWidget {
   int AddString(const QString& text);
   // Inserts before index; -1 appends. LB_ERR for an index out of range.
   int InsertString(int index, const QString& text);
-  // The remaining count, LB_ERR for an index out of range. No line is selected afterwards.
+  // The remaining count, LB_ERR for an index out of range. Deleting the
+  // selected line leaves none selected; another selected line stays selected.
   int DeleteString(int index);
   void ResetContent();
   QString GetText(int index) const;

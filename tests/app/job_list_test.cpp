@@ -3,8 +3,8 @@
 // the finished job becomes a row; failed file lists, refused spans and a second
 // job for a listed date add none; "Remove" takes rows with their jobs; "Backup"
 // runs the settings and progress dialogs under the backup lease and removes the
-// backed-up row and job. The selection dialog, the echo probe and free space
-// are answered by seams.
+// backed-up row and job, and a companion copy that failed is told. The
+// selection dialog, the echo probe and free space are answered by seams.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -35,10 +35,12 @@
 #include "sim_recorder.h"
 #include "tests/app/box_recorder.h"
 #include "tests/app/run_dialog.h"
+#include "tests/support/test_files.h"
 #include "tests/ui/qt_test_app.h"
 
 namespace ui = platform::ui;
 using namespace std::chrono_literals;
+using testing_ui::ClickRow;
 using testing_ui::PumpUntil;
 
 namespace {
@@ -387,6 +389,61 @@ TEST_F(JobListTest, RemovingARowRemovesItsJob) {
   });
 }
 
+// "Remove" takes the row the operator clicked, with its job and answer file,
+// and nothing else: the other rows keep their jobs and answer files, and no
+// row is selected afterwards.
+TEST_F(JobListTest, RemoveTakesTheClickedRowAlone) {
+  struct Case {
+    int rows;
+    int clicked;
+    unsigned command;
+  };
+  const Case cases[] = {
+      {2, 0, ID_TOOL_REMOVE}, {2, 1, ID_RUN_REMOVE},  {3, 0, ID_TOOL_REMOVE},
+      {3, 1, ID_RUN_REMOVE},  {3, 2, ID_TOOL_REMOVE},
+  };
+  auto read = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+  };
+  int day = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rows << " rows, row " << c.clicked << " clicked");
+    Run([&](CBrisnelDlg& d) {
+      for (int r = 0; r < c.rows; ++r, ++day)
+        ASSERT_TRUE(Add(d, Span(At(2045, 2, day, 8), At(2045, 2, day, 9), {r + 1})));
+      ASSERT_EQ(d.JobList()->GetItemCount(), c.rows);
+      std::vector<int> ids;
+      std::vector<QStringList> texts;
+      std::vector<QByteArray> answers;
+      for (int r = 0; r < c.rows; ++r) {
+        ids.push_back(JobId(d, r));
+        texts.push_back(RowTexts(d, r));
+        answers.push_back(read(AnswerFile(ids.back())));
+        ASSERT_NE(answers.back(), QByteArray("<missing>"));
+      }
+      ClickRow(*d.JobList(), c.clicked);
+      ASSERT_EQ(d.JobList()->GetItemState(c.clicked, ui::LVIS_SELECTED), ui::LVIS_SELECTED);
+
+      d.SendCommand(c.command);
+      EXPECT_FALSE(QFileInfo::exists(AnswerFile(ids[c.clicked])));
+      ids.erase(ids.begin() + c.clicked);
+      texts.erase(texts.begin() + c.clicked);
+      answers.erase(answers.begin() + c.clicked);
+      ASSERT_EQ(d.JobList()->GetItemCount(), c.rows - 1);
+      ASSERT_EQ(d.Session().jobs.Count(), c.rows - 1);
+      for (int r = 0; r < c.rows - 1; ++r) {
+        SCOPED_TRACE(testing::Message() << "row " << r << " afterwards");
+        EXPECT_EQ(RowTexts(d, r), texts[r]);
+        EXPECT_EQ(JobId(d, r), ids[r]);
+        EXPECT_EQ(read(AnswerFile(ids[r])), answers[r]);
+        EXPECT_EQ(d.JobList()->GetItemState(r, ui::LVIS_SELECTED), 0u);
+      }
+      EXPECT_TRUE(CommandsEnabled(d, true));
+    });
+  }
+}
+
 TEST_F(JobListTest, AJobFinishedAfterItsJobsWereDroppedAddsNoRow) {
   Run([&](CBrisnelDlg& d) {
     d.PostMessage(platform::WM_JOB_FINISHED, 1, 0);
@@ -544,6 +601,57 @@ TEST_F(JobListTest, ASuccessfulBackupRemovesTheBackedUpRowAndItsJob) {
     EXPECT_EQ(d.JobList()->GetItemCount(), 0);
     EXPECT_EQ(d.Session().jobs.Count(), 0);
     EXPECT_TRUE(CommandsEnabled(d, false));
+  });
+}
+
+// "Include the Vestrel Program" ticked and the backup folder's disk nearly
+// full: the recordings fit, two of the program files do not. After the
+// finished message the operator is told so, with the first file that failed
+// and why; what was copied is whole and nothing half-written is left.
+TEST_F(JobListTest, AFailedCompanionCopyIsToldAfterTheFinishedMessage) {
+  auto disk = test_support::MountSmallDiskOrSay(1 << 20);
+  if (!disk) GTEST_SKIP() << "needs a private mount namespace (root)";
+  const QString bin = platform::ExecutableFolder();
+  const QByteArray program(300 * 1024, 'p');
+  // The third and the last file of the copy order; the third fails first.
+  ASSERT_TRUE(test_support::WriteBytes(bin + "libavcodec.so.54", program));
+  ASSERT_TRUE(test_support::WriteBytes(bin + "Vestrel", program));
+  ASSERT_TRUE(test_support::WriteBytes(bin + "lang/en.txt", "lang"));
+  const QString location = QString::fromStdString(disk->Path());
+  ASSERT_TRUE(disk->Fill(128 * 1024));
+  Run([&](CBrisnelDlg& d) {
+    recorder->SetJobFiles(std::vector<sim::FileEntry>{{"/rec/2046/03/03/ch01/a.avi", 3000},
+                                                      {"/rec/2046/03/03/ch01/b.avi", 4000}});
+    ASSERT_TRUE(Add(d, Span(At(2046, 3, 3, 8), At(2046, 3, 3, 9), {1})));
+    clock.hour = 15;
+    clock.minute = 7;
+    onSettings = [&](CBackupSettingDlg& s) {
+      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
+      s.m_editLocation->setText(location);
+      s.m_chkIncludeCompanion->click();
+      s.SendCommand(ui::IDOK);
+    };
+    ClickRow(*d.JobList(), 0);
+    boxes.boxes.clear();
+    d.SendCommand(ID_TOOL_BACKUP);
+    ASSERT_EQ(progressRuns, 1);
+    EXPECT_EQ(d.JobList()->GetItemCount(), 0);  // the backup itself succeeded
+
+    std::vector<std::string> texts;
+    for (const auto& box : boxes.boxes) texts.push_back(box.text.toStdString());
+    EXPECT_EQ(texts, (std::vector<std::string>{"The backup procedure is finished!",
+                                               "The program files could not all be copied into the backup folder: "
+                                               "libavcodec.so.54: No space left on device"}));
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].title, platform::ApplicationTitle());
+
+    const QString destination = location + QString::asprintf("/backup%.4d%.2d%.2d%.2d%.2d", clock.year, clock.month,
+                                                             clock.day, 15, 7);
+    EXPECT_EQ(QFileInfo(destination + "/rec/2046/03/03/ch01/a.avi").size(), 3000);
+    EXPECT_EQ(QFileInfo(destination + "/rec/2046/03/03/ch01/b.avi").size(), 4000);
+    for (const char* copied : {"setting.ini", "images/x.bmp", "lang/en.txt"})
+      EXPECT_EQ(test_support::ReadBytes(destination + "/" + copied), test_support::ReadBytes(bin + copied)) << copied;
+    EXPECT_EQ(test_support::FileNames(destination), QStringList({"setting.ini"}));
   });
 }
 

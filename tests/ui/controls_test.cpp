@@ -7,12 +7,14 @@
 
 #include "platform/ui/controls.h"
 #include "platform/ui/drawing.h"
+#include "platform/ui/form_controls.h"
 #include "platform/ui/menu.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/toolbar.h"
 #include "tests/ui/qt_test_app.h"
 
 using namespace platform::ui;
+using testing_ui::ClickRow;
 using testing_ui::Pump;
 using testing_ui::PumpUntil;
 
@@ -153,6 +155,180 @@ TEST(ListViewTest, ReportColumnsRowsAndQuietChanges) {
   EXPECT_TRUE(list.DeleteAllItems());
   EXPECT_EQ(list.GetItemCount(), 0);
   EXPECT_EQ(notes, byUser);  // the program's own changes send nothing
+}
+
+namespace {
+
+// The names of rows 0 to rows - 1, less the one at `without`, in one line.
+std::string RowNames(int rows, int without = -1) {
+  QStringList names;
+  for (int r = 0; r < rows; ++r)
+    if (r != without) names << QStringLiteral("r%1").arg(r);
+  return names.join(QLatin1Char(' ')).toStdString();
+}
+
+// A shown two-column list view of rows "r0", "r1", ... that counts its
+// notifications.
+struct ShownListView {
+  ShownListView(int rows, bool fullRow) : list(&window, 1000) {
+    list.SetNotifySink([this](int, unsigned) { ++notes; });
+    if (fullRow) list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+    list.InsertColumn(0, QStringLiteral("Name"), LVCFMT_LEFT, 100);
+    list.InsertColumn(1, QStringLiteral("Size"), LVCFMT_RIGHT, 80);
+    for (int r = 0; r < rows; ++r) {
+      list.InsertItem(r, QStringLiteral("r%1").arg(r));
+      list.SetItemText(r, 1, QStringLiteral("%1 MB").arg(r));
+    }
+    window.resize(300, 200);
+    list.setGeometry(0, 0, 300, 200);
+    window.show();
+  }
+  std::string Rows() const {
+    QStringList texts;
+    for (int r = 0; r < list.GetItemCount(); ++r) texts << list.GetItemText(r, 0);
+    return texts.join(QLatin1Char(' ')).toStdString();
+  }
+  std::vector<int> Selected() const {
+    std::vector<int> rows;
+    for (int r = 0; r < list.GetItemCount(); ++r)
+      if (list.GetItemState(r, LVIS_SELECTED) == LVIS_SELECTED) rows.push_back(r);
+    return rows;
+  }
+  QWidget window;
+  ListView list;
+  int notes = 0;
+};
+
+}  // namespace
+
+// Deleting a row selects no other row and says nothing: the rows after it
+// move up with their own states.
+TEST(ListViewTest, DeletingRowsLeavesTheOtherRowsSelectionAsItWas) {
+  for (const bool fullRow : {true, false}) {
+    for (int rows = 1; rows <= 4; ++rows) {
+      for (int selected = 0; selected < rows; ++selected) {
+        SCOPED_TRACE(testing::Message() << "full row " << fullRow << ", " << rows << " rows, row " << selected
+                                        << " clicked");
+        {
+          ShownListView v(rows, fullRow);
+          ClickRow(v.list, selected);
+          ASSERT_EQ(v.Selected(), std::vector<int>{selected});
+          const int notes = v.notes;
+          EXPECT_GT(notes, 0);  // the click itself does notify
+          ASSERT_TRUE(v.list.DeleteItem(selected));
+          EXPECT_EQ(v.Rows(), RowNames(rows, selected));
+          EXPECT_EQ(v.Selected(), std::vector<int>{});
+          EXPECT_EQ(v.notes, notes);
+        }
+        for (int deleted = 0; deleted < rows; ++deleted) {
+          if (deleted == selected) continue;
+          SCOPED_TRACE(testing::Message() << "row " << deleted << " deleted");
+          ShownListView v(rows, fullRow);
+          ClickRow(v.list, selected);
+          const int notes = v.notes;
+          ASSERT_TRUE(v.list.DeleteItem(deleted));
+          EXPECT_EQ(v.Rows(), RowNames(rows, deleted));
+          EXPECT_EQ(v.Selected(), std::vector<int>{deleted < selected ? selected - 1 : selected});
+          EXPECT_EQ(v.notes, notes);
+        }
+        {
+          // A row the operator clicked and then deselected (Ctrl and a click)
+          // still has the focus: deleting it selects nothing either.
+          ShownListView v(rows, fullRow);
+          ClickRow(v.list, selected);
+          ClickRow(v.list, selected, Qt::ControlModifier);
+          ASSERT_EQ(v.Selected(), std::vector<int>{});
+          const int notes = v.notes;
+          ASSERT_TRUE(v.list.DeleteItem(selected));
+          EXPECT_EQ(v.Selected(), std::vector<int>{});
+          EXPECT_EQ(v.notes, notes);
+        }
+        {
+          // Walking backwards and deleting every selected row takes that row alone.
+          ShownListView v(rows, fullRow);
+          ClickRow(v.list, selected);
+          for (int r = v.list.GetItemCount() - 1; r >= 0; --r)
+            if (v.list.GetItemState(r, LVIS_SELECTED) & LVIS_SELECTED) v.list.DeleteItem(r);
+          EXPECT_EQ(v.Rows(), RowNames(rows, selected));
+          EXPECT_EQ(v.Selected(), std::vector<int>{});
+          const int notes = v.notes;
+          EXPECT_TRUE(v.list.DeleteAllItems());
+          EXPECT_EQ(v.list.GetItemCount(), 0);
+          EXPECT_EQ(v.notes, notes);
+        }
+      }
+    }
+  }
+}
+
+namespace {
+
+// A shown list box of lines "r0", "r1", ... that counts its notifications.
+struct ShownListBox {
+  explicit ShownListBox(int lines)
+      : list(&window, 1000, true, [this](int, unsigned code) {
+          if (code == LBN_SELCHANGE) ++changes;
+        }) {
+    for (int r = 0; r < lines; ++r) list.AddString(QStringLiteral("r%1").arg(r));
+    window.resize(200, 200);
+    list.setGeometry(0, 0, 200, 200);
+    window.show();
+  }
+  std::string Lines() const {
+    QStringList texts;
+    for (int r = 0; r < list.GetCount(); ++r) texts << list.GetText(r);
+    return texts.join(QLatin1Char(' ')).toStdString();
+  }
+  QWidget window;
+  ListBox list;
+  int changes = 0;
+};
+
+}  // namespace
+
+// A deleted line takes the selection with it when it was the selected one;
+// otherwise the selected line stays selected where it moved to. No
+// notification either way.
+TEST(ListBoxTest, DeletingALineKeepsTheSelectionOfAnother) {
+  for (int lines = 1; lines <= 4; ++lines) {
+    for (int selected = 0; selected < lines; ++selected) {
+      for (int deleted = 0; deleted < lines; ++deleted) {
+        SCOPED_TRACE(testing::Message() << lines << " lines, line " << selected << " clicked, line " << deleted
+                                        << " deleted");
+        ShownListBox b(lines);
+        ClickRow(b.list, selected);
+        ASSERT_EQ(b.list.GetCurSel(), selected);
+        const int changes = b.changes;
+        EXPECT_EQ(changes, 1);
+        EXPECT_EQ(b.list.DeleteString(deleted), lines - 1);
+        EXPECT_EQ(b.Lines(), RowNames(lines, deleted));
+        const int expected = deleted == selected ? LB_ERR : deleted < selected ? selected - 1 : selected;
+        EXPECT_EQ(b.list.GetCurSel(), expected);
+        EXPECT_EQ(b.list.selectedItems().size(), expected == LB_ERR ? 0 : 1);
+        EXPECT_EQ(b.changes, changes);
+      }
+      {
+        SCOPED_TRACE(testing::Message() << lines << " lines, line " << selected << " clicked, then deselected");
+        ShownListBox b(lines);
+        ClickRow(b.list, selected);
+        ClickRow(b.list, selected, Qt::ControlModifier);
+        ASSERT_EQ(b.list.GetCurSel(), LB_ERR);
+        const int changes = b.changes;
+        b.list.DeleteString(selected);
+        EXPECT_EQ(b.list.GetCurSel(), LB_ERR);
+        EXPECT_EQ(b.changes, changes);
+      }
+      {
+        SCOPED_TRACE(testing::Message() << lines << " lines, line " << selected << " clicked, all walked");
+        ShownListBox b(lines);
+        ClickRow(b.list, selected);
+        for (int r = b.list.GetCount() - 1; r >= 0; --r)
+          if (b.list.GetCurSel() == r) b.list.DeleteString(r);
+        EXPECT_EQ(b.Lines(), RowNames(lines, selected));
+        EXPECT_EQ(b.list.GetCurSel(), LB_ERR);
+      }
+    }
+  }
 }
 
 TEST(Drawing, AMissingBitmapDrawsNothing) {

@@ -1,6 +1,7 @@
 #include "tests/ui/qt_test_app.h"
 
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <gtest/gtest.h>
 
 namespace testing_ui {
@@ -27,6 +28,16 @@ void Pump(std::chrono::milliseconds span) {
   QElapsedTimer clock;
   clock.start();
   while (clock.elapsed() < span.count()) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+void ClickRow(QAbstractItemView& view, int row, Qt::KeyboardModifiers modifiers) {
+  const QModelIndex cell = view.model()->index(row, 0);
+  const QPointF at = QRectF(view.visualRect(cell)).center();
+  const QPointF global = view.viewport()->mapToGlobal(at);
+  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, modifiers);
+  QApplication::sendEvent(view.viewport(), &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, modifiers);
+  QApplication::sendEvent(view.viewport(), &release);
 }
 
 namespace {
