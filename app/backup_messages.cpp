@@ -22,6 +22,10 @@ QString NotSavedText(int fileError, const QString& localPath) {
       .arg(QString::fromLocal8Bit(std::strerror(fileError)), localPath);
 }
 
+QString LostFileText(const QString& localPath) {
+  return QStringLiteral("The file is no longer in the backup folder as it arrived:\n%1").arg(localPath);
+}
+
 QString DownloadFailureText(int httpStatus, bool bodyBroken, int fileError, const QString& localPath) {
   if (fileError != 0) return NotSavedText(fileError, localPath);
   if (httpStatus == 404) return QStringLiteral("Backup is interrupted because another backup procedure is running");

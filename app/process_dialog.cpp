@@ -158,7 +158,7 @@ void CProcessDialog::Finish() {
   if (lost >= 0) {
     SetRowStatus(lost, ProcessFileList::kFailed);
     m_task.rowIndex = lost;
-    StopOnFailure(QString());
+    StopOnFailure(LostFileText(m_files.LocalPath(lost)));
     return;
   }
   StopAnimation();
