@@ -149,6 +149,19 @@ class ProcessDialogSim : public ::testing::Test {
     dlg.m_nRestBetweenFilesMs = 100;
   }
 
+  // The backup folder, new, on the small disk or in the test's own folder;
+  // false (and why, printed) when the case needs a disk there is not.
+  bool PlaceBackupFolder(const test_support::SmallDisk* disk, bool onSmallDisk, const std::string& why,
+                         const char* caseName) {
+    if (onSmallDisk && disk == nullptr) {
+      std::cout << "skipped \"" << caseName << "\": " << why << "\n";
+      return false;
+    }
+    destination = (onSmallDisk ? QString::fromStdString(disk->Path()) : dir.path()) + QStringLiteral("/backup201303041200");
+    QDir(destination).removeRecursively();
+    return true;
+  }
+
   QString Local(const std::string& recorderPath) const { return destination + QString::fromStdString(recorderPath); }
   static QString Status(CProcessDialog& d, int row) { return d.FileList()->GetItemText(row, 3); }
   static QString Caption(CProcessDialog& d) { return d.PauseResumeButton()->text(); }
@@ -664,12 +677,7 @@ TEST_F(ProcessDialogSim, TheClampedCopyFailingOnTheDestinationFailsTheRow) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.onSmallDisk && !disk) {
-      std::cout << "skipped \"" << c.name << "\": " << why << "\n";
-      continue;
-    }
-    destination = (c.onSmallDisk ? QString::fromStdString(disk->Path()) : dir.path()) + QStringLiteral("/backup201303041200");
-    QDir(destination).removeRecursively();
+    if (!PlaceBackupFolder(c.onSmallDisk ? disk.get() : nullptr, c.onSmallDisk, why, c.name)) continue;
     boxes.boxes.clear();
     CProcessDialog dlg;
     Prepare(dlg);
@@ -717,12 +725,7 @@ TEST_F(ProcessDialogSim, AFileTheBackupFolderCannotTakeIsNamedWithTheReason) {
   } cases[] = {{"disk full", true, recordListPath, ENOSPC}, {"folder removed mid-file", false, second, ENOENT}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.onSmallDisk && !disk) {
-      std::cout << "skipped \"" << c.name << "\": " << why << "\n";
-      continue;
-    }
-    destination = (c.onSmallDisk ? QString::fromStdString(disk->Path()) : dir.path()) + QStringLiteral("/backup201303041200");
-    QDir(destination).removeRecursively();
+    if (!PlaceBackupFolder(c.onSmallDisk ? disk.get() : nullptr, c.onSmallDisk, why, c.name)) continue;
     recorder->ClearRequests();
     recorder->ClearFaults();
     boxes.boxes.clear();

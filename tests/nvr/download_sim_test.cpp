@@ -36,6 +36,14 @@ class DownloadSim : public SimTest {
     task.SetUrl(QStringLiteral("/config/backupdownload?id=%1&path=").arg(backupId) + recorderPath);
   }
 
+  // What a failed run must leave at the target: "previous contents".
+  void WriteOldTarget() {
+    QDir().mkpath(QFileInfo(target).path());
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(old.write("previous contents"), 17);
+  }
+
   // Runs to the end the way the job thread waits: polling the running flag.
   static void RunToEnd(DownloadTask& task) {
     ASSERT_TRUE(task.Start());
@@ -107,11 +115,7 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
     recorder->ClearFaults();
     if (c.fault) recorder->AddFault(*c.fault);
     // What a failed run finds at the target stays exactly as it was.
-    QDir().mkpath(dir.path() + "/out");
-    QFile old(target);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    old.write("previous contents");
-    old.close();
+    ASSERT_NO_FATAL_FAILURE(WriteOldTarget());
 
     MessageCatcher window;
     DownloadTask task;
@@ -165,11 +169,7 @@ TEST_F(DownloadSim, LengthsThatDisagreeGiveNoFile) {
     SCOPED_TRACE(c.name);
     recorder->ClearFaults();
     recorder->AddFault(c.fault);
-    QDir().mkpath(dir.path() + "/out");
-    QFile old(target);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    old.write("previous contents");
-    old.close();
+    ASSERT_NO_FATAL_FAILURE(WriteOldTarget());
 
     DownloadTask task;
     Prepare(task, "/rec/2012/05/03/ch01.avi");
@@ -399,11 +399,7 @@ TEST_F(DownloadSim, FullOrReadOnlyDiskFailsAndKeepsTheTarget) {
   recorder->AddFile("/rec/big.avi", 3 << 20);
   const QString folder = QString::fromStdString(disk->Path());
   target = folder + "/big.avi";
-  {
-    QFile old(target);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    ASSERT_EQ(old.write("previous contents"), 17);
-  }
+  ASSERT_NO_FATAL_FAILURE(WriteOldTarget());
   for (const bool readOnly : {false, true}) {
     SCOPED_TRACE(readOnly ? "read-only" : "full");
     ASSERT_TRUE(disk->SetReadOnly(readOnly));
