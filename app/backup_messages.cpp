@@ -1,29 +1,41 @@
 #include "app/backup_messages.h"
 
-#include <cstring>
+#include "platform/core/files.h"
 
 namespace {
 
-// A recorder path as a line of a box: control characters are shown as "?",
-// so a path cannot break the box's lines, and a long one is cut.
+// A path as a line of a box: control characters are shown as "?", so a path
+// cannot break the box's lines, and a long one keeps its start and its end
+// (the file's name).
 QString Printable(const QString& path) {
-  constexpr int kLongest = 120;
-  QString line = path.left(kLongest);
+  constexpr int kLongest = 120, kHead = 40;
+  QString line = path.size() <= kLongest ? path
+                                         : path.left(kHead) + QStringLiteral("...") + path.right(kLongest - kHead - 3);
   for (QChar& c : line)
     if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('?');
-  if (path.size() > kLongest) line += QStringLiteral("...");
   return line.isEmpty() ? QStringLiteral("(no name)") : line;
+}
+
+// The paths, a line each, and how many more there are.
+QString PathLines(int count, const QStringList& firstPaths) {
+  QString text;
+  for (const QString& path : firstPaths) text += QLatin1Char('\n') + Printable(path);
+  if (count > firstPaths.size()) text += QStringLiteral("\n... and %1 more.").arg(count - firstPaths.size());
+  return text;
 }
 
 }  // namespace
 
 QString NotSavedText(int fileError, const QString& localPath) {
   return QStringLiteral("The file could not be saved in the backup folder: %1.\n%2")
-      .arg(QString::fromLocal8Bit(std::strerror(fileError)), localPath);
+      .arg(platform::SystemErrorText(fileError), localPath);
 }
 
-QString LostFileText(const QString& localPath) {
-  return QStringLiteral("The file is no longer in the backup folder as it arrived:\n%1").arg(localPath);
+QString LostFilesText(int count, const QStringList& firstPaths) {
+  const QString head = count == 1 ? QStringLiteral("The file is no longer in the backup folder as it arrived:")
+                                  : QStringLiteral("%1 files are no longer in the backup folder as they arrived:")
+                                        .arg(count);
+  return head + PathLines(count, firstPaths);
 }
 
 QString DownloadFailureText(int httpStatus, bool bodyBroken, int fileError, const QString& localPath) {
@@ -39,7 +51,5 @@ QString FinishedWithoutText(int count, const QStringList& firstPaths) {
                             : QStringLiteral("The backup procedure is finished without %1 files: their names on the "
                                              "NVR cannot be saved in the backup folder.")
                                   .arg(count);
-  for (const QString& path : firstPaths) text += QLatin1Char('\n') + Printable(path);
-  if (count > firstPaths.size()) text += QStringLiteral("\n... and %1 more.").arg(count - firstPaths.size());
-  return text;
+  return text + PathLines(count, firstPaths);
 }

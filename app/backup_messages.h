@@ -14,9 +14,10 @@ QString DownloadFailureText(int httpStatus, bool bodyBroken, int fileError, cons
 // A file of the backup that could not be created, written, synced or renamed.
 QString NotSavedText(int fileError, const QString& localPath);
 
-// A file that arrived but is no longer in the backup folder as it was (it was
-// removed, or changed size, since).
-QString LostFileText(const QString& localPath);
+// Files that arrived but are no longer in the backup folder as they were
+// (removed, or changed size, since): how many, and the first few.
+QString LostFilesText(int count, const QStringList& firstPaths);
+inline constexpr int kLostPathsShown = 5;
 
 // The end of a backup that had to leave out `count` files whose recorder
 // paths cannot be saved in the backup folder; `firstPaths` are the first few.

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 
 #include <sys/stat.h>
 
@@ -99,5 +98,5 @@ int CopyCompanionFiles(QString destination, CompanionCopyFailure* firstFailure) 
 
 QString CompanionCopyFailureText(const CompanionCopyFailure& failure) {
   return QStringLiteral("The program files could not all be copied into the backup folder: ") + failure.name +
-         QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(failure.error));
+         QStringLiteral(": ") + platform::SystemErrorText(failure.error);
 }

@@ -137,9 +137,7 @@ void CProcessDialog::AddFileRow(const QString& recorderPath, std::int64_t size) 
 void CProcessDialog::StartFile(int row) {
   // A path that would leave the backup folder is never requested or written:
   // its row reads "failed" and the backup goes on with the next one.
-  const int from = std::max(row, 0);
-  row = m_files.NextRowToFetch(from);
-  if (m_listFiles && row > from) m_listFiles->RedrawItems(from, row - 1);
+  row = NextRowToFetch(row);
   if (row >= m_files.Count()) {
     Finish();
     return;
@@ -152,13 +150,25 @@ void CProcessDialog::StartFile(int row) {
   if (!m_task.IsThreadActive()) m_task.Start();
 }
 
+int CProcessDialog::NextRowToFetch(int from) {
+  from = std::max(from, 0);
+  const int row = m_files.NextRowToFetch(from);
+  if (m_listFiles && row > from) m_listFiles->RedrawItems(from, row - 1);
+  return row;
+}
+
 void CProcessDialog::Finish() {
-  // "Finished" only when every file is still there as it arrived.
-  const int lost = m_files.FirstLostRow();
-  if (lost >= 0) {
-    SetRowStatus(lost, ProcessFileList::kFailed);
-    m_task.rowIndex = lost;
-    StopOnFailure(LostFileText(m_files.LocalPath(lost)));
+  // "Finished" only when every file is still there as it arrived; the lost
+  // ones are fetched again, all after one "Resume".
+  const std::vector<int> lost = m_files.LostRows();
+  if (!lost.empty()) {
+    QStringList paths;
+    for (const int row : lost) {
+      SetRowStatus(row, ProcessFileList::kFailed);
+      if (paths.size() < kLostPathsShown) paths << m_files.LocalPath(row);
+    }
+    m_task.rowIndex = lost.front();
+    StopOnFailure(LostFilesText(int(lost.size()), paths));
     return;
   }
   StopAnimation();
@@ -223,7 +233,7 @@ void CProcessDialog::OnFileFinished() {
   }
   if (m_bPausePressed) {
     // Paused between two files: the next one starts on "Resume".
-    const int next = m_files.NextRowToFetch(row + 1);
+    const int next = NextRowToFetch(row + 1);
     if (next < m_files.Count()) {
       m_task.rowIndex = next;
       StopAnimation();

@@ -68,6 +68,9 @@ class CProcessDialog : public platform::ui::Dialog {
   // from its first byte; refused rows on the way are passed over. With none
   // left, the backup ends.
   void StartFile(int row);
+  // The file list's next row to fetch from `from` on, with the refused rows
+  // passed on the way shown "failed".
+  int NextRowToFetch(int from);
   // Every row that can arrive has: ends with IDOK, unless a file was lost.
   void Finish();
   // The file of the task's row ended without arriving: say why (when there is

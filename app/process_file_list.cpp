@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "nvr/answer_file.h"
 #include "nvr/decimal.h"
@@ -171,15 +173,15 @@ void ProcessFileList::SetArrivedSize(int row, std::int64_t size) {
   if (row >= 0 && row < Count()) rows_[static_cast<std::size_t>(row)].arrived = size;
 }
 
-int ProcessFileList::FirstLostRow() const {
+std::vector<int> ProcessFileList::LostRows() const {
+  std::vector<int> lost;
   for (int row = 0; row < Count(); ++row) {
     const Stored& r = Entry(row);
     if (!r.safe) continue;
-    if (r.status != kStatusComplete) return row;
     const QFileInfo file(LocalPath(row));
-    if (!file.isFile() || file.size() != r.arrived) return row;
+    if (r.status != kStatusComplete || !file.isFile() || file.size() != r.arrived) lost.push_back(row);
   }
-  return -1;
+  return lost;
 }
 
 int ProcessFileList::NextRowToFetch(int from) {
@@ -215,10 +217,17 @@ ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& do
   int& why = error != nullptr ? *error : ignored;
   why = 0;
   if (clampedSource.isEmpty()) return ClampedCopy::NoCopy;
-  QFile source(clampedSource);
-  if (!source.exists()) return ClampedCopy::NoCopy;
-  if (!source.open(QIODevice::ReadOnly)) {
-    why = EACCES;
+  // Opened here, so a copy that cannot be read is told with its own reason.
+  const int fd = ::open(QFile::encodeName(clampedSource).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return ClampedCopy::NoCopy;
+    why = errno;
+    return ClampedCopy::Failed;
+  }
+  QFile source;
+  if (!source.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    why = EIO;
     return ClampedCopy::Failed;
   }
   // The clamp writes whole files, the header and every entry its count

@@ -36,6 +36,8 @@ class ProcessFileList {
 
   // No local path may be longer (PATH_MAX), and no name in it longer than a
   // folder entry may be (NAME_MAX); a recorder path beyond either is refused.
+  // A backup folder on a filesystem with shorter names still refuses such a
+  // file when it is saved, which the operator is told.
   static constexpr qsizetype kMaxPathBytes = 4096;
   static constexpr qsizetype kMaxNameBytes = 255;
 
@@ -68,10 +70,11 @@ class ProcessFileList {
   bool IsComplete(int row) const { return Entry(row).status == kStatusComplete; }
   void SetStatus(int row, const QString& status);
 
-  // Remembers the size a row's file had when it arrived, and finds a
-  // fetchable row whose file is no longer there as it arrived (-1: none).
+  // Remembers the size a row's file had when it arrived, and finds the
+  // fetchable rows that have not arrived or whose files are no longer there
+  // as they arrived, in list order.
   void SetArrivedSize(int row, std::int64_t size);
-  int FirstLostRow() const;
+  std::vector<int> LostRows() const;
   // The first row from `from` on that is still to be fetched (Count() when
   // none). Refused rows on the way read "failed": they are never fetched.
   int NextRowToFetch(int from);

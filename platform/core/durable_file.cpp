@@ -159,6 +159,7 @@ bool TemporaryFile::Create(const QString& target, FileAccess access, unsigned ex
 bool TemporaryFile::Make(const QString& target, FileAccess access, int executeBits) {
   Discard();
   error_ = 0;
+  folderRefused_ = false;
   const QByteArray native = Native(target);
   const qsizetype slash = native.lastIndexOf('/');
   const QByteArray name = native.mid(slash + 1);
@@ -182,7 +183,10 @@ bool TemporaryFile::Make(const QString& target, FileAccess access, int executeBi
       target_ = target;
       return true;
     }
-    if (errno != EEXIST) return Fail(errno);
+    if (errno != EEXIST) {
+      folderRefused_ = errno == EACCES || errno == EPERM;
+      return Fail(errno);
+    }
   }
   return Fail(EEXIST);
 }
@@ -217,9 +221,9 @@ bool WriteFileDurably(const QString& path, const QByteArray& data, FileAccess ac
   TemporaryFile temp;
   if (temp.Create(path, access)) return temp.Write(data.constData(), data.size()) && temp.Commit();
   // Only a folder that refuses new names is a reason to write in place; a
-  // full disk, a quota or no descriptor left fails the write untouched.
-  const bool folderRefusesNewNames = temp.Error() == EACCES || temp.Error() == EPERM;
-  return folderRefusesNewNames && RewriteInPlace(path, data, access);
+  // full disk, a quota, no descriptor left or a mode the new file could not
+  // be given fails the write untouched.
+  return temp.FolderRefusedNewName() && RewriteInPlace(path, data, access);
 }
 
 bool CopyFileDurably(const QString& from, const QString& to, FileAccess access, int* error) {
@@ -264,10 +268,9 @@ void MakeOwnerOnly(const QString& path) {
   const int fd = ::open(Native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 &&
-      ::fchmod(fd, st.st_mode & 0600) != 0) {
-    // The file stays as it was; the store still opens.
-  }
+  // Should the change fail, the file stays as it was and the store still opens.
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0)
+    (void)::fchmod(fd, st.st_mode & 0600);
   ::close(fd);
 }
 

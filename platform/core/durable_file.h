@@ -55,12 +55,16 @@ class TemporaryFile {
   // The system's error number of the first step that failed (0: none), so a
   // caller can say why the file could not be saved.
   int Error() const { return error_; }
+  // The last Create failed because the folder refuses new names (EACCES or
+  // EPERM from making the temporary itself), not for any other reason.
+  bool FolderRefusedNewName() const { return folderRefused_; }
 
  private:
   bool Make(const QString& target, FileAccess access, int executeBits);  // -1: the old file's
   bool Fail(int error);
   int fd_ = -1;
   int error_ = 0;
+  bool folderRefused_ = false;
   QString path_;
   QString target_;
 };

@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -47,9 +49,28 @@ QString ExecutableFolder() {
 bool PathExists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
 
 bool CreateDirectoryChain(const QString& path) {
-  if (path.isEmpty()) return false;
-  return QDir().mkpath(path);
+  if (path.isEmpty()) {
+    errno = ENOENT;
+    return false;
+  }
+  // Each folder of the chain in turn, so the step that fails keeps its errno.
+  const QByteArray native = QFile::encodeName(path);
+  for (qsizetype end = 1; end <= native.size(); ++end) {
+    if (end < native.size() && native[end] != '/') continue;
+    const QByteArray folder = native.left(end);
+    if (::mkdir(folder.constData(), 0777) == 0) continue;
+    if (errno != EEXIST) return false;
+    struct stat st {};
+    if (::stat(folder.constData(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) {
+      errno = ENOTDIR;
+      return false;
+    }
+  }
+  return true;
 }
+
+QString SystemErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 bool DeleteFilePath(const QString& path) {
   const QByteArray native = QFile::encodeName(path);

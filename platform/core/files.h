@@ -13,7 +13,10 @@ QString SetExecutableFolderOverride(const QString& folder);
 
 bool PathExists(const QString& path);
 // Creates the folder and any missing parents; true when it exists afterwards.
+// On false, errno says why the first folder that could not be made was not.
 bool CreateDirectoryChain(const QString& path);
+// The system's own words for an error number, as "No space left on device".
+QString SystemErrorText(int error);
 // True when the file is gone afterwards (a missing file counts as deleted).
 bool DeleteFilePath(const QString& path);
 // Replaces `to` with `from` in one step (same filesystem).

@@ -121,7 +121,6 @@ bool ListView::DeleteItem(int row) {
 
 bool ListView::DeleteAllItems() {
   const QSignalBlocker quiet(this);
-  ForgetCurrentAmong(*this, 0, rowCount() - 1);
   setRowCount(0);
   return true;
 }

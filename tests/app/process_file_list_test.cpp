@@ -2,10 +2,16 @@
 // size texts, local paths, refused recorder paths, requests, the clamped copy.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "app/process_file_list.h"
+#include "tests/support/small_disk.h"
 
 namespace {
 
@@ -146,6 +152,24 @@ TEST(ProcessFileList, ClampedCopyReplacesTheDownloadedListOnlyWhenWhole) {
     EXPECT_EQ(Read(clamped), whole);
   }
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+
+  // A copy that cannot be read fails with its own reason, and changes nothing.
+  ASSERT_TRUE(Write(downloaded, fromRecorder));
+  ASSERT_EQ(::chmod(QFile::encodeName(clamped).constData(), 0), 0);
+  const QString loop = dir.path() + QStringLiteral("/2012_05_14_RecordList.db");
+  ASSERT_TRUE(QFile::link(loop, loop));
+  struct Unreadable {
+    QString path;
+    int error;
+  } unreadable[] = {{clamped, EACCES}, {loop, ELOOP}};
+  for (const Unreadable& u : unreadable) {
+    SCOPED_TRACE(u.error);
+    test_support::WithoutFileOverride asAUser;
+    int why = 0;
+    EXPECT_EQ(PutClampedRecordList(u.path, downloaded, &why), ClampedCopy::Failed);
+    EXPECT_EQ(why, u.error);
+    EXPECT_EQ(Read(downloaded), fromRecorder);
+  }
 }
 
 // The local path of a row and the recorder path it stands for.
@@ -239,6 +263,26 @@ TEST(ProcessFileList, RefusedRowsArePassedOverAndCounted) {
   list.SetStatus(4, ProcessFileList::kComplete);
   EXPECT_EQ(list.NextRowToFetch(5), 6);
   EXPECT_EQ(list.Status(5), QStringLiteral("failed"));
-  // A refused row is never a lost one.
-  EXPECT_EQ(list.FirstLostRow(), 0);  // nothing of it lies under /b
+}
+
+// Rows that have not arrived, or whose files are gone or changed size since,
+// are lost; refused rows, which can never arrive, are not.
+TEST(ProcessFileList, LostRowsAreTheFetchableOnesMissingAsTheyArrived) {
+  QTemporaryDir dir;
+  ProcessFileList list(dir.path());
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n/r/a.avi,1\n/r/dir/,2\n/r/b.avi,4\n/r/c.avi,5\n/r/2012/05/13/RecordList.db,4\n",
+                                Day(2012, 5, 13), QStringLiteral("/t/")));
+  ASSERT_EQ(list.Count(), 5);  // the record list, a, dir/, b, c
+  EXPECT_EQ(list.LostRows(), (std::vector<int>{0, 1, 3, 4}));
+  for (int row : {0, 1, 3, 4}) {
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(list.LocalPath(row)).path()));
+    ASSERT_TRUE(Write(list.LocalPath(row), QByteArray(10 + row, 'x')));
+    list.SetStatus(row, ProcessFileList::kComplete);
+    list.SetArrivedSize(row, 10 + row);
+  }
+  list.NextRowToFetch(0);  // the refused row reads "failed"
+  EXPECT_EQ(list.LostRows(), std::vector<int>{});
+  ASSERT_TRUE(QFile::remove(list.LocalPath(1)));
+  ASSERT_TRUE(QFile(list.LocalPath(4)).resize(3));
+  EXPECT_EQ(list.LostRows(), (std::vector<int>{1, 4}));
 }

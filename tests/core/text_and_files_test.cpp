@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -72,6 +74,14 @@ TEST(Files, ExecutableFolderAndHelpers) {
   const QString deep = dir.path() + "/a/b/c";
   EXPECT_TRUE(CreateDirectoryChain(deep));
   EXPECT_TRUE(PathExists(deep));
+  EXPECT_TRUE(CreateDirectoryChain(deep + "/"));
+  // A file where a folder should be: false, and errno says so.
+  ASSERT_TRUE(QFile(dir.path() + "/plain").open(QIODevice::WriteOnly));
+  for (const char* folder : {"/plain", "/plain/sub/deeper"}) {
+    errno = 0;
+    EXPECT_FALSE(CreateDirectoryChain(dir.path() + folder)) << folder;
+    EXPECT_EQ(errno, ENOTDIR) << folder;
+  }
   QFile f(deep + "/x");
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   f.write("1");
