@@ -27,8 +27,8 @@ QString PathLines(int count, const QStringList& firstPaths) {
 }  // namespace
 
 QString NotSavedText(int fileError, const QString& localPath) {
-  return QStringLiteral("The file could not be saved in the backup folder: %1.\n%2")
-      .arg(platform::SystemErrorText(fileError), localPath);
+  const QString reason = fileError != 0 ? QStringLiteral(": ") + platform::SystemErrorText(fileError) : QString();
+  return QStringLiteral("The file could not be saved in the backup folder%1.\n%2").arg(reason, localPath);
 }
 
 QString LostFilesText(int count, const QStringList& firstPaths) {
@@ -45,11 +45,28 @@ QString DownloadFailureText(int httpStatus, bool bodyBroken, int fileError, cons
   return QString();
 }
 
-QString FinishedWithoutText(int count, const QStringList& firstPaths) {
+QString FinishedWithoutText(int count, const QStringList& firstPaths, bool withoutRecordList) {
   QString text = count == 1 ? QStringLiteral("The backup procedure is finished without 1 file: its name on the NVR "
                                              "cannot be saved in the backup folder.")
                             : QStringLiteral("The backup procedure is finished without %1 files: their names on the "
                                              "NVR cannot be saved in the backup folder.")
                                   .arg(count);
+  text += PathLines(count, firstPaths);
+  if (withoutRecordList)
+    text += QStringLiteral("\nThe backup has no record list and will not play in the Vestrel Program.");
+  return text;
+}
+
+QString NothingSavedText(int count, const QStringList& firstPaths) {
+  const QString text = count == 1 ? QStringLiteral("Nothing of this job can be saved in the backup folder: the name of "
+                                                   "its 1 file on the NVR cannot be saved there.")
+                                  : QStringLiteral("Nothing of this job can be saved in the backup folder: the names "
+                                                   "of its %1 files on the NVR cannot be saved there.")
+                                        .arg(count);
   return text + PathLines(count, firstPaths);
+}
+
+QString JobLostWithConnectionText() {
+  return QStringLiteral("The job is gone: the connection to the NVR was lost. Please log in again and add the job "
+                        "anew with \"Add\".");
 }

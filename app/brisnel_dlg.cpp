@@ -10,6 +10,7 @@
 #include "app/loading_page.h"
 #include "app/main_window_commands.h"
 #include "app/server_manager_runner.h"
+#include "app/temp_file_sweep.h"
 #include "nvr/decimal.h"
 #include "platform/core/app_messages.h"
 #include "platform/core/files.h"
@@ -87,6 +88,8 @@ CBrisnelDlg::~CBrisnelDlg() {
   DeleteTempFiles();
   // The session's own destructor then stops and joins its workers.
 }
+
+void CBrisnelDlg::DeleteTempFiles() { SweepTempFiles(platform::ExecutableFolder()); }
 
 void CBrisnelDlg::DoDataExchange() {
   DDX_Control(IDC_LIST_JOBS, m_listJobs);

@@ -106,7 +106,7 @@ class CBrisnelDlg : public platform::ui::Dialog {
   void OnMenuBackup();
   void OnBackup();
   // The sweep of left-over temporary files.
-  void DeleteTempFiles();  // app/temp_file_sweep.cpp
+  void DeleteTempFiles();
 
   QIcon m_hIcon;
   QPointer<platform::ui::ListView> m_listJobs;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/backup_destination.h"
+#include "app/backup_messages.h"
 #include "app/backup_setting_dlg.h"
 #include "app/brisnel_dlg.h"
 #include "app/companion_copy.h"
@@ -172,26 +173,31 @@ void CBrisnelDlg::OnBackup() {
     return;
   }
 
+  // The job the row stands for now: only that job counts as backed up, even
+  // if the list changed while the downloads ran (a failed renewal drops it).
+  const int row = selected.front();
+  nvr::BackupJob backedUp;
+  if (!m_session.GetJob(&backedUp, row)) {
+    // A renewal failed while the settings were open: the session left the
+    // recorder and dropped its jobs, whose file lists had arrived.
+    platform::FrameworkMessageBox(JobLostWithConnectionText());
+    StopBackupLease();
+    settings.reset();
+    RefreshJobCommands();
+    return;
+  }
+
   auto progress = std::make_unique<CProcessDialog>();
   const QString destination = BackupDestination(settings->m_strLocation, platform::CurrentLocalTime());
   progress->m_strDestination = destination;
-  const int row = selected.front();
   progress->m_rowQueue.Push(std::make_unique<int>(row));
-  // The job the row stands for now: only that job counts as backed up, even
-  // if the list changed while the downloads ran (a failed renewal drops it).
-  nvr::BackupJob backedUp;
-  const bool known = m_session.GetJob(&backedUp, row);
   progress->m_pSession = &m_session;
 
   if (progress->DoModal() == ui::IDOK) {
     for (int k = progress->m_rowQueue.Count() - 1; k >= 0; --k) {
-      int index = -1;
-      {
-        std::lock_guard<std::recursive_mutex> hold(progress->m_rowQueue.Lock());
-        if (const int* queued = progress->m_rowQueue.At(k)) index = *queued;
-      }
+      const int index = progress->m_rowQueue.ValueAt(k, -1);
       nvr::BackupJob now;
-      if (!known || !m_session.GetJob(&now, index) || now.id != backedUp.id) continue;
+      if (!m_session.GetJob(&now, index) || now.id != backedUp.id) continue;
       if (m_listJobs) m_listJobs->DeleteItem(index);
       m_session.RemoveJob(index);
     }

@@ -40,10 +40,6 @@ const QStringList& CompanionFileNames() {
   return names;
 }
 
-bool CopyFileOver(const QString& from, const QString& to, platform::FileAccess access, int* error) {
-  return platform::CopyFileDurably(from, to, access, error);
-}
-
 int CopyFolder(QString source, QString destination, CompanionCopyFailure* failure) {
   // An existing folder is fine. One that could not be made is what failed
   // when a file in it then cannot be copied.
@@ -65,7 +61,8 @@ int CopyFolder(QString source, QString destination, CompanionCopyFailure* failur
       if (CopyFolder(entry.filePath(), target, &inner) == 0) return fail(inner);
     } else {
       int error = 0;
-      if (!CopyFileOver(entry.filePath(), target, platform::FileAccess::Default, &error)) return fail({target, error});
+      if (!platform::CopyFileDurably(entry.filePath(), target, platform::FileAccess::Default, &error))
+        return fail({target, error});
     }
   }
   return 1;
@@ -83,7 +80,8 @@ int CopyCompanionFiles(QString source, QString destination, CompanionCopyFailure
   for (const QString& name : CompanionFileNames()) {
     if (!QFileInfo::exists(source + name)) continue;
     int error = 0;
-    if (!CopyFileOver(source + name, destination + name, AccessFor(name), &error)) failed(destination + name, error);
+    if (!platform::CopyFileDurably(source + name, destination + name, AccessFor(name), &error))
+      failed(destination + name, error);
   }
   for (const QString& folder : {QStringLiteral("images"), QStringLiteral("lang")}) {
     CompanionCopyFailure failure;
@@ -97,6 +95,7 @@ int CopyCompanionFiles(QString destination, CompanionCopyFailure* firstFailure) 
 }
 
 QString CompanionCopyFailureText(const CompanionCopyFailure& failure) {
-  return QStringLiteral("The program files could not all be copied into the backup folder: ") + failure.name +
-         QStringLiteral(": ") + platform::SystemErrorText(failure.error);
+  const QString reason =
+      failure.error != 0 ? QStringLiteral(": ") + platform::SystemErrorText(failure.error) : QString();
+  return QStringLiteral("The program files could not all be copied into the backup folder: ") + failure.name + reason;
 }

@@ -11,9 +11,8 @@
 // The files copied, in this order.
 const QStringList& CompanionFileNames();
 
-// What a companion copy could not copy first: its name as it stands under the
-// backup folder ("Vestrel", "images/a.bmp", or a folder that could not be
-// made) and the system's error number.
+// What a companion copy could not copy first: a file, or a folder that could
+// not be made, and the system's error number (0 when it gave none).
 struct CompanionCopyFailure {
   QString name;
   int error = 0;
@@ -23,13 +22,16 @@ struct CompanionCopyFailure {
 // an existing folder is fine), overwriting files. 1 when all of it was copied,
 // 0 at the first file or subtree that failed, which stops the rest of the tree.
 // A missing source copies nothing and gives 1. Links to folders are not followed.
-// On failure a given `failure` says what failed, by its full target path.
+// Files are copied durably (platform::CopyFileDurably): each target is either
+// the whole copy or as it was. On failure a given `failure` names what failed
+// by its full target path.
 int CopyFolder(QString source, QString destination, CompanionCopyFailure* failure = nullptr);
 
 // Copies every companion file present in `source` into `destination` (missing
 // ones are skipped), then the "images" and "lang" trees. A file that fails
 // does not stop the others; 1 when everything present arrived, else 0, and a
-// given `firstFailure` then says which failed first.
+// given `firstFailure` then names the first that failed as it stands under
+// `destination` ("Vestrel", "images/a.bmp").
 int CopyCompanionFiles(QString source, QString destination, CompanionCopyFailure* firstFailure = nullptr);
 // The same from the executable's folder.
 int CopyCompanionFiles(QString destination, CompanionCopyFailure* firstFailure = nullptr);
@@ -37,8 +39,3 @@ int CopyCompanionFiles(QString destination, CompanionCopyFailure* firstFailure =
 // What the operator is told when the companion copy failed.
 QString CompanionCopyFailureText(const CompanionCopyFailure& failure);
 
-// Copies one file over another durably: the target is replaced only by a
-// complete, synced copy. False, and the target as it was, when the copy
-// failed; a given `error` then receives the system's reason. The copy's mode
-// follows `access`; an executable stays executable.
-bool CopyFileOver(const QString& from, const QString& to, platform::FileAccess access, int* error = nullptr);

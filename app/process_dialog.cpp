@@ -72,11 +72,7 @@ bool CProcessDialog::OnInitDialog() {
   m_files.SetDestination(m_strDestination);
   bool listed = m_pSession != nullptr && m_rowQueue.Count() > 0;
   for (int i = 0; listed && i < m_rowQueue.Count(); ++i) {
-    int jobRow = -1;
-    {
-      std::lock_guard<std::recursive_mutex> hold(m_rowQueue.Lock());
-      if (const int* index = m_rowQueue.At(i)) jobRow = *index;
-    }
+    const int jobRow = m_rowQueue.ValueAt(i, -1);
     nvr::BackupJob job;
     listed = m_pSession->GetJob(&job, jobRow) &&
              m_files.AddJobAnswerFile(platform::ExecutableFolder() + QString::asprintf("%.6d.txt", job.id), job.start,
@@ -174,8 +170,17 @@ void CProcessDialog::Finish() {
   StopAnimation();
   // Refused files can never arrive; the operator learns which are missing.
   const int refused = m_files.RefusedCount();
+  const QStringList refusedPaths = m_files.RefusedPaths(kFinishedWithoutPathsShown);
+  if (refused == m_files.Count()) {
+    // Nothing was saved, so nothing was backed up: the row, its job and its
+    // answer file stay for the operator to remove, and no program files go
+    // into a backup folder that was never made.
+    platform::ShowMessageBox(Id(), NothingSavedText(refused, refusedPaths), QStringLiteral("Warning"));
+    EndDialog(ui::IDCANCEL);
+    return;
+  }
   if (refused > 0)
-    platform::ShowMessageBox(Id(), FinishedWithoutText(refused, m_files.RefusedPaths(kFinishedWithoutPathsShown)),
+    platform::ShowMessageBox(Id(), FinishedWithoutText(refused, refusedPaths, m_files.RefusedARecordList()),
                              QStringLiteral("Warning"));
   else
     platform::ShowMessageBox(Id(), QStringLiteral("The backup procedure is finished!"), QStringLiteral("Message"));

@@ -2,8 +2,9 @@
 // The backup progress dialog: lists the files of the queued jobs from their
 // answer files (each job's record list first) and downloads them one after
 // the other into the backup folder with its own download task, with pause and
-// resume against the recorder's backup id. It ends with IDOK only when every
-// listed file arrived.
+// resume against the recorder's backup id. It ends with IDOK when every listed
+// file that can be saved arrived, the refused ones then named to the operator;
+// a job of which no file can be saved ends it with IDCANCEL.
 #include <QPointer>
 #include <QPushButton>
 #include <QString>
@@ -58,20 +59,21 @@ class CProcessDialog : public platform::ui::Dialog {
   bool OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   bool OnInitDialog() override;
   void OnDestroy() override;
-  // The dialog ends with OK only when every file arrived, never by Enter.
+  // The dialog ends with OK only from the end of the backup, never by Enter.
   void OnOK() override {}
 
  private:
   void OnPauseResume();
   void OnFileFinished();
-  // Fetches the file of the first row from r on that is still to be fetched,
+  // Fetches the file of the first row from `row` on that is still to be fetched,
   // from its first byte; refused rows on the way are passed over. With none
   // left, the backup ends.
   void StartFile(int row);
   // The file list's next row to fetch from `from` on, with the refused rows
   // passed on the way shown "failed".
   int NextRowToFetch(int from);
-  // Every row that can arrive has: ends with IDOK, unless a file was lost.
+  // Every row that can arrive has: ends with IDOK, unless a file was lost or
+  // nothing could be saved.
   void Finish();
   // The file of the task's row ended without arriving: say why (when there is
   // a text), stop, and wait for "Resume".

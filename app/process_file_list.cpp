@@ -111,6 +111,7 @@ bool ProcessFileList::AddJobAnswer(const QByteArray& answer, const nvr::NvrTime&
   rows_.reserve(rows_.size() + static_cast<std::size_t>(answer.count('\n')));
   const int job = static_cast<int>(clampedSources_.size());
   AddLine(data + lastStart, end - lastStart, -1);
+  rows_.back().recordList = true;
   // The clamped copy is the one the job thread made for this job's day; it
   // replaces the last line's file only when that line names a record list.
   if (RecorderPath(Count() - 1).contains(QStringLiteral("RecordList.db"))) {
@@ -206,6 +207,10 @@ QStringList ProcessFileList::RefusedPaths(int max) const {
   for (int row = 0; row < Count() && paths.size() < max; ++row)
     if (!Entry(row).safe) paths << RecorderPath(row);
   return paths;
+}
+
+bool ProcessFileList::RefusedARecordList() const {
+  return std::any_of(rows_.begin(), rows_.end(), [](const Stored& r) { return r.recordList && !r.safe; });
 }
 
 QString ProcessFileList::RequestFor(int row, int backupId) const {

@@ -81,6 +81,8 @@ class ProcessFileList {
   // The refused rows: how many, and the recorder paths of the first `max`.
   int RefusedCount() const;
   QStringList RefusedPaths(int max) const;
+  // A job's record list (its answer's last line) is among the refused rows.
+  bool RefusedARecordList() const;
 
   // The recorder path of a local path under the destination folder.
   QString ToRecorderPath(const QString& localPath) const { return localPath.mid(destination_.size()); }
@@ -103,6 +105,7 @@ class ProcessFileList {
     int job = -1;           // index into clampedSources_ for the day's record list, else -1
     std::uint8_t status = kStatusNone;
     bool safe = false;
+    bool recordList = false;  // the job's answer's last line
   };
   const Stored& Entry(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
   // One row from a line's bytes: the path before the first ",", the size after it.

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include "app/brisnel_dlg.h"
 #include "platform/core/durable_file.h"
 #include "platform/core/files.h"
 
@@ -34,5 +33,3 @@ void SweepTempFiles(const QString& folder) {
     if (IsTempFileName(entry.fileName())) platform::DeleteFilePath(entry.filePath());
   }
 }
-
-void CBrisnelDlg::DeleteTempFiles() { SweepTempFiles(platform::ExecutableFolder()); }

@@ -48,6 +48,14 @@ class DataQueue {
     return elements_[static_cast<std::size_t>(index)].get();
   }
 
+  // A copy of the element at `index`, read under the lock; `none` for an
+  // index outside the queue.
+  T ValueAt(int index, T none) const {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    const T* element = At(index);
+    return element != nullptr ? *element : none;
+  }
+
   T* PeekBack() const {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     return elements_.empty() ? nullptr : elements_.back().get();

@@ -80,7 +80,9 @@ class TemporaryFile {
 // (ext4, tmpfs; not copy-on-write). This rewrite is NOT safe against a crash:
 // a program killed or a power loss during it can leave a mixed file (new
 // bytes over the start of the old ones, followed by the old tail or by NUL
-// bytes). It is still the better choice there, as the other is never saving
+// bytes). A file over one page can lose its later lines for good: a kill
+// during the rewrite of a 10 KB setting.ini left its first 4 KiB followed by
+// zeros. It is still the better choice there, as the other is never saving
 // the operator's settings or history in that folder at all. Any other failure
 // to make the temporary (a full disk, a quota, no descriptor left) fails the
 // write.

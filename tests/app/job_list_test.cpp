@@ -18,6 +18,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/backup_messages.h"
 #include "app/backup_setting_dlg.h"
 #include "app/brisnel_dlg.h"
 #include "app/job_rows.h"
@@ -652,6 +653,81 @@ TEST_F(JobListTest, AFailedCompanionCopyIsToldAfterTheFinishedMessage) {
     for (const char* copied : {"setting.ini", "images/x.bmp", "lang/en.txt"})
       EXPECT_EQ(test_support::ReadBytes(destination + "/" + copied), test_support::ReadBytes(bin + copied)) << copied;
     EXPECT_EQ(test_support::FileNames(destination), QStringList({"setting.ini"}));
+  });
+}
+
+// "Backup" of a job none of whose files can be saved, with "Include the Vestrel
+// Program" ticked: one box says so, and the row, its job and its answer file
+// (the only list of what the recorder offered) stay for the operator to
+// remove; no program files are copied into a backup folder that never came to be.
+TEST_F(JobListTest, ABackupThatCanSaveNothingKeepsItsRowAndCopiesNoProgram) {
+  sim::Config config;
+  config.record_root = "/rec/..";
+  recorder = std::make_unique<sim::SimRecorder>(config);
+  ASSERT_TRUE(recorder->Start()) << recorder->Error();
+  const QString location = dir.filePath(QStringLiteral("media"));
+  ASSERT_TRUE(QDir().mkpath(location));
+  Run([&](CBrisnelDlg& d) {
+    recorder->SetJobFiles(std::vector<sim::FileEntry>{{"/rec/2047/01/02/ch02/", 10}});
+    ASSERT_TRUE(Add(d, Span(At(2047, 1, 2, 8), At(2047, 1, 2, 9), {2})));
+    ASSERT_EQ(d.JobList()->GetItemCount(), 1);
+    const int id = JobId(d, 0);
+    onSettings = [&](CBackupSettingDlg& s) {
+      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
+      s.m_editLocation->setText(location);
+      s.m_chkIncludeCompanion->click();
+      s.SendCommand(ui::IDOK);
+    };
+    ClickRow(*d.JobList(), 0);
+    boxes.boxes.clear();
+    recorder->ClearRequests();
+    d.SendCommand(ID_TOOL_BACKUP);
+    // The progress dialog ends before it is shown: it has nothing to fetch.
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              NothingSavedText(2, {"/rec/../2047/01/02/RecordList.db", "/rec/2047/01/02/ch02/"}));
+    EXPECT_EQ(recorder->RequestCount(kDownload), 0u);
+    EXPECT_EQ(d.JobList()->GetItemCount(), 1);
+    ASSERT_EQ(d.Session().jobs.Count(), 1);
+    EXPECT_EQ(JobId(d, 0), id);
+    EXPECT_TRUE(QFileInfo::exists(AnswerFile(id)));
+    EXPECT_EQ(d.BackupLeaseTimer(), -1);
+    EXPECT_TRUE(CommandsEnabled(d, true));
+    EXPECT_TRUE(QDir(location).isEmpty());
+    // The operator can still take the row away.
+    d.SendCommand(ID_TOOL_REMOVE);
+    EXPECT_EQ(d.JobList()->GetItemCount(), 0);
+    EXPECT_EQ(d.Session().jobs.Count(), 0);
+  });
+}
+
+// The backup lease fails while "Backup Setting" is open: the session leaves
+// the recorder and drops its jobs. OK then says that the job went with the
+// connection, not that a file list failed to arrive, and runs no backup.
+TEST_F(JobListTest, AJobLostWithTheConnectionDuringTheSettingsIsToldSo) {
+  const QString location = dir.filePath(QStringLiteral("media"));
+  ASSERT_TRUE(QDir().mkpath(location));
+  Run([&](CBrisnelDlg& d) {
+    recorder->SetJobFiles(std::vector<sim::FileEntry>{{"/rec/2047/02/03/ch01/a.avi", 3000}});
+    ASSERT_TRUE(Add(d, Span(At(2047, 2, 3, 8), At(2047, 2, 3, 9), {1})));
+    onSettings = [&](CBackupSettingDlg& s) {
+      recorder->ExpireBackupId(d.Session().backupId.load());
+      ASSERT_TRUE(PumpUntil([&] { return d.JobList()->GetItemCount() == 0 && d.Session().jobs.Count() == 0; }, 5s));
+      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
+      s.m_editLocation->setText(location);
+      s.SendCommand(ui::IDOK);
+    };
+    ClickRow(*d.JobList(), 0);
+    boxes.boxes.clear();
+    d.SendCommand(ID_TOOL_BACKUP);
+    EXPECT_EQ(settingsRuns, 1);
+    EXPECT_EQ(progressRuns, 0);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, JobLostWithConnectionText());
+    EXPECT_EQ(boxes.boxes[0].title, platform::ApplicationTitle());
+    EXPECT_EQ(d.BackupLeaseTimer(), -1);
+    EXPECT_TRUE(CommandsEnabled(d, false));
+    EXPECT_TRUE(QDir(location).isEmpty());
   });
 }
 

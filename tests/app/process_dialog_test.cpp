@@ -525,6 +525,54 @@ TEST_F(ProcessDialogSim, RefusedPathsArePassedOverAndTheEndNamesThem) {
   for (const auto& r : recorder->Requests(8)) EXPECT_EQ(r.target.find("evil"), std::string::npos) << r.target;
 }
 
+// A job whose every row is refused saves nothing: the operator is told so, the
+// dialog ends without IDOK (its caller keeps the row) and no backup folder is
+// made. A refused record list alone leaves the other files to arrive, and the
+// end says the backup will not play in the companion program.
+TEST_F(ProcessDialogSim, AJobOfWhichNothingCanBeSavedIsNeverCalledFinished) {
+  sim::Config config;
+  config.record_root = "/rec/..";  // the record list's path leaves the folder
+  ASSERT_NO_FATAL_FAILURE(StartRecorder(config));
+  const std::string folder = "/rec/2013/03/18/ch02/", evil = "/rec/2013/03/18/../../../evil.bin";
+  const std::string safe = "/rec/2013/03/18/ch01/080000.avi";
+  struct Case {
+    const char* name;
+    std::vector<sim::FileEntry> files;
+    int result;
+    std::vector<std::string> arrived;
+  } cases[] = {
+      {"every row refused", {{folder, 5}, {evil, 100}}, platform::ui::IDCANCEL, {}},
+      {"only the record list refused", {{safe, 3000}}, platform::ui::IDOK, {safe}},
+  };
+  int second = 30;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NO_FATAL_FAILURE(QueueJob({21, 0, second++, {2013, 3, 18}}, c.files));
+    ASSERT_EQ(recordListPath, "/rec/../2013/03/18/RecordList.db");
+    boxes.boxes.clear();
+    CProcessDialog dlg;
+    Prepare(dlg);
+    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+      EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 30s));
+    });
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(recorder->Requests(8).size(), c.arrived.size());
+    for (const std::string& path : c.arrived) EXPECT_EQ(Read(Local(path)), Content(path, 3000)) << path;
+    QStringList refused{QString::fromStdString(recordListPath)};
+    for (const sim::FileEntry& f : c.files)
+      if (std::find(c.arrived.begin(), c.arrived.end(), f.path) == c.arrived.end())
+        refused << QString::fromStdString(f.path);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Warning"));
+    EXPECT_EQ(boxes.boxes[0].text, c.arrived.empty() ? NothingSavedText(int(refused.size()), refused)
+                                                     : FinishedWithoutText(int(refused.size()), refused, true));
+    EXPECT_EQ(QFileInfo::exists(destination), !c.arrived.empty());
+    QDir(destination).removeRecursively();
+    session.RemoveAllJobs();
+    platform::DeleteFilePath(answerFile);
+  }
+}
+
 // A "Resume" after a failed file passes over a refused row that follows it.
 TEST_F(ProcessDialogSim, ResumeNeverStartsARefusedRow) {
   ASSERT_NO_FATAL_FAILURE(StartRecorder());
