@@ -1,0 +1,88 @@
+// The texts the operator reads when a backup lacks files, against the exact
+// words: how paths are listed (how many, "... and N more.", long and odd
+// names), and every reason a file, a job or a program copy is told with.
+#include <QString>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "app/backup_messages.h"
+#include "app/companion_copy.h"
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+const QString kWithout1 = QStringLiteral(
+    "The backup procedure is finished without 1 file: its name on the NVR cannot be saved in the backup folder.");
+QString Without(int n) {
+  return QStringLiteral("The backup procedure is finished without %1 files: their names on the NVR cannot be saved "
+                        "in the backup folder.")
+      .arg(n);
+}
+
+TEST(BackupMessages, RefusedPathsAreListedAsTheOperatorReadsThem) {
+  const QString huge = QStringLiteral("/rec/") + QString(5016, QLatin1Char('h'));  // 5,021 bytes
+  QStringList seven;
+  for (int i = 1; i <= 7; ++i) seven << QStringLiteral("/rec/ch0%1/a.avi").arg(i);
+  struct Case {
+    const char* name;
+    QString text;
+    QString expected;
+  } cases[] = {
+      {"one path", FinishedWithoutText(1, {"/rec/2013/03/07/ch03/"}), kWithout1 + "\n/rec/2013/03/07/ch03/"},
+      {"two paths", FinishedWithoutText(2, {"/rec/a/", "/rec/../evil.bin"}),
+       Without(2) + "\n/rec/a/\n/rec/../evil.bin"},
+      {"seven paths, five shown", FinishedWithoutText(7, seven.mid(0, kFinishedWithoutPathsShown)),
+       Without(7) +
+           "\n/rec/ch01/a.avi\n/rec/ch02/a.avi\n/rec/ch03/a.avi\n/rec/ch04/a.avi\n/rec/ch05/a.avi\n... and 2 more."},
+      {"a path of 5,021 bytes keeps its start and its end", FinishedWithoutText(1, {huge}),
+       kWithout1 + "\n/rec/" + QString(35, QLatin1Char('h')) + "..." + QString(77, QLatin1Char('h'))},
+      {"control characters show as ?", FinishedWithoutText(1, {QStringLiteral("/rec/a\nb\x01" "c\x7F.avi")}),
+       kWithout1 + "\n/rec/a?b?c?.avi"},
+      {"an empty path", FinishedWithoutText(1, {QString()}), kWithout1 + "\n(no name)"},
+      {"the record list among them", FinishedWithoutText(2, {"/rec/../RecordList.db", "/rec/a/"}, true),
+       Without(2) + "\n/rec/../RecordList.db\n/rec/a/\n"
+                    "The backup has no record list and will not play in the Vestrel Program."},
+      {"nothing saved, one file", NothingSavedText(1, {"/rec/../RecordList.db"}),
+       "Nothing of this job can be saved in the backup folder: the name of its 1 file on the NVR cannot be saved "
+       "there.\n/rec/../RecordList.db"},
+      {"nothing saved, seven files", NothingSavedText(7, seven.mid(0, 5)),
+       "Nothing of this job can be saved in the backup folder: the names of its 7 files on the NVR cannot be saved "
+       "there.\n/rec/ch01/a.avi\n/rec/ch02/a.avi\n/rec/ch03/a.avi\n/rec/ch04/a.avi\n/rec/ch05/a.avi\n... and 2 more."},
+      {"one lost file", LostFilesText(1, {"/m/backup/rec/a.avi"}),
+       "The file is no longer in the backup folder as it arrived:\n/m/backup/rec/a.avi"},
+      {"lost files", LostFilesText(6, seven.mid(0, 5)),
+       "6 files are no longer in the backup folder as they arrived:\n/rec/ch01/a.avi\n/rec/ch02/a.avi\n"
+       "/rec/ch03/a.avi\n/rec/ch04/a.avi\n/rec/ch05/a.avi\n... and 1 more."},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
+TEST(BackupMessages, EveryFailureIsToldWithItsReason) {
+  struct Case {
+    const char* name;
+    QString text;
+    QString expected;
+  } cases[] = {
+      {"a full disk", NotSavedText(ENOSPC, "/m/b/a.avi"),
+       "The file could not be saved in the backup folder: No space left on device.\n/m/b/a.avi"},
+      {"no error number", NotSavedText(0, "/m/b/a.avi"), "The file could not be saved in the backup folder.\n/m/b/a.avi"},
+      {"the worker's file error wins", DownloadFailureText(404, true, EACCES, "/m/b/a.avi"),
+       "The file could not be saved in the backup folder: Permission denied.\n/m/b/a.avi"},
+      {"404", DownloadFailureText(404, false, 0, "/m/b/a.avi"),
+       "Backup is interrupted because another backup procedure is running"},
+      {"no answer", DownloadFailureText(0, false, 0, "/m/b/a.avi"), "Network Failed!"},
+      {"a body broken off", DownloadFailureText(200, true, 0, "/m/b/a.avi"), "Network Failed!"},
+      {"an error page", DownloadFailureText(500, false, 0, "/m/b/a.avi"), ""},
+      {"the connection lost", JobLostWithConnectionText(),
+       "The job is gone: the connection to the NVR was lost. Please log in again and add the job anew with \"Add\"."},
+      {"a program file", CompanionCopyFailureText({"libavcodec.so.54", ENOSPC}),
+       "The program files could not all be copied into the backup folder: libavcodec.so.54: No space left on device"},
+      {"a program file without a reason", CompanionCopyFailureText({"images/a.bmp", 0}),
+       "The program files could not all be copied into the backup folder: images/a.bmp"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
+}  // namespace
