@@ -171,6 +171,17 @@ class JobListTest : public ::testing::Test {
     return PumpUntil([&] { return d.JobList()->GetItemCount() > rows || boxes.boxes.size() > shown; }, 10s);
   }
 
+  // The settings dialog's OK for `location`, with "Include the Vestrel
+  // Program" ticked or not; the location is saved nowhere.
+  std::function<void(CBackupSettingDlg&)> AcceptLocation(const QString& location, bool companion) {
+    return [this, location, companion](CBackupSettingDlg& s) {
+      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
+      s.m_editLocation->setText(location);
+      if (companion) s.m_chkIncludeCompanion->click();
+      s.SendCommand(ui::IDOK);
+    };
+  }
+
   QString AnswerFile(int id) const { return platform::ExecutableFolder() + QString::asprintf("%.6d.txt", id); }
   int JobId(CBrisnelDlg& d, int index) {
     nvr::BackupJob job;
@@ -626,12 +637,7 @@ TEST_F(JobListTest, AFailedCompanionCopyIsToldAfterTheFinishedMessage) {
     ASSERT_TRUE(Add(d, Span(At(2046, 3, 3, 8), At(2046, 3, 3, 9), {1})));
     clock.hour = 15;
     clock.minute = 7;
-    onSettings = [&](CBackupSettingDlg& s) {
-      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
-      s.m_editLocation->setText(location);
-      s.m_chkIncludeCompanion->click();
-      s.SendCommand(ui::IDOK);
-    };
+    onSettings = AcceptLocation(location, /*companion=*/true);
     ClickRow(*d.JobList(), 0);
     boxes.boxes.clear();
     d.SendCommand(ID_TOOL_BACKUP);
@@ -672,12 +678,7 @@ TEST_F(JobListTest, ABackupThatCanSaveNothingKeepsItsRowAndCopiesNoProgram) {
     ASSERT_TRUE(Add(d, Span(At(2047, 1, 2, 8), At(2047, 1, 2, 9), {2})));
     ASSERT_EQ(d.JobList()->GetItemCount(), 1);
     const int id = JobId(d, 0);
-    onSettings = [&](CBackupSettingDlg& s) {
-      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
-      s.m_editLocation->setText(location);
-      s.m_chkIncludeCompanion->click();
-      s.SendCommand(ui::IDOK);
-    };
+    onSettings = AcceptLocation(location, /*companion=*/true);
     ClickRow(*d.JobList(), 0);
     boxes.boxes.clear();
     recorder->ClearRequests();
@@ -713,9 +714,7 @@ TEST_F(JobListTest, AJobLostWithTheConnectionDuringTheSettingsIsToldSo) {
     onSettings = [&](CBackupSettingDlg& s) {
       recorder->ExpireBackupId(d.Session().backupId.load());
       ASSERT_TRUE(PumpUntil([&] { return d.JobList()->GetItemCount() == 0 && d.Session().jobs.Count() == 0; }, 5s));
-      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
-      s.m_editLocation->setText(location);
-      s.SendCommand(ui::IDOK);
+      AcceptLocation(location, /*companion=*/false)(s);
     };
     ClickRow(*d.JobList(), 0);
     boxes.boxes.clear();
@@ -738,12 +737,7 @@ TEST_F(JobListTest, AnUnfinishedBackupKeepsItsRowAndStopsTheLease) {
     recorder->SetJobFiles(std::vector<sim::FileEntry>{{"/rec/2041/09/09/ch01/a.avi", 400000}});
     ASSERT_TRUE(Add(d, Span(At(2041, 9, 9, 8), At(2041, 9, 9, 9), {1})));
     recorder->SetDownloadRate(50000);
-    onSettings = [&](CBackupSettingDlg& s) {
-      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
-      s.m_editLocation->setText(location);
-      s.m_chkIncludeCompanion->click();
-      s.SendCommand(ui::IDOK);
-    };
+    onSettings = AcceptLocation(location, /*companion=*/true);
     onProgress = [&](CProcessDialog& p) { p.SendCommand(ui::IDCANCEL); };
     d.JobList()->selectRow(0);
     d.SendCommand(ID_TOOL_BACKUP);
@@ -819,11 +813,7 @@ TEST_F(JobListTest, AJobThreadEndingDuringABackupLeavesItsRenewalsOn) {
     ASSERT_EQ(d.Session().jobThreadRunning.load(), 1);
 
     recorder->SetDownloadRate(50000);
-    onSettings = [&](CBackupSettingDlg& s) {
-      s.m_settingFile = dir.filePath(QStringLiteral("no-setting.ini"));
-      s.m_editLocation->setText(location);
-      s.SendCommand(ui::IDOK);
-    };
+    onSettings = AcceptLocation(location, /*companion=*/false);
     bool ranDuringDownload = false;
     size_t renewalsAfterJobThread = 0;
     onProgress = [&](CProcessDialog& p) {
