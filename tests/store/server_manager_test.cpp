@@ -1,3 +1,5 @@
+// The server table: rows added, found, changed, listed and deleted by their
+// address, long and refused values, broken files, and the shipped "server.db".
 #include "store/server_manager.h"
 
 #include "store/scramble.h"
