@@ -133,7 +133,7 @@ void CServerDialog::RemoveLine(int index) {
 
 const CServerDialog::ListLine* CServerDialog::ChosenLine() const {
   const int selected = m_listServers != nullptr ? m_listServers->GetCurSel() : LB_ERR;
-  if (selected == LB_ERR || selected < 0 || selected >= static_cast<int>(m_lines.size())) return nullptr;
+  if (selected < 0 || selected >= static_cast<int>(m_lines.size())) return nullptr;  // LB_ERR is -1
   return &m_lines[static_cast<std::size_t>(selected)];
 }
 
