@@ -45,10 +45,6 @@ QString LoginHistory::Entry(int index) const {
   return entries_[static_cast<std::size_t>(index)];
 }
 
-void LoginHistory::SetEntry(int index, const QString& line) {
-  if (index >= 0 && index < kEntries) entries_[static_cast<std::size_t>(index)] = line;
-}
-
 void LoginHistory::Clear() {
   for (QString& e : entries_) e.clear();
 }

@@ -32,7 +32,6 @@ class LoginHistory {
 
   // Empty outside 0 to 9.
   QString Entry(int index) const;
-  void SetEntry(int index, const QString& line);
   void Clear();
 
   // Every entry empty, then, only when the file exists, entry n - 1 := key

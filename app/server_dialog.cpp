@@ -116,15 +116,25 @@ void CServerDialog::GetServerEntry(ServerEntry& entry) {
 void CServerDialog::ShowStoreFailure(int code) { platform::ShowMessageBox(Id(), StoreFailureMessage(code), kError); }
 
 void CServerDialog::AppendLine(const QString& server, const QString& ip) {
-  if (m_listServers == nullptr) return;
-  m_listServers->AddString(ServerListLine(server, ip));
-  m_lineIps.push_back(ip);
+  InsertLine(static_cast<int>(m_lines.size()), server, ip);
+}
+
+void CServerDialog::InsertLine(int index, const QString& server, const QString& ip) {
+  if (m_listServers == nullptr || index < 0 || index > static_cast<int>(m_lines.size())) return;
+  if (m_listServers->InsertString(index, ServerListLine(server, ip)) == LB_ERR) return;
+  m_lines.insert(m_lines.begin() + index, ListLine{server, ip});
 }
 
 void CServerDialog::RemoveLine(int index) {
-  if (m_listServers == nullptr || index < 0 || index >= static_cast<int>(m_lineIps.size())) return;
+  if (m_listServers == nullptr || index < 0 || index >= static_cast<int>(m_lines.size())) return;
   m_listServers->DeleteString(index);
-  m_lineIps.erase(m_lineIps.begin() + index);
+  m_lines.erase(m_lines.begin() + index);
+}
+
+const CServerDialog::ListLine* CServerDialog::ChosenLine() const {
+  const int selected = m_listServers != nullptr ? m_listServers->GetCurSel() : LB_ERR;
+  if (selected < 0 || selected >= static_cast<int>(m_lines.size())) return nullptr;  // LB_ERR is -1
+  return &m_lines[static_cast<std::size_t>(selected)];
 }
 
 void CServerDialog::LoadServerList() {
@@ -152,16 +162,18 @@ void CServerDialog::LoadServerList() {
   }
 }
 
-int CServerDialog::IsIpStored(const QString& ip) {
+int CServerDialog::IsIpStored(const QString& ip, ServerEntry* found) {
   OpenStore store;
   int result = store.result;
-  ServerEntry found;
-  if (result == 0) found = store.manager.FindServer(ip, &result);
+  bool stored = false;
+  ServerEntry entry;
+  if (result == 0) entry = store.manager.FindServer(ip, &result, &stored);
   if (result != 0) {
     ShowStoreFailure(result);
     return -1;
   }
-  return !ip.isEmpty() && found.GetIp() == ip ? 1 : 0;
+  if (found != nullptr) *found = entry;
+  return stored ? 1 : 0;
 }
 
 void CServerDialog::OnAdd() {
@@ -200,20 +212,13 @@ bool CServerDialog::AddServer() {
 }
 
 void CServerDialog::OnSelChangeServerList() {
-  if (m_listServers == nullptr) return;
-  const int selected = m_listServers->GetCurSel();
-  if (selected == LB_ERR) return;
-  if (!ParseListEntry(m_listServers->GetText(selected), &m_strServer, &m_strIp)) return;
-  OpenStore store;
-  int result = store.result;
+  const ListLine* line = ChosenLine();
+  if (line == nullptr) return;
   ServerEntry found;
-  if (result == 0) found = store.manager.FindServer(m_strIp, &result);
-  if (result != 0) {
-    ShowStoreFailure(result);
-    return;
-  }
   // A row that has gone from the store changes nothing.
-  if (m_strIp.isEmpty() || found.GetIp() != m_strIp) return;
+  if (IsIpStored(line->ip, &found) != 1) return;
+  m_strServer = line->server;
+  m_strIp = line->ip;
   m_strPort = found.GetPort();
   m_strPassword = found.GetPassword();
   m_strUser = found.GetUserName();
@@ -255,17 +260,16 @@ void CServerDialog::OnDelete() {
 }
 
 bool CServerDialog::DeleteServer() {
-  const int selected = m_listServers != nullptr ? m_listServers->GetCurSel() : LB_ERR;
-  if (selected != LB_ERR && selected < static_cast<int>(m_lineIps.size())) {
+  if (const ListLine* line = ChosenLine()) {
     // The row of the chosen line goes, whatever the IP Address edit says now;
     // the line goes only with its row.
     OpenStore store;
-    const int result = store.result != 0 ? store.result : store.manager.DeleteServer(m_lineIps[selected]);
+    const int result = store.result != 0 ? store.result : store.manager.DeleteServer(line->ip);
     if (result != 0) {
       ShowStoreFailure(result);
       return false;
     }
-    RemoveLine(selected);
+    RemoveLine(m_listServers->GetCurSel());
     ResetFields();
   }
   SetSelectionButtons(0);
@@ -278,46 +282,41 @@ void CServerDialog::OnEdit() {
 }
 
 void CServerDialog::EditServer() {
-  const int selected = m_listServers != nullptr ? m_listServers->GetCurSel() : LB_ERR;
-  if (selected == LB_ERR || selected >= static_cast<int>(m_lineIps.size())) return;
-  QString lineServer;
-  QString lineIp;
-  if (!ParseListEntry(m_listServers->GetText(selected), &lineServer, &lineIp)) return;
-  // The recorder the line was made from, also when its name holds "(".
-  const QString previousIp = m_lineIps[selected];
-  if (!previousIp.isEmpty()) {
-    // An edit must not store a row without an address, nor a second row of
-    // an address another line has.
-    if (m_strIp.isEmpty()) {
-      platform::ShowMessageBox(Id(), MissingFieldMessage(m_strIp, m_strUser, m_strPort), kError);
-      return;
-    }
-    if (m_strIp != previousIp) {
-      const int stored = IsIpStored(m_strIp);
-      if (stored < 0) return;
-      if (stored == 1) {
-        platform::ShowMessageBox(Id(), kIpExistsText, kWarning);
-        return;
-      }
-    }
-    ServerEntry entry;
-    entry.SetIp(m_strIp);
-    entry.SetPort(m_strPort);
-    entry.SetUserName(m_strUser);
-    // As for Add: an unticked box keeps the password out of the store.
-    entry.SetPassword(m_nSavePassword == 1 ? m_strPassword : QString());
-    entry.SetServerName(m_strServer);
-    entry.SetSaveEnable(m_nSavePassword == 1 ? QStringLiteral("1") : QStringLiteral("0"));
-    OpenStore store;
-    const int result = store.result != 0 ? store.result : store.manager.ChangeServer(previousIp, entry);
-    if (result != 0) {
-      ShowStoreFailure(result);  // the old row is still stored; the list stays
-      return;
-    }
-    RemoveLine(selected);
-    m_listServers->InsertString(selected, ServerListLine(m_strServer, m_strIp));
-    m_lineIps.insert(m_lineIps.begin() + selected, m_strIp);
+  const ListLine* line = ChosenLine();
+  if (line == nullptr) return;
+  const int selected = m_listServers->GetCurSel();
+  // The recorder the line was made from, also one stored without an address.
+  const QString previousIp = line->ip;
+  // An edit must not store a row without an address, nor a second row of an
+  // address another line has.
+  if (m_strIp.isEmpty()) {
+    platform::ShowMessageBox(Id(), MissingFieldMessage(m_strIp, m_strUser, m_strPort), kError);
+    return;
   }
+  if (m_strIp != previousIp) {
+    const int stored = IsIpStored(m_strIp);
+    if (stored < 0) return;
+    if (stored == 1) {
+      platform::ShowMessageBox(Id(), kIpExistsText, kWarning);
+      return;
+    }
+  }
+  ServerEntry entry;
+  entry.SetIp(m_strIp);
+  entry.SetPort(m_strPort);
+  entry.SetUserName(m_strUser);
+  // As for Add: an unticked box keeps the password out of the store.
+  entry.SetPassword(m_nSavePassword == 1 ? m_strPassword : QString());
+  entry.SetServerName(m_strServer);
+  entry.SetSaveEnable(m_nSavePassword == 1 ? QStringLiteral("1") : QStringLiteral("0"));
+  OpenStore store;
+  const int result = store.result != 0 ? store.result : store.manager.ChangeServer(previousIp, entry);
+  if (result != 0) {
+    ShowStoreFailure(result);  // the old row is still stored; the list stays
+    return;
+  }
+  RemoveLine(selected);
+  InsertLine(selected, m_strServer, m_strIp);
   SetSelectionButtons(0);
   ClearFields();
 }

@@ -89,7 +89,8 @@ class CServerDialog : public platform::ui::Dialog {
   void ReadFields();
   void LoadServerList();
   // 1 stored, 0 not, -1 when the store could not tell (the operator was told).
-  int IsIpStored(const QString& ip);
+  // Found holds the stored fields of a 1.
+  int IsIpStored(const QString& ip, ServerEntry* found = nullptr);
   // True when stored; the operator was told otherwise.
   bool AddServer();
   bool DeleteServer();
@@ -100,10 +101,19 @@ class CServerDialog : public platform::ui::Dialog {
   void SetSelectionButtons(int selected);
   void ShowStoreFailure(int code);
 
-  // The list's lines with the address each was made from, line for line, so
-  // Delete and Edit act on the recorder of the chosen line.
+  // What one line of the list was made from. A name or an address may hold
+  // "(" and ")", or be empty, so a line's text cannot be split back into the two.
+  struct ListLine {
+    QString server;
+    QString ip;
+  };
+  // The list's lines with what each was made from, line for line, so that
+  // choosing, Delete and Edit act on the recorder of the chosen line.
   void AppendLine(const QString& server, const QString& ip);
+  void InsertLine(int index, const QString& server, const QString& ip);
   void RemoveLine(int index);
+  // The chosen line, or null when none is chosen.
+  const ListLine* ChosenLine() const;
 
   static void TestThreadProc(CServerDialog* page);
   int TestConnection();
@@ -112,7 +122,7 @@ class CServerDialog : public platform::ui::Dialog {
   // Asks a running worker to stop and waits for it.
   void StopTest();
 
-  std::vector<QString> m_lineIps;
+  std::vector<ListLine> m_lines;
   // The fields the worker tests, copied before it starts.
   ServerEntry m_testFields;
   platform::Thread m_hTestThread;  // last member: joined before the others go

@@ -7,12 +7,6 @@
 // name "(" address ")", with no blank between them.
 QString ServerListLine(const QString& server, const QString& ip);
 
-// Reads a list line back. False for an empty line, one without "(" and one
-// that begins with "("; otherwise server is the text before the first "(" and
-// ip the rest, stripped of its trailing and then its leading run of "(" and ")".
-// A name that itself holds "(" therefore gives a wrong address.
-bool ParseListEntry(const QString& line, QString* server, QString* ip);
-
 // The first empty one of ip, user name and port (in that order), as the text
 // of its message; empty when all three hold text. Blanks count as text.
 QString MissingFieldMessage(const QString& ip, const QString& user, const QString& port);

@@ -1,14 +1,11 @@
 #pragma once
-// Resource ids of the program's dialogs, menus, strings, icons and bitmaps,
+// Resource ids of the program's dialogs, menus, icons and bitmaps,
 // and the ids of the controls and commands inside them.
 
 // Dialog templates.
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDD_MAIN = 102;
 inline constexpr int IDD_LOADING = 145;
-
-// Strings.
-inline constexpr int IDS_ABOUTBOX = 101;
 
 // Icons and bitmaps.
 inline constexpr int IDR_MAINFRAME = 128;

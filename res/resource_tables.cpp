@@ -157,12 +157,6 @@ const MenuTemplate& Menu(int id) {
   return it == menus.end() ? none : it->second;
 }
 
-QString String(int id) {
-  // The system-menu entry (Traditional Chinese: "About Brisnel(&A)...").
-  if (id == IDS_ABOUTBOX) return QString::fromUtf8("\xE9\x97\x9C\xE6\x96\xBC Brisnel(&A)...");
-  return QString();
-}
-
 QString ImagePath(int id) {
   switch (id) {
     case IDR_MAINFRAME: return QStringLiteral(":/res/icons/app_32.png");

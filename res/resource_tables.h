@@ -1,6 +1,6 @@
 #pragma once
-// The program's resource tables: dialog templates, menus, strings, and the
-// paths of the compiled-in icons and bitmaps, by resource id.
+// The program's resource tables: dialog templates, menus, and the paths of
+// the compiled-in icons and bitmaps, by resource id.
 #include <QIcon>
 #include <QString>
 
@@ -14,8 +14,6 @@ namespace res {
 const platform::ui::DialogTemplate& Dialog(int id);
 // An empty menu (id 0) when there is none with that id.
 const platform::ui::MenuTemplate& Menu(int id);
-// An empty string when there is none with that id.
-QString String(int id);
 // The compiled-in path of an icon or bitmap; a path that does not exist when
 // there is no such resource, so loading it yields an empty picture.
 QString ImagePath(int id);

@@ -49,9 +49,10 @@ int CServerManager::AddServer(const ServerEntry& entry) {
 
 int CServerManager::DeleteServer(const QString& ip) { return Delete(ip); }
 
-ServerEntry CServerManager::FindServer(const QString& ip, int* result) {
+ServerEntry CServerManager::FindServer(const QString& ip, int* result, bool* found) {
   ServerEntry entry;
   SQLite::Table table = m_db.Query(QStringLiteral("select * from server where ip = ") + Quoted(ScrambleFixed(ip)) + u';', result);
+  if (found != nullptr) *found = table.GetRowCount() > 0;
   if (table.GetRowCount() < 1) return entry;
   table.SetRow(0);
   entry.SetIp(ip);

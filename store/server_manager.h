@@ -31,7 +31,9 @@ public:
   // The first row stored under ip: its ip is the text asked for, the other
   // fields the stored ones. Six empty fields when there is none, and also when
   // the lookup failed, so a caller that must tell the two apart reads result.
-  ServerEntry FindServer(const QString& ip, int* result = nullptr);
+  // *found tells whether there was a row, also for an empty ip, whose row
+  // reads like none.
+  ServerEntry FindServer(const QString& ip, int* result = nullptr, bool* found = nullptr);
   // Every row, all columns, in the library's order; read the cells "ip" with
   // UnscrambleFixed and "server" with UnscrambleSalted. Empty on a failure.
   SQLite::Table ListServers(int* result = nullptr);

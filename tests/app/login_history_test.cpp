@@ -28,6 +28,27 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
   f.write(bytes);
 }
 
+// The history that Load reads from a "history.ini" whose keys history1,
+// history2, ... hold lines, in order.
+LoginHistory Loaded(const std::vector<QString>& lines) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("history.ini");
+  QByteArray ini = "[history]\n";
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    ini += LoginHistory::KeyName(int(i) + 1).toUtf8() + '=' + lines[i].toUtf8() + '\n';
+  }
+  WriteFile(path, ini);
+  LoginHistory h;
+  EXPECT_TRUE(h.Load(path));
+  return h;
+}
+
+std::vector<QString> TenLines() {
+  std::vector<QString> lines;
+  for (int i = 0; i < LoginHistory::kEntries; ++i) lines.push_back(Line(i));
+  return lines;
+}
+
 }  // namespace
 
 TEST(LoginHistory, SplitsLinesAsTheHistoryLoginUsesThem) {
@@ -60,12 +81,7 @@ TEST(LoginHistory, SplitsLinesAsTheHistoryLoginUsesThem) {
 }
 
 TEST(LoginHistory, MenuOffersEntriesWithACommaUnderTheirOwnIds) {
-  LoginHistory h;
-  h.SetEntry(0, "A,10.0.0.5,80,u,p;");
-  h.SetEntry(2, "X");
-  h.SetEntry(3, "N,");
-  h.SetEntry(4, "B,host-b,81,u,p;");
-  h.SetEntry(9, "Z,z,1,u,p;");
+  const LoginHistory h = Loaded({"A,10.0.0.5,80,u,p;", "", "X", "N,", "B,host-b,81,u,p;", "", "", "", "", "Z,z,1,u,p;"});
   const std::vector<HistoryMenuItem> items = h.MenuItems();
   const std::vector<std::pair<unsigned, QString>> want = {
       {32777, "A(10.0.0.5)"}, {32780, "N()"}, {32781, "B(host-b)"}, {32786, "Z(z)"}};
@@ -74,8 +90,7 @@ TEST(LoginHistory, MenuOffersEntriesWithACommaUnderTheirOwnIds) {
     EXPECT_EQ(items[i].id, want[i].first);
     EXPECT_EQ(items[i].text, want[i].second);
   }
-  LoginHistory full;
-  for (int i = 0; i < 10; ++i) full.SetEntry(i, Line(i));
+  const LoginHistory full = Loaded(TenLines());
   const std::vector<HistoryMenuItem> ten = full.MenuItems();
   ASSERT_EQ(ten.size(), 10u);
   for (int i = 0; i < 10; ++i) EXPECT_EQ(ten[std::size_t(i)].id, 32777u + unsigned(i));
@@ -86,8 +101,7 @@ TEST(LoginHistory, MenuOffersEntriesWithACommaUnderTheirOwnIds) {
 }
 
 TEST(LoginHistory, ALoginReplacesTheEntryOfItsHostElseTheOldest) {
-  LoginHistory h;
-  for (int i = 0; i < 10; ++i) h.SetEntry(i, Line(i));
+  LoginHistory h = Loaded(TenLines());
 
   // An eleventh recorder pushes the oldest (key history10) out.
   ASSERT_TRUE(h.Update("New", "10.9.9.9", 80, "u", "p"));
@@ -128,8 +142,7 @@ TEST(LoginHistory, ALoginReplacesTheEntryOfItsHostElseTheOldest) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    LoginHistory sub;
-    for (std::size_t i = 0; i < c.before.size(); ++i) sub.SetEntry(int(i), c.before[i]);
+    LoginHistory sub = Loaded(c.before);
     ASSERT_TRUE(sub.Update("D", "10.0.0.1", 80, "u", "p"));
     std::vector<QString> want = c.after;
     want.resize(10);
@@ -146,8 +159,7 @@ TEST(LoginHistory, ALoginReplacesTheEntryOfItsHostElseTheOldest) {
 TEST(LoginHistory, ALoginWhoseFieldsHoldACommaIsNotAdded) {
   for (const auto& [name, host, user] : std::vector<std::tuple<QString, QString, QString>>{
            {"Lobby, 2nd floor", "h", "u"}, {"L", "h,x", "u"}, {"L", "h", "u,v"}}) {
-    LoginHistory h;
-    h.SetEntry(0, "A,a,1,u,p;");
+    LoginHistory h = Loaded({"A,a,1,u,p;"});
     EXPECT_FALSE(h.Update(name, host, 80, user, "p"));
     EXPECT_EQ(h.Entry(0), "A,a,1,u,p;");
     EXPECT_EQ(h.Entry(1), "");
@@ -163,8 +175,8 @@ TEST(LoginHistory, FileIsReadAndWrittenOnlyWhenItExists) {
   const QString path = dir.filePath("history.ini");
 
   // Missing: the history starts empty and nothing is created.
-  LoginHistory h;
-  h.SetEntry(3, "stale");
+  LoginHistory h = Loaded({"", "", "", "stale"});
+  ASSERT_EQ(h.Entry(3), "stale");
   h.Load(path);
   EXPECT_EQ(Entries(h), std::vector<QString>(10));
   ASSERT_TRUE(h.Update("L", "h", 80, "u", "p"));

@@ -155,17 +155,17 @@ TEST_F(ServerManagerTest, ChoosingALineShowsItsStoredFieldsAndAClickBesideTheCon
     EXPECT_EQ(Fields(page), (QStringList{"Gate", "gate.example", "81", "op", ""}));
     EXPECT_FALSE(page.m_checkSavePassword->isChecked());
 
-    // A name holding "(" gives a wrong address back: that line shows nothing new.
+    // A name holding "(" is shown whole with its own recorder's fields.
     Choose(page, 2);
-    EXPECT_EQ(Fields(page), (QStringList{"Gate", "gate.example", "81", "op", ""}));
-    // A row that went from the store meanwhile: the same.
+    EXPECT_EQ(Fields(page), (QStringList{"Cam (east)", "cam.example", "82", "u", ""}));
+    // A row that went from the store meanwhile changes nothing.
     {
       CServerManager store;
       store.m_db.Open();
       ASSERT_EQ(store.DeleteServer("127.0.0.1"), 0);
     }
     Choose(page, 0);
-    EXPECT_EQ(Fields(page), (QStringList{"Gate", "gate.example", "81", "op", ""}));
+    EXPECT_EQ(Fields(page), (QStringList{"Cam (east)", "cam.example", "82", "u", ""}));
     EXPECT_EQ(Buttons(page), kLineChosen);
 
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), page.Client()->mapToGlobal(QPointF(5, 5)),
@@ -174,7 +174,7 @@ TEST_F(ServerManagerTest, ChoosingALineShowsItsStoredFieldsAndAClickBesideTheCon
     EXPECT_EQ(Buttons(page), kNothingChosen);
     EXPECT_EQ(page.m_bSelected, 0);
     EXPECT_EQ(page.m_listServers->GetCurSel(), 0);  // the selection and the edits stay
-    EXPECT_EQ(page.m_editIp->text(), QStringLiteral("gate.example"));
+    EXPECT_EQ(page.m_editIp->text(), QStringLiteral("cam.example"));
   });
   EXPECT_TRUE(TakeBoxes().isEmpty());
 }
@@ -238,6 +238,60 @@ TEST_F(ServerManagerTest, DeleteRemovesTheChosenLinesRowEvenWhenTheAddressEditCh
   });
   EXPECT_EQ(Rows(), (std::vector<ServerEntry>{Entry("Gate", "gate.example", "81", "op", "", "0")}));
   EXPECT_TRUE(TakeBoxes().isEmpty());
+}
+
+// Lines whose name or address holds "(" or ")", or is empty, as stored by an
+// earlier run or typed now: each is chosen, edited and deleted as any other.
+TEST_F(ServerManagerTest, EveryLineCanBeChosenEditedAndDeletedWhateverItsNameAndAddress) {
+  const ServerEntry lobby = Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1");
+  Store(lobby);
+  struct Case {
+    const char* what;
+    bool typed;  // added through the page, else already in server.db
+    QString server, ip, line;
+    QString editedIp, editedLine;  // after Edit with port 9000
+  };
+  const Case cases[] = {
+      {"empty name, stored", false, "", "127.0.0.7", "(127.0.0.7)", "127.0.0.7", "(127.0.0.7)"},
+      {"empty name, typed", true, "", "127.0.0.7", "(127.0.0.7)", "127.0.0.7", "(127.0.0.7)"},
+      {"name with parentheses, stored", false, "Cam (north)", "127.0.0.8", "Cam (north)(127.0.0.8)", "127.0.0.8",
+       "Cam (north)(127.0.0.8)"},
+      {"name with parentheses, typed", true, "Cam (north)", "127.0.0.8", "Cam (north)(127.0.0.8)", "127.0.0.8",
+       "Cam (north)(127.0.0.8)"},
+      {"name of parentheses only", false, ")(", "127.0.0.9", ")((127.0.0.9)", "127.0.0.9", ")((127.0.0.9)"},
+      {"address in parentheses, typed", true, "Odd", "(127.0.0.10)", "Odd((127.0.0.10))", "127.0.0.10",
+       "Odd(127.0.0.10)"},
+      // No address at all, as an edit of another build could store it.
+      {"no address, stored", false, "Blank", "", "Blank()", "127.0.0.11", "Blank(127.0.0.11)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.typed) Store(Entry(c.server, c.ip, "81", "op", "pw", "1"));
+    CRemoteDialog dlg;
+    RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+      CServerDialog& page = d.m_serverPage;
+      if (c.typed) {
+        Fill(page, c.server, c.ip, "81", "op", "pw", true);
+        Click(page.m_btnAdd);
+      }
+      ASSERT_EQ(Lines(page), (QStringList{"Lobby(127.0.0.1)", c.line}));
+      Choose(page, 1);
+      EXPECT_EQ(Fields(page), (QStringList{c.server, c.ip, "81", "op", "pw"}));
+      EXPECT_EQ(Buttons(page), kLineChosen);
+      page.m_editIp->setText(c.editedIp);
+      page.m_editPort->setText("9000");
+      Click(page.m_btnEdit);
+      EXPECT_EQ(Lines(page), (QStringList{"Lobby(127.0.0.1)", c.editedLine}));
+      EXPECT_EQ(Rows(), (std::vector<ServerEntry>{lobby, Entry(c.server, c.editedIp, "9000", "op", "pw", "1")}));
+      Choose(page, 1);
+      EXPECT_EQ(Fields(page), (QStringList{c.server, c.editedIp, "9000", "op", "pw"}));
+      Click(page.m_btnDelete);
+      EXPECT_EQ(Lines(page), QStringList{"Lobby(127.0.0.1)"});
+      EXPECT_EQ(Buttons(page), kNothingChosen);
+    });
+    EXPECT_EQ(Rows(), std::vector<ServerEntry>{lobby});
+    EXPECT_TRUE(TakeBoxes().isEmpty());
+  }
 }
 
 TEST_F(ServerManagerTest, AFailingStoreIsReportedAndTheListStaysAsItWas) {

@@ -1,3 +1,5 @@
+// The two scrambling schemes of "server.db": exact texts with an injected
+// clock and filler, round trips, lengths and alphabets, and foreign texts.
 #include "store/scramble.h"
 
 #include <gtest/gtest.h>

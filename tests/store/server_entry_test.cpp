@@ -1,3 +1,5 @@
+// The server entry record: empty by default, independent copies, and each
+// setter changing its own field alone.
 #include "store/server_entry.h"
 
 #include <gtest/gtest.h>

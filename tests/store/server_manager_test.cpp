@@ -1,3 +1,5 @@
+// The server table: rows added, found, changed, listed and deleted by their
+// address, long and refused values, broken files, and the shipped "server.db".
 #include "store/server_manager.h"
 
 #include "store/scramble.h"
@@ -42,10 +44,10 @@ int Add(const ServerEntry& e) {
   return store.AddServer(e);
 }
 
-ServerEntry Find(const QString& ip, int* result = nullptr) {
+ServerEntry Find(const QString& ip, int* result = nullptr, bool* found = nullptr) {
   CServerManager store;
   store.m_db.Open();
-  return store.FindServer(ip, result);
+  return store.FindServer(ip, result, found);
 }
 
 int Change(const QString& previousIp, const ServerEntry& e) {
@@ -136,6 +138,20 @@ TEST_F(ServerStoreTest, TheAddressIsAnExactTextKey) {
   int result = -1;
   EXPECT_TRUE(IsEmpty(Find("10.9.9.9", &result)));
   EXPECT_EQ(result, 0);
+  // Whether there was a row, also under the empty address, whose entry reads
+  // as none.
+  for (const bool blankStored : {false, true}) {
+    if (blankStored) {
+      ASSERT_EQ(Add(Entry("", "blank")), 0);
+    }
+    for (const auto& [ip, want] : std::vector<std::pair<QString, bool>>{
+             {"NVR", true}, {"nvr", false}, {"", blankStored}}) {
+      bool found = !want;
+      Find(ip, nullptr, &found);
+      EXPECT_EQ(found, want) << ip.toStdString() << " blank stored " << blankStored;
+    }
+  }
+  ASSERT_EQ(Delete(""), 0);
   ASSERT_EQ(Delete("nvr"), 0);
   EXPECT_EQ(RawRowCount(), 2);
   ASSERT_EQ(Delete("NVR"), 0);

@@ -1,3 +1,5 @@
+// The SQLite wrapper: opening and closing, result codes, tables of rows and
+// named cells, UTF-8 text both ways, and damaged or foreign files.
 #include "store/sqlite_wrapper.h"
 
 #include "store_test_dir.h"
