@@ -40,10 +40,6 @@ WindowPort::~WindowPort() {
   for (const auto& [ours, qt] : timers_) window_->killTimer(qt);
 }
 
-bool WindowPort::Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) const {
-  return PostWindowMessage(id_, msg, wParam, lParam);
-}
-
 void WindowPort::Send(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (handler_) handler_(msg, wParam, lParam);
 }

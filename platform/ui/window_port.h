@@ -23,8 +23,6 @@ class WindowPort : public QObject {
   WindowPort& operator=(const WindowPort&) = delete;
 
   WindowId Id() const { return id_; }
-  // Queues a message for this window.
-  bool Post(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) const;
   // Delivers a message now.
   void Send(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
 
