@@ -1,20 +1,11 @@
 #include "app/brisnel_app.h"
 
-#include <atomic>
-
 #include "app/brisnel_dlg.h"
-
-namespace {
-std::atomic<int> g_socketCleanups{0};
-}
 
 // Constructed in this order, so destroyed at exit in the reverse order:
 // first the socket library's clean-up, then the application object.
 CBrisnelApp theApp;
 SocketLibraryGuard theSocketLibraryGuard;
-
-SocketLibraryGuard::~SocketLibraryGuard() { ++g_socketCleanups; }
-int SocketLibraryGuard::Cleanups() { return g_socketCleanups.load(); }
 
 bool CBrisnelApp::InitInstance() {
   // The common controls and control hosting need no initialisation here.

@@ -29,12 +29,7 @@ class CBrisnelApp {
 };
 
 // Ends the socket library once at process exit. POSIX sockets need no
-// library start or clean-up, so it only counts its run.
-class SocketLibraryGuard {
- public:
-  SocketLibraryGuard() = default;
-  ~SocketLibraryGuard();
-  static int Cleanups();
-};
+// library start or clean-up, so its destructor has nothing to do.
+class SocketLibraryGuard {};
 
 extern CBrisnelApp theApp;

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <sys/stat.h>
@@ -75,10 +74,6 @@ QString SystemErrorText(int error) { return QString::fromLocal8Bit(std::strerror
 bool DeleteFilePath(const QString& path) {
   const QByteArray native = QFile::encodeName(path);
   return ::unlink(native.constData()) == 0 || errno == ENOENT;
-}
-
-bool RenameOver(const QString& from, const QString& to) {
-  return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
 }  // namespace platform

@@ -19,7 +19,5 @@ bool CreateDirectoryChain(const QString& path);
 QString SystemErrorText(int error);
 // True when the file is gone afterwards (a missing file counts as deleted).
 bool DeleteFilePath(const QString& path);
-// Replaces `to` with `from` in one step (same filesystem).
-bool RenameOver(const QString& from, const QString& to);
 
 }  // namespace platform

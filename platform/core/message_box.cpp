@@ -1,5 +1,6 @@
 #include "platform/core/message_box.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <cstdio>
 #include <mutex>
@@ -15,11 +16,6 @@ std::mutex& HandlerLock() {
 MessageBoxHandler& Handler() {
   static MessageBoxHandler handler;
   return handler;
-}
-
-QString& TitleOverride() {
-  static QString title;
-  return title;
 }
 
 int FirstButton(unsigned type) {
@@ -55,17 +51,9 @@ int FrameworkMessageBox(const QString& text, unsigned type) {
 }
 
 QString ApplicationTitle() {
-  {
-    std::lock_guard<std::mutex> hold(HandlerLock());
-    if (!TitleOverride().isEmpty()) return TitleOverride();
-  }
   const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-  return exe.isEmpty() ? QStringLiteral("Tarnwell") : QFileInfo(exe).completeBaseName();
-}
-
-void SetApplicationTitle(const QString& title) {
-  std::lock_guard<std::mutex> hold(HandlerLock());
-  TitleOverride() = title;
+  // Qt's own guess from the command line, or nothing without an application object.
+  return exe.isEmpty() ? QCoreApplication::applicationName() : QFileInfo(exe).completeBaseName();
 }
 
 }  // namespace platform

@@ -17,7 +17,8 @@ inline constexpr unsigned MB_ICONQUESTION = 0x20;
 inline constexpr unsigned MB_ICONWARNING = 0x30;
 inline constexpr unsigned MB_ICONINFORMATION = 0x40;
 
-// Answers.
+// Answers. IDOK and IDCANCEL are also the window layer's dialog results and
+// the command ids of OK and Cancel.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
@@ -42,8 +43,7 @@ int ShowMessageBox(WindowId owner, const QString& text, const QString& title, un
 // The framework's box: no owner, titled with the application's title.
 int FrameworkMessageBox(const QString& text, unsigned type = MB_OK);
 
-// The executable's file name without its extension, unless set explicitly.
+// The executable's file name without its extension.
 QString ApplicationTitle();
-void SetApplicationTitle(const QString& title);
 
 }  // namespace platform

@@ -34,11 +34,6 @@ void UnregisterWindow(WindowId id) {
   Registry().erase(id);
 }
 
-bool IsWindowRegistered(WindowId id) {
-  std::lock_guard<std::mutex> hold(RegistryLock());
-  return Registry().count(id) != 0;
-}
-
 bool PostWindowMessage(WindowId id, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (id == kNoWindow) return false;
   std::lock_guard<std::mutex> hold(RegistryLock());

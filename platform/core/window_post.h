@@ -23,7 +23,6 @@ WindowId NewWindowId();
 void RegisterWindow(WindowId id, MessageSink sink);
 // After this returns no sink call for the id is running or will start.
 void UnregisterWindow(WindowId id);
-bool IsWindowRegistered(WindowId id);
 
 // False when no window with that id is registered (the message is dropped).
 bool PostWindowMessage(WindowId id, unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);

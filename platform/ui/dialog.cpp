@@ -3,40 +3,20 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
-#include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimerEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
 
 #include "platform/ui/form_controls.h"
+#include "platform/ui/window_port.h"
 
 namespace platform::ui {
 namespace {
-
-// A message posted to a window, carried as a Qt event to the window's thread.
-class AppMessageEvent : public QEvent {
- public:
-  AppMessageEvent(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
-      : QEvent(EventType()), msg_(msg), wParam_(wParam), lParam_(lParam) {}
-  static QEvent::Type EventType() {
-    static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-  }
-  unsigned Msg() const { return msg_; }
-  std::uintptr_t WParam() const { return wParam_; }
-  std::intptr_t LParam() const { return lParam_; }
-
- private:
-  unsigned msg_;
-  std::uintptr_t wParam_;
-  std::intptr_t lParam_;
-};
 
 // Window-thread bookkeeping: which dialog owns which id, and the modal stack.
 std::map<WindowId, Dialog*>& Windows() {
@@ -101,18 +81,6 @@ class DialogWindow : public QDialog {
   QVBoxLayout* Layout() const { return layout_; }
 
  protected:
-  bool event(QEvent* event) override {
-    if (event->type() == AppMessageEvent::EventType()) {
-      auto* message = static_cast<AppMessageEvent*>(event);
-      owner_->Dispatch(message->Msg(), message->WParam(), message->LParam());
-      return true;
-    }
-    if (event->type() == QEvent::Timer) {
-      owner_->HandleTimerEvent(static_cast<QTimerEvent*>(event)->timerId());
-      return true;
-    }
-    return QDialog::event(event);
-  }
   void keyPressEvent(QKeyEvent* event) override {
     const int key = event->key();
     if (owner_->child_) {
@@ -254,13 +222,10 @@ bool Dialog::BuildWindow(QWidget* childParent) {
     if (c.id != -1) items_[c.id] = widget;
   }
 
-  id_ = NewWindowId();
-  RegisterWindow(id_, [win = window_](unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-    // Called under the registry lock, which UnregisterWindow takes before the
-    // window is deleted, so the pointer is alive here.
-    QCoreApplication::postEvent(win, new AppMessageEvent(msg, wParam, lParam));
+  port_ = new WindowPort(window_, [this](unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    Dispatch(msg, wParam, lParam);
   });
-  Windows()[id_] = this;
+  Windows()[port_->Id()] = this;
   return true;
 }
 
@@ -319,11 +284,9 @@ void Dialog::Teardown() {
     if (dialog != this && dialog->window_ != nullptr && window_->isAncestorOf(dialog->window_)) pages.push_back(dialog);
   }
   for (Dialog* page : pages) page->Teardown();
-  for (const auto& [ours, qt] : timers_) window_->killTimer(qt);
-  timers_.clear();
-  UnregisterWindow(id_);
-  Windows().erase(id_);
-  id_ = kNoWindow;
+  Windows().erase(port_->Id());
+  delete port_;  // its id and timers go, and the messages still queued for it
+  port_ = nullptr;
   ModalStack().erase(std::remove(ModalStack().begin(), ModalStack().end(), this), ModalStack().end());
   items_.clear();
   DialogWindow* window = window_;
@@ -338,40 +301,20 @@ void Dialog::EndDialog(int result) {
   if (running_ && window_ != nullptr) window_->done(result);
 }
 
-unsigned Dialog::SetTimer(unsigned id, int milliseconds) {
-  if (window_ == nullptr) return 0;
-  KillTimer(id);
-  const int qt = window_->startTimer(std::max(milliseconds, 0));
-  if (qt == 0) return 0;
-  timers_[id] = qt;
-  return id;
-}
+WindowId Dialog::Id() const { return port_ != nullptr ? port_->Id() : kNoWindow; }
 
-bool Dialog::KillTimer(unsigned id) {
-  auto it = timers_.find(id);
-  if (it == timers_.end()) return false;
-  if (window_ != nullptr) window_->killTimer(it->second);
-  timers_.erase(it);
-  return true;
-}
+unsigned Dialog::SetTimer(unsigned id, int milliseconds) { return port_ != nullptr ? port_->SetTimer(id, milliseconds) : 0; }
 
-bool Dialog::IsTimerRunning(unsigned id) const { return timers_.count(id) != 0; }
+bool Dialog::KillTimer(unsigned id) { return port_ != nullptr && port_->KillTimer(id); }
 
-void Dialog::HandleTimerEvent(int qtTimerId) {
-  for (const auto& [ours, qt] : timers_) {
-    if (qt == qtTimerId) {
-      Dispatch(WM_TIMER, ours, 0);
-      return;
-    }
-  }
-}
+bool Dialog::IsTimerRunning(unsigned id) const { return port_ != nullptr && port_->IsTimerRunning(id); }
 
 bool Dialog::SendMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   return Dispatch(msg, wParam, lParam);
 }
 
 bool Dialog::PostMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  return PostWindowMessage(id_, msg, wParam, lParam);
+  return PostWindowMessage(Id(), msg, wParam, lParam);
 }
 
 bool Dialog::Dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {

@@ -2,7 +2,8 @@
 // Dialogs of the window layer. A Dialog is a plain object; its window exists
 // only while DoModal runs: DoModal builds it from the template, runs a nested
 // loop, and tears the window and its children down before it returns. While
-// the window exists it has a registered id that any thread may post to.
+// the window exists its message end is a WindowPort: a registered id that any
+// thread may post to, and the window's timers.
 #include <QIcon>
 #include <QPointer>
 #include <QString>
@@ -23,6 +24,7 @@ class QWidget;
 namespace platform::ui {
 
 class DialogWindow;
+class WindowPort;
 
 class Dialog {
  public:
@@ -44,7 +46,7 @@ class Dialog {
   bool HasEnded() const { return ended_; }
 
   // The window's id while it exists, else kNoWindow.
-  WindowId Id() const { return id_; }
+  WindowId Id() const;
   bool HasWindow() const { return window_ != nullptr; }
   QWidget* Window() const;
   QWidget* Client() const;  // the client area, where controls live
@@ -119,7 +121,6 @@ class Dialog {
  private:
   friend class DialogWindow;
   bool Dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
-  void HandleTimerEvent(int qtTimerId);
   void HandlePaint(QWidget* client, QPaintEvent* event);
   void HandleKey(int key, QWidget* focus);
   bool BuildWindow(QWidget* childParent = nullptr);
@@ -129,12 +130,11 @@ class Dialog {
   QFont font_;
   DialogUnits units_{6, 13};
   DialogWindow* window_ = nullptr;
-  WindowId id_ = kNoWindow;
+  WindowPort* port_ = nullptr;  // a child of window_, deleted first by Teardown
   bool running_ = false;  // inside the nested loop
   bool child_ = false;    // made by Create
   bool ended_ = false;
   int result_ = -1;
-  std::map<unsigned, int> timers_;  // our id -> Qt timer id
   std::map<unsigned, std::function<void()>> commands_;
   std::map<std::pair<int, unsigned>, std::function<void(std::intptr_t)>> notifies_;
   std::map<int, QPointer<QWidget>> items_;

@@ -23,7 +23,7 @@ enum class ControlKind {
   CheckBox,  // an automatic check box
   ListBox,
   TabControl,
-  // Buttons of the backup settings (form_controls.h).
+  // Option buttons and their frame (form_controls.h).
   RadioButton,  // an automatic radio button; the radio buttons of one dialog exclude each other
   GroupBox,     // a frame with a caption, drawn behind the controls that follow it
 };

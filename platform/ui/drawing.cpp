@@ -39,8 +39,6 @@ void PaintDC::DrawIcon(int x, int y, const QIcon& icon, int size) {
   painter_.drawPixmap(x, y, icon.pixmap(size, size));
 }
 
-void PaintDC::FillSolidRect(const QRect& rect, const QColor& colour) { painter_.fillRect(rect, colour); }
-
 QFont FontForCellHeight(const QString& family, int cellHeight, int weight) {
   QFont font(family);
   font.setStyleHint(QFont::SansSerif);

@@ -1,7 +1,6 @@
 #pragma once
 // Device contexts and bitmaps over QPainter and QPixmap. A bitmap that could
 // not be loaded is empty, and drawing an empty bitmap draws nothing.
-#include <QColor>
 #include <QFont>
 #include <QIcon>
 #include <QPixmap>
@@ -50,7 +49,6 @@ class PaintDC {
   // Copies (x, y, cx, cy) of the source's bitmap from (sx, sy); clipped to the window.
   void BitBlt(int x, int y, int cx, int cy, const MemoryDC& source, int sx, int sy);
   void DrawIcon(int x, int y, const QIcon& icon, int size);
-  void FillSolidRect(const QRect& rect, const QColor& colour);
 
  private:
   QPainter& painter_;

@@ -44,11 +44,6 @@ int ListBox::DeleteString(int index) {
   return count();
 }
 
-void ListBox::ResetContent() {
-  const QSignalBlocker block(this);
-  clear();
-}
-
 QString ListBox::GetText(int index) const {
   const QListWidgetItem* line = item(index);
   return line != nullptr ? line->text() : QString();
@@ -59,15 +54,6 @@ int ListBox::GetCurSel() const {
   return selected.isEmpty() ? LB_ERR : row(selected.front());
 }
 
-void ListBox::SetCurSel(int index) {
-  const QSignalBlocker block(this);
-  if (index < 0 || index >= count()) {
-    clearSelection();
-    setCurrentRow(-1, QItemSelectionModel::NoUpdate);
-    return;
-  }
-  setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
-}
 
 void ListBox::focusOutEvent(QFocusEvent* event) {
   QListWidget::focusOutEvent(event);

@@ -34,12 +34,9 @@ class ListBox : public QListWidget {
   // The remaining count, LB_ERR for an index out of range. Deleting the
   // selected line leaves none selected; another selected line stays selected.
   int DeleteString(int index);
-  void ResetContent();
   QString GetText(int index) const;
   // The selected line, LB_ERR when none.
   int GetCurSel() const;
-  // -1 clears the selection.
-  void SetCurSel(int index);
 
  protected:
   void focusOutEvent(QFocusEvent* event) override;

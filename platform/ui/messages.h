@@ -3,6 +3,7 @@
 // carries, with the values the program's message tables were written against.
 #include <cstdint>
 
+#include "platform/core/message_box.h"
 #include "platform/core/window_post.h"
 
 namespace platform::ui {
@@ -21,9 +22,9 @@ inline constexpr unsigned LVN_ITEMCHANGED = static_cast<unsigned>(-101);
 inline constexpr unsigned NM_RELEASEDCAPTURE = static_cast<unsigned>(-16);
 inline constexpr unsigned TBN_DROPDOWN = static_cast<unsigned>(-710);
 
-// Dialog results and the command ids of OK and Cancel.
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
+// Dialog results and the command ids of OK and Cancel: the box answers of the same name.
+using platform::IDCANCEL;
+using platform::IDOK;
 
 // The toolbar's window id.
 inline constexpr int AFX_IDW_TOOLBAR = 0xE800;

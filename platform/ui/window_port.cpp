@@ -26,7 +26,8 @@ class PortMessageEvent : public QEvent {
 }  // namespace
 
 WindowPort::WindowPort(QObject* window, Handler handler)
-    : QObject(window), handler_(std::move(handler)), id_(NewWindowId()) {
+    : QObject(window), window_(window), handler_(std::move(handler)), id_(NewWindowId()) {
+  window_->installEventFilter(this);
   RegisterWindow(id_, [this](unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
     // Runs under the registry lock, which the destructor takes before this
     // object goes, so posting to it here is safe from any thread.
@@ -36,11 +37,7 @@ WindowPort::WindowPort(QObject* window, Handler handler)
 
 WindowPort::~WindowPort() {
   UnregisterWindow(id_);
-  for (const auto& [ours, qt] : timers_) killTimer(qt);
-}
-
-bool WindowPort::Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) const {
-  return PostWindowMessage(id_, msg, wParam, lParam);
+  for (const auto& [ours, qt] : timers_) window_->killTimer(qt);
 }
 
 void WindowPort::Send(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -49,7 +46,7 @@ void WindowPort::Send(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
 
 unsigned WindowPort::SetTimer(unsigned id, int milliseconds) {
   KillTimer(id);
-  const int qt = startTimer(std::max(milliseconds, 0));
+  const int qt = window_->startTimer(std::max(milliseconds, 0));
   if (qt == 0) return 0;
   timers_[id] = qt;
   return id;
@@ -58,7 +55,7 @@ unsigned WindowPort::SetTimer(unsigned id, int milliseconds) {
 bool WindowPort::KillTimer(unsigned id) {
   auto it = timers_.find(id);
   if (it == timers_.end()) return false;
-  killTimer(it->second);
+  window_->killTimer(it->second);
   timers_.erase(it);
   return true;
 }
@@ -69,17 +66,19 @@ bool WindowPort::event(QEvent* event) {
     Send(message->msg, message->wParam, message->lParam);
     return true;
   }
-  if (event->type() == QEvent::Timer) {
-    const int qt = static_cast<QTimerEvent*>(event)->timerId();
-    for (const auto& [ours, theirs] : timers_) {
-      if (theirs == qt) {
-        Send(WM_TIMER, ours, 0);
-        return true;
-      }
-    }
-    return true;
-  }
   return QObject::event(event);
+}
+
+bool WindowPort::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != window_ || event->type() != QEvent::Timer) return false;
+  const int qt = static_cast<QTimerEvent*>(event)->timerId();
+  for (const auto& [ours, theirs] : timers_) {
+    if (theirs == qt) {
+      Send(WM_TIMER, ours, 0);
+      return true;
+    }
+  }
+  return false;  // one of the window's own
 }
 
 }  // namespace platform::ui

@@ -1,9 +1,10 @@
 #pragma once
-// The message end of a child window: a registered window id that any thread
-// may post to, messages delivered on the window thread through one handler,
-// and timers by id that arrive through the same handler as WM_TIMER. Make it
-// a child of the window's widget, so it goes away together with the window;
-// posts to its id are dropped from then on.
+// The message end of a window, a dialog's or a child control's: a registered
+// window id that any thread may post to, messages delivered on the window
+// thread through one handler, and timers by id that arrive through the same
+// handler as WM_TIMER. The timers run on the window itself, as its own timer
+// events. The port is a child of the window, so it goes away together with the
+// window at the latest; posts to its id are dropped from then on.
 #include <QObject>
 #include <cstdint>
 #include <functional>
@@ -22,8 +23,6 @@ class WindowPort : public QObject {
   WindowPort& operator=(const WindowPort&) = delete;
 
   WindowId Id() const { return id_; }
-  // Queues a message for this window.
-  bool Post(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) const;
   // Delivers a message now.
   void Send(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
 
@@ -34,8 +33,10 @@ class WindowPort : public QObject {
 
  protected:
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  QObject* window_;
   Handler handler_;
   WindowId id_;
   std::map<unsigned, int> timers_;  // our id -> Qt timer id

@@ -8,7 +8,6 @@ using namespace platform;
 
 TEST(MessageBox, HandlerSeesTitleTextAndAnswers) {
   std::vector<MessageBoxRequest> shown;
-  SetApplicationTitle("Tarnwell");
   auto previous = SetMessageBoxHandler([&](const MessageBoxRequest& r) {
     shown.push_back(r);
     return IDNO;
@@ -16,9 +15,8 @@ TEST(MessageBox, HandlerSeesTitleTextAndAnswers) {
   EXPECT_EQ(FrameworkMessageBox("Network Failed!"), IDNO);
   EXPECT_EQ(ShowMessageBox(42, "Login failed!", "Error"), IDNO);
   SetMessageBoxHandler(previous);
-  SetApplicationTitle(QString());
   ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].title, "Tarnwell");
+  EXPECT_EQ(shown[0].title, "core_tests");  // the executable's name
   EXPECT_EQ(shown[0].text, "Network Failed!");
   EXPECT_EQ(shown[0].owner, kNoWindow);
   EXPECT_EQ(shown[1].title, "Error");
