@@ -34,12 +34,14 @@ QString SetExecutableFolderOverride(const QString& folder) {
   return previous;
 }
 
+QString ExecutablePath() { return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget(); }
+
 QString ExecutableFolder() {
   {
     std::lock_guard<std::mutex> hold(OverrideLock());
     if (!FolderOverride().isEmpty()) return FolderOverride();
   }
-  QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+  const QString exe = ExecutablePath();
   QString folder = exe.isEmpty() ? QDir::currentPath() : QFileInfo(exe).absolutePath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;

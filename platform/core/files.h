@@ -4,6 +4,8 @@
 
 namespace platform {
 
+// The running program's file, from /proc/self/exe; empty when it cannot be read.
+QString ExecutablePath();
 // The folder of the running program's file, ending with "/".
 QString ExecutableFolder();
 // Tests give the program a folder of their own in place of the executable's,

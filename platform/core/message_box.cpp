@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/core/files.h"
+
 namespace platform {
 namespace {
 
@@ -51,7 +53,7 @@ int FrameworkMessageBox(const QString& text, unsigned type) {
 }
 
 QString ApplicationTitle() {
-  const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+  const QString exe = ExecutablePath();
   // Qt's own guess from the command line, or nothing without an application object.
   return exe.isEmpty() ? QCoreApplication::applicationName() : QFileInfo(exe).completeBaseName();
 }
