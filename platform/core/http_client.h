@@ -33,7 +33,7 @@ class HttpClient {
   bool IsOpen() const;
 
   void SetUserAgent(const QByteArray& agent);
-  // Longest silence allowed while waiting for the recorder once connected.
+  // Longest silence allowed while waiting for the server once connected.
   void SetReceiveTimeout(std::chrono::milliseconds timeout);
   // Polled about every 100 ms during every wait; true ends the wait as a failure.
   void SetAbortCheck(std::function<bool()> check);

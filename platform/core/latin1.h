@@ -1,6 +1,6 @@
 #pragma once
 // The program's "ANSI code page": each byte maps to the UTF-16 unit of the same
-// value and back, so recorder bytes round-trip exactly.
+// value and back, so bytes from a peer round-trip exactly.
 #include <QByteArray>
 #include <QString>
 #include <cstddef>

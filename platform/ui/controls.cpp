@@ -11,7 +11,7 @@ namespace platform::ui {
 
 StaticText::StaticText(QWidget* parent, int id, std::function<CtlColor(int)> colours)
     : QLabel(parent), id_(id), colours_(std::move(colours)) {
-  setTextFormat(Qt::PlainText);  // recorder and server names must never render as markup
+  setTextFormat(Qt::PlainText);  // texts from outside (names a peer sent) must never render as markup
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
