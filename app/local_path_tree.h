@@ -1,0 +1,50 @@
+#pragma once
+// The files one backup folder is to hold, as a tree of the names in their
+// local paths. A disk cannot hold a file where another file's folder is: of
+// "/rec/dir" and "/rec/dir/inner.avi" only one can be saved. The tree admits
+// a file only when it leaves room for every file admitted before it.
+//
+// The names are not copied: each node points into the byte store its paths
+// came from (the caller's, which may grow but never changes what it holds),
+// so an answer of a million lines costs a few words per file and folder, and
+// each path is looked at once, name by name.
+#include <QByteArray>
+#include <QHashFunctions>
+
+#include <cstdint>
+#include <vector>
+
+class LocalPathTree {
+ public:
+  // The path of `length` bytes at `at` in `store`, "/" between its names;
+  // empty names (a leading, doubled or missing "/") are no names, as a
+  // filesystem reads them. True, and the file is admitted, when no admitted
+  // file lies where one of its folders would be and it would not lie where
+  // an admitted file's folder is; the same file admitted again is no clash.
+  // False for a path without a name, or with a name longer than any
+  // filesystem allows (64 KiB).
+  bool Admit(const QByteArray& store, qsizetype at, qsizetype length);
+
+ private:
+  enum class Kind : std::uint8_t { Folder, File };
+  struct Node {
+    qsizetype at = 0;    // the name's bytes in the store
+    std::int32_t parent = -1;  // -1: the backup folder itself
+    std::uint16_t length = 0;
+    Kind kind = Kind::Folder;
+  };
+  struct Name {
+    qsizetype at;
+    qsizetype length;
+  };
+
+  std::size_t Hash(const QByteArray& store, std::int32_t parent, Name name) const;
+  // The node of `name` in the folder `parent`, or -1.
+  std::int32_t Find(const QByteArray& store, std::int32_t parent, Name name) const;
+  std::int32_t Insert(const QByteArray& store, std::int32_t parent, Name name, Kind kind);
+  void Grow(const QByteArray& store);
+
+  std::vector<Node> nodes_;
+  std::vector<std::int32_t> slots_;  // open addressing over nodes_; -1 is free
+  std::size_t seed_ = QHashSeed::globalSeed();
+};
