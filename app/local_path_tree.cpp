@@ -18,45 +18,44 @@ qsizetype NameEnd(const char* bytes, qsizetype i, qsizetype end) {
 
 }  // namespace
 
-std::size_t LocalPathTree::Hash(const QByteArray& store, std::int32_t parent, Name name) const {
+std::uint32_t LocalPathTree::Hash(const QByteArray& store, std::int32_t parent, Name name) const {
   // Seeded per process, so a recorder cannot choose names that all fall in one slot.
-  return qHashMulti(seed_, parent, QByteArrayView(store.constData() + name.at, name.length));
+  return static_cast<std::uint32_t>(qHashMulti(seed_, parent, QByteArrayView(store.constData() + name.at, name.length)));
 }
 
-std::int32_t LocalPathTree::Find(const QByteArray& store, std::int32_t parent, Name name) const {
+std::int32_t LocalPathTree::Find(const QByteArray& store, std::int32_t parent, Name name, std::uint32_t hash) const {
   if (slots_.empty()) return -1;
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = Hash(store, parent, name) & mask;; i = (i + 1) & mask) {
-    const std::int32_t id = slots_[i];
-    if (id < 0) return -1;
-    const Node& n = nodes_[static_cast<std::size_t>(id)];
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.node < 0) return -1;
+    if (slot.hash != hash) continue;
+    const Node& n = nodes_[static_cast<std::size_t>(slot.node)];
     if (n.parent == parent && n.length == name.length &&
         std::memcmp(store.constData() + n.at, store.constData() + name.at, static_cast<std::size_t>(n.length)) == 0)
-      return id;
+      return slot.node;
   }
 }
 
-void LocalPathTree::Grow(const QByteArray& store) {
-  // At most half the slots are taken, so a probe ends soon.
-  std::vector<std::int32_t> table(std::max<std::size_t>(64, slots_.size() * 2), -1);
-  const std::size_t mask = table.size() - 1;
-  for (std::size_t id = 0; id < nodes_.size(); ++id) {
-    const Node& n = nodes_[id];
-    std::size_t i = Hash(store, n.parent, Name{n.at, n.length}) & mask;
-    while (table[i] >= 0) i = (i + 1) & mask;
-    table[i] = static_cast<std::int32_t>(id);
+std::int32_t LocalPathTree::Insert(std::int32_t parent, Name name, Kind kind, std::uint32_t hash) {
+  // At most three quarters of the slots are taken, so a probe ends soon.
+  if ((nodes_.size() + 1) * 4 > slots_.size() * 3) {
+    std::vector<Slot> table(std::max<std::size_t>(64, slots_.size() * 2));
+    const std::size_t mask = table.size() - 1;
+    for (const Slot& slot : slots_) {
+      if (slot.node < 0) continue;
+      std::size_t i = slot.hash & mask;
+      while (table[i].node >= 0) i = (i + 1) & mask;
+      table[i] = slot;
+    }
+    slots_ = std::move(table);
   }
-  slots_ = std::move(table);
-}
-
-std::int32_t LocalPathTree::Insert(const QByteArray& store, std::int32_t parent, Name name, Kind kind) {
-  if ((nodes_.size() + 1) * 2 > slots_.size()) Grow(store);
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t free = hash & mask;
+  while (slots_[free].node >= 0) free = (free + 1) & mask;
   const auto id = static_cast<std::int32_t>(nodes_.size());
   nodes_.push_back(Node{name.at, parent, static_cast<std::uint16_t>(name.length), kind});
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = Hash(store, parent, name) & mask;
-  while (slots_[i] >= 0) i = (i + 1) & mask;
-  slots_[i] = id;
+  slots_[free] = Slot{id, hash};
   return id;
 }
 
@@ -78,10 +77,11 @@ bool LocalPathTree::Admit(const QByteArray& store, qsizetype at, qsizetype lengt
     if (next > i) {
       const Name name{i, next - i};
       const Kind kind = next == end ? Kind::File : Kind::Folder;
-      const std::int32_t id = known ? Find(store, parent, name) : -1;
+      const std::uint32_t hash = Hash(store, parent, name);
+      const std::int32_t id = known ? Find(store, parent, name, hash) : -1;
       if (id >= 0 && nodes_[static_cast<std::size_t>(id)].kind != kind) return false;
       known = id >= 0;
-      parent = known ? id : Insert(store, parent, name, kind);
+      parent = known ? id : Insert(parent, name, kind, hash);
     }
     i = next + 1;
   }

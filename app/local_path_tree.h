@@ -12,6 +12,7 @@
 #include <QHashFunctions>
 
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 class LocalPathTree {
@@ -38,13 +39,18 @@ class LocalPathTree {
     qsizetype length;
   };
 
-  std::size_t Hash(const QByteArray& store, std::int32_t parent, Name name) const;
-  // The node of `name` in the folder `parent`, or -1.
-  std::int32_t Find(const QByteArray& store, std::int32_t parent, Name name) const;
-  std::int32_t Insert(const QByteArray& store, std::int32_t parent, Name name, Kind kind);
-  void Grow(const QByteArray& store);
+  struct Slot {
+    std::int32_t node = -1;  // -1: free
+    std::uint32_t hash = 0;
+  };
 
-  std::vector<Node> nodes_;
-  std::vector<std::int32_t> slots_;  // open addressing over nodes_; -1 is free
+  std::uint32_t Hash(const QByteArray& store, std::int32_t parent, Name name) const;
+  // The node of `name` (whose hash that is) in the folder `parent`, or -1.
+  std::int32_t Find(const QByteArray& store, std::int32_t parent, Name name, std::uint32_t hash) const;
+  // Adds a node that is not there yet.
+  std::int32_t Insert(std::int32_t parent, Name name, Kind kind, std::uint32_t hash);
+
+  std::deque<Node> nodes_;  // grows without moving what it holds, so never twice as large
+  std::vector<Slot> slots_;  // open addressing over nodes_, a power of two long
   std::size_t seed_ = QHashSeed::globalSeed();
 };
