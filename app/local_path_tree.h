@@ -22,8 +22,8 @@ class LocalPathTree {
   // filesystem reads them. True, and the file is admitted, when no admitted
   // file lies where one of its folders would be and it would not lie where
   // an admitted file's folder is; the same file admitted again is no clash.
-  // False for a path without a name, or with a name longer than any
-  // filesystem allows (64 KiB).
+  // False for a path without a name, or with a name of more than 65535
+  // bytes, which no filesystem holds.
   bool Admit(const QByteArray& store, qsizetype at, qsizetype length);
 
  private:

@@ -62,9 +62,10 @@ class ProcessFileList {
   // folder, or is longer than a local path may be; and when a disk could not
   // hold its file beside one of an earlier row (a file where the other's
   // folder would be, or the other way round: "/rec/dir" and
-  // "/rec/dir/inner.avi"). Of two such rows the first stays, so the rows of
-  // the list keep their files; the same path listed twice is one file and
-  // no clash.
+  // "/rec/dir/inner.avi"). Of two such rows the one listed first is kept,
+  // as it is fetched first; deciding here, before anything is fetched, no
+  // file that arrived is given up and "Resume" never starts a row that
+  // cannot be saved. The same path listed twice is one file, no clash.
   int AddFileRow(const QString& recorderPath, std::int64_t size);
 
   int Count() const { return static_cast<int>(rows_.size()); }
