@@ -46,8 +46,6 @@ class CProcessDialog : public platform::ui::Dialog {
   // Appends one row for a recorder path and its size; the answer files' rows
   // come in whole through the file list.
   void AddFileRow(const QString& recorderPath, std::int64_t size);
-  // The recorder path that a local file under the destination folder stands for.
-  QString ToRecorderPath(const QString& localPath) const { return m_files.ToRecorderPath(localPath); }
   // Puts the clamped copy of the day's record list in place of the one just
   // downloaded to `localPath`. False when a clamped copy exists but could not
   // be put there whole; the downloaded list then stays as it was, and `error`

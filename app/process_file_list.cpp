@@ -55,28 +55,33 @@ void ProcessFileList::AddPathBytes(const char* path, qsizetype length, std::int6
   row.size = size;
   row.job = job;
   row.at = paths_.size();
-  // Carriage returns are dropped; of a path too long for a local name only
-  // as much is kept as a name may hold (it is shown, never fetched). Lengths
-  // count the bytes of the local (UTF-8) name.
+  // The local form, made a piece at a time so that a huge line is never
+  // copied whole: beyond the longest local path the rest cannot matter.
+  QString local;
+  for (qsizetype from = 0; from < length && local.size() <= kMaxPathBytes; from += kMaxPathBytes + 1)
+    local += ToLocalPath(QString::fromLatin1(path + from, std::min(length - from, kMaxPathBytes + 1)));
+  // Of a path too long for a local name only as much is kept as a name may
+  // hold (it is shown, never fetched). Lengths count the bytes of the local
+  // (UTF-8) name.
   qsizetype utf8 = 0;
   qsizetype name = 0;
   bool namesFit = true;
-  for (qsizetype i = 0; i < length; ++i) {
-    const char c = path[i];
-    if (c == '\r') continue;
-    const int bytes = static_cast<unsigned char>(c) < 0x80 ? 1 : 2;
+  for (const QChar c : std::as_const(local)) {
+    const int bytes = c.unicode() < 0x80 ? 1 : 2;
     utf8 += bytes;
     if (utf8 > kMaxPathBytes) break;
-    name = c == '/' ? 0 : name + bytes;
+    name = c == QLatin1Char('/') ? 0 : name + bytes;
     if (name > kMaxNameBytes) namesFit = false;
-    paths_.append(c);
+    paths_.append(static_cast<char>(c.unicode()));
   }
   row.length = paths_.size() - row.at;
   // A path that could leave the backup folder, that names a folder (the
-  // backup folder itself among them) rather than a file, or that no folder
-  // could hold, is listed but never fetched.
+  // backup folder itself among them) rather than a file, that no folder
+  // could hold, or whose file cannot lie beside an earlier row's, is listed
+  // but never fetched.
   row.safe = row.length > 0 && utf8 <= kMaxPathBytes && namesFit && paths_.back() != '/' &&
-             nvr::IsSafeRecorderPath(QString::fromLatin1(paths_.constData() + row.at, row.length));
+             nvr::IsSafeRecorderPath(QString::fromLatin1(paths_.constData() + row.at, row.length)) &&
+             files_.Admit(paths_, row.at, row.length);
   rows_.push_back(row);
 }
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/local_path_tree.h"
 #include "nvr/nvr_time.h"
 
 class ProcessFileList {
@@ -24,7 +25,7 @@ class ProcessFileList {
     QString recorderPath;   // as the answer file lists it (carriage returns dropped)
     QString localPath;      // destination folder + the local form of the path
     std::int64_t size = 0;
-    bool safe = true;       // false: the path would leave the folder; nothing is fetched for it
+    bool safe = true;       // false: refused, nothing is fetched for it
     QString clampedSource;  // the day's record list: the clamped copy kept beside the executable
     QString status;         // "", "download", "pause", "complete" or "failed"
   };
@@ -44,7 +45,6 @@ class ProcessFileList {
   explicit ProcessFileList(QString destination = QString()) : destination_(std::move(destination)) {}
 
   void SetDestination(const QString& folder) { destination_ = folder; }
-  const QString& Destination() const { return destination_; }
 
   // Adds the rows of one job's answer file: its last line (the day's record
   // list) first, then lines 1 to n-2; line 0 (the total) gives no row. When
@@ -57,6 +57,15 @@ class ProcessFileList {
   bool AddJobAnswerFile(const QString& path, const nvr::NvrTime& jobStart, const QString& clampedFolder);
 
   // Appends one row for a recorder path and its size.
+  //
+  // A row is refused when its path would leave the backup folder, names a
+  // folder, or is longer than a local path may be; and when a disk could not
+  // hold its file beside one of an earlier row (a file where the other's
+  // folder would be, or the other way round: "/rec/dir" and
+  // "/rec/dir/inner.avi"). Of two such rows the one listed first is kept,
+  // as it is fetched first; deciding here, before anything is fetched, no
+  // file that arrived is given up and "Resume" never starts a row that
+  // cannot be saved. The same path listed twice is one file, no clash.
   int AddFileRow(const QString& recorderPath, std::int64_t size);
 
   int Count() const { return static_cast<int>(rows_.size()); }
@@ -67,7 +76,6 @@ class ProcessFileList {
   bool IsSafe(int row) const { return Entry(row).safe; }
   QString ClampedSource(int row) const;
   QString Status(int row) const;
-  bool IsComplete(int row) const { return Entry(row).status == kStatusComplete; }
   void SetStatus(int row, const QString& status);
 
   // Remembers the size a row's file had when it arrived, and finds the
@@ -89,7 +97,8 @@ class ProcessFileList {
   // The request that fetches a row's file with that backup id.
   QString RequestFor(int row, int backupId) const;
 
-  // The recorder path with every carriage return dropped; "/" stays the separator.
+  // The local form of a recorder path: every carriage return dropped; "/"
+  // stays the separator. Rows keep their paths in this form.
   static QString ToLocalPath(const QString& recorderPath);
   // The row's "Number", "Size" texts.
   static QString NumberText(int row) { return QString::number(row + 1); }
@@ -113,8 +122,9 @@ class ProcessFileList {
   void AddPathBytes(const char* path, qsizetype length, std::int64_t size, int job);
 
   QString destination_;
-  QByteArray paths_;  // every row's path, Latin-1 as the recorder sent it
+  QByteArray paths_;  // every row's path in its local form, Latin-1 as the recorder sent it
   std::vector<Stored> rows_;
+  LocalPathTree files_;  // the files of the rows not refused
   std::vector<QString> clampedSources_;
 };
 

@@ -602,6 +602,65 @@ TEST_F(ProcessDialogSim, ResumeNeverStartsARefusedRow) {
   EXPECT_EQ(boxes.boxes[1].text, FinishedWithoutText(1, {QString::fromStdString(folder)}));
 }
 
+// A disk cannot hold "/rec/.../dir" as a file and as the folder of another
+// listed file: the later of the two rows is refused before anything is
+// fetched, so the backup never stops on it, every other file arrives and the
+// end names the one left out.
+TEST_F(ProcessDialogSim, AFileWhereAnotherRowsFolderIsIsPassedOver) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const std::string dir = "/rec/2013/03/19/dir", inner = "/rec/2013/03/19/dir/inner.avi";
+  const sim::FileEntry fa{"/rec/2013/03/19/ch01/080000.avi", 4000}, fb{"/rec/2013/03/19/ch02/x.avi", 10},
+      fc{"/rec/2013/03/19/dirx/c.avi", 2000};
+  const sim::FileEntry fdir{dir, 3000}, finner{inner, 5000};
+  struct Case {
+    const char* name;
+    std::vector<sim::FileEntry> files;
+    std::string refused;
+  } cases[] = {
+      {"the file, then a file in its folder", {fdir, finner}, inner},
+      {"a file in the folder, then the file", {finner, fdir}, dir},
+      {"among other files", {fa, fdir, fb, finner, fc}, inner},
+  };
+  int second = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NO_FATAL_FAILURE(QueueJob({21, 1, second++, {2013, 3, 19}}, c.files));
+    boxes.boxes.clear();
+    CProcessDialog dlg;
+    Prepare(dlg);
+    bool stopped = false;
+    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+      EXPECT_TRUE(WaitUntil([&] {
+        stopped = stopped || Caption(d) == QStringLiteral("Resume");
+        return d.HasEnded();
+      }, 30s));
+    });
+    EXPECT_FALSE(stopped);
+    EXPECT_EQ(result, platform::ui::IDOK);
+    ASSERT_EQ(dlg.Files().Count(), int(c.files.size()) + 1);
+    for (std::size_t i = 0; i < c.files.size(); ++i) {
+      const sim::FileEntry& f = c.files[i];
+      const int row = int(i) + 1;
+      const bool refused = f.path == c.refused;
+      EXPECT_EQ(dlg.Files().IsSafe(row), !refused) << f.path;
+      EXPECT_EQ(dlg.Files().At(row).status, refused ? QStringLiteral("failed") : QStringLiteral("complete")) << f.path;
+      if (refused)
+        EXPECT_TRUE(DownloadsOf(f.path).empty()) << f.path;
+      else
+        EXPECT_EQ(Read(Local(f.path)), Content(f.path, f.size)) << f.path;
+    }
+    EXPECT_EQ(recorder->Requests(8).size(), c.files.size());
+    EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Warning"));
+    EXPECT_EQ(boxes.boxes[0].text, FinishedWithoutText(1, {QString::fromStdString(c.refused)}));
+    EXPECT_TRUE(NoPartialFiles());
+    QDir(destination).removeRecursively();
+    session.RemoveAllJobs();
+    platform::DeleteFilePath(answerFile);
+  }
+}
+
 TEST_F(ProcessDialogSim, CancelDuringADownloadKeepsWhatArrivedAndNoPartialFile) {
   ASSERT_NO_FATAL_FAILURE(StartRecorder());
   const std::string slow = "/rec/2013/03/08/ch02/090000.avi";

@@ -286,3 +286,72 @@ TEST(ProcessFileList, LostRowsAreTheFetchableOnesMissingAsTheyArrived) {
   ASSERT_TRUE(QFile(list.LocalPath(4)).resize(3));
   EXPECT_EQ(list.LostRows(), (std::vector<int>{1, 4}));
 }
+
+// A disk cannot hold a file where another row's file needs a folder, or the
+// other way round: of two such rows the first listed stays and the later one
+// is refused. Names that merely begin alike, the same file listed twice and
+// rows refused for themselves clash with nothing; the local form of a path
+// (carriage returns dropped, empty names ignored) decides.
+TEST(ProcessFileList, ARowWhoseFileCannotLieBesideAnEarlierRowsIsRefused) {
+  struct Case {
+    const char* name;
+    std::vector<const char*> paths;
+    std::vector<bool> safe;
+  } cases[] = {
+      {"file, then a file in a folder of its name", {"/rec/dir", "/rec/dir/inner.avi"}, {true, false}},
+      {"a file in a folder, then a file of the folder's name", {"/rec/dir/inner.avi", "/rec/dir"}, {true, false}},
+      {"among other files",
+       {"/rec/a.avi", "/rec/dir", "/rec/b.avi", "/rec/dir/inner.avi", "/rec/c.avi", "/rec/dir/more.avi"},
+       {true, true, true, false, true, false}},
+      {"deeper", {"/rec/a", "/rec/a/b/c.avi", "/rec/a/b"}, {true, false, false}},
+      {"deeper, the other way", {"/rec/a/b/c.avi", "/rec/a", "/rec/a/b", "/rec/a/b/d.avi"}, {true, false, false, true}},
+      {"the same file twice", {"/rec/x.avi", "/rec/x.avi", "/rec/x.avi/y"}, {true, true, false}},
+      {"names that begin alike", {"/rec/dir", "/rec/dir2/x", "/rec/dir.avi", "/rec/di/r", "/rec/dir-/a"},
+       {true, true, true, true, true}},
+      {"a refused row holds no file", {"/rec/dir/", "/rec/dir/x\x01.avi", "/rec/dir/../y", "/rec/dir"},
+       {false, false, false, true}},
+      {"only the rows kept count", {"/x/y/z", "/x/y", "/x", "/x/q"}, {true, false, false, true}},
+      {"the local form decides", {"/rec/d\r\rir", "rec//dir/x.avi", "/rec/dir\r/y.avi", "//rec/dir"},
+       {true, false, false, true}},
+      {"names differing in case are two files", {"/rec/Dir", "/rec/dir/x.avi"}, {true, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(c.paths.size(), c.safe.size());
+    ProcessFileList list(QStringLiteral("/media/L/backup1"));
+    QStringList refused;
+    for (std::size_t i = 0; i < c.paths.size(); ++i) {
+      const int row = list.AddFileRow(QString::fromLatin1(c.paths[i]), 10);
+      EXPECT_EQ(list.IsSafe(row), c.safe[i]) << c.paths[i];
+      if (!c.safe[i]) refused << list.RecorderPath(row);
+    }
+    EXPECT_EQ(list.RefusedCount(), refused.size());
+    EXPECT_EQ(list.RefusedPaths(99), refused);
+  }
+}
+
+// A clash in an answer file: the day's record list comes first, and a later
+// job's row is refused when its file cannot lie beside an earlier job's.
+// The refused rows are passed over and read "failed", as any refused row.
+TEST(ProcessFileList, ClashingRowsOfAnswerFilesArePassedOver) {
+  ProcessFileList list(QStringLiteral("/b"));
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n/rec/a.avi,1\n/rec/dir/inner.avi,2\n/rec/dir,3\n/rec/b.avi,4\n"
+                                "/rec/a.avi/RecordList.db,5\n",
+                                Day(2012, 5, 13), QStringLiteral("/t/")));
+  ASSERT_EQ(list.Count(), 5);  // the record list, a, dir/inner, dir, b
+  const bool safe[] = {true, false, true, false, true};
+  for (int row = 0; row < 5; ++row) EXPECT_EQ(list.IsSafe(row), safe[row]) << row;
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n/rec/dir/inner.avi/x.avi,1\n/rec/c.avi,2\n/rec/2012/05/14/RecordList.db,5\n",
+                                Day(2012, 5, 14), QStringLiteral("/t/")));
+  ASSERT_EQ(list.Count(), 8);
+  EXPECT_TRUE(list.IsSafe(5));
+  EXPECT_FALSE(list.IsSafe(6));
+  EXPECT_TRUE(list.IsSafe(7));
+  EXPECT_EQ(list.RefusedPaths(9), QStringList({"/rec/a.avi", "/rec/dir", "/rec/dir/inner.avi/x.avi"}));
+  list.SetStatus(0, ProcessFileList::kComplete);
+  EXPECT_EQ(list.NextRowToFetch(1), 2);
+  EXPECT_EQ(list.Status(1), QStringLiteral("failed"));
+  list.SetStatus(2, ProcessFileList::kComplete);
+  EXPECT_EQ(list.NextRowToFetch(3), 4);
+  EXPECT_EQ(list.Status(3), QStringLiteral("failed"));
+}

@@ -1,8 +1,9 @@
 // Fuzz target for the progress dialog's file list: any answer file must give
 // rows whose safe local paths, and the temporaries a download makes beside
 // them, stay inside the backup folder with names a folder can hold, and whose
-// requests (the dialog's own, RequestFor) carry no raw control byte. Refused
-// rows are never fetched, so only safe ones count.
+// requests (the dialog's own, RequestFor) carry no raw control byte, and
+// whose files a disk can hold side by side. Refused rows are never fetched,
+// so only safe ones count.
 
 #include "app/process_file_list.h"
 
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -55,5 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(request.startsWith(QStringLiteral("/config/backupdownload?id=7&path=")));
     for (QChar c : request) Check(c.unicode() >= 0x20 && c.unicode() != 0x7F && c.unicode() <= 0xFF);
   }
+  // A disk can hold the files of all rows that are fetched: no such file lies
+  // where another one's folder would be.
+  std::vector<QStringList> kept;
+  for (int row = 0; row < list.Count(); ++row)
+    if (list.IsSafe(row)) kept.push_back(list.RecorderPath(row).split(QLatin1Char('/'), Qt::SkipEmptyParts));
+  for (const QStringList& a : kept)
+    for (const QStringList& b : kept) Check(a.size() >= b.size() || b.mid(0, a.size()) != a);
   return 0;
 }

@@ -1,5 +1,6 @@
 // Runs the file list's fuzz checks in every build over answer files with
-// hostile paths and deterministic mutations of them.
+// hostile paths (files where others' folders are among them) and
+// deterministic mutations of them.
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,9 @@ TEST(ProcessFileListFuzzChecks, HoldForHostileAnswersAndTheirMutations) {
                                "/" + std::string(4095, 'a'),
                                "/" + std::string(4096, 'a'),
                                "/" + std::string(3000, '\xe9'),
+                               "/rec/2013/03/04/ch01",
+                               "/rec/a",
+                               "rec//a/b.avi/c",
                                ""};
   std::string answer = "to,12345\n";
   for (const std::string& p : paths) answer += p + ",100\n";

@@ -723,6 +723,10 @@ Answer SimRecorder::Impl::QueueJob(std::string_view target) {
   };
 
   const auto day_it = recordings.find(day);
+  for (const FileEntry& f : config.first_job_files) {
+    job.files.push_back(f);
+    files[f.path] = StoredFile{f.size, {}, nullptr};
+  }
   if (job_files) {
     for (const FileEntry& f : *job_files) {
       job.files.push_back({f.path, size_of(f.path, f.size)});

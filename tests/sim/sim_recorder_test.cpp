@@ -553,10 +553,12 @@ TEST_F(SimRecorderTest, JobFilesCanBeGivenAndDownloadsNeedAValidBackupId) {
   EXPECT_EQ(Fetch(port, "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/never.avi").status, 404);
 }
 
-// Files the configuration adds follow every job's recordings, exactly as given.
+// Files the configuration adds follow every job's recordings, exactly as
+// given, or come before them.
 TEST(SimRecorderExtraFiles, EveryJobListsThemAfterItsRecordings) {
   sim::Config config;
   config.extra_job_files = {{"/rec/2012/05/03/ch02/", 10}, {"/rec/x.avi", 20}};
+  config.first_job_files = {{"/rec/ch01", 30}};
   sim::SimRecorder rec(config);
   ASSERT_TRUE(rec.Start()) << rec.Error();
   const Response grant = Fetch(rec.Port(), "/config/getbackupid");
@@ -566,13 +568,17 @@ TEST(SimRecorderExtraFiles, EveryJobListsThemAfterItsRecordings) {
     Response r = Fetch(rec.Port(), "/config/tarnwell?starttime=2012,05,03,01,00,00&endtime=2012,05,03,02,00,00&channel=1");
     uint64_t total = 0;
     const auto lines = SplitAnswer(r.body, total);
-    ASSERT_GE(lines.size(), 3u);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0].path, "/rec/ch01");
+    EXPECT_EQ(lines[0].size, 30u);
     EXPECT_EQ(lines[lines.size() - 3].path, "/rec/2012/05/03/ch02/");
     EXPECT_EQ(lines[lines.size() - 2].path, "/rec/x.avi");
     EXPECT_EQ(lines[lines.size() - 2].size, 20u);
   }
   EXPECT_EQ(Fetch(rec.Port(), "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/x.avi").body,
             sim::ContentBytes("/rec/x.avi", 0, 20));
+  EXPECT_EQ(Fetch(rec.Port(), "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/ch01").body,
+            sim::ContentBytes("/rec/ch01", 0, 30));
 }
 
 // ------------------------------------------------------- selection queries
