@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/backup_messages.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/files.h"
 #include "platform/core/message_box.h"
 #include "res/resource_tables.h"
@@ -125,7 +125,7 @@ void CProcessDialog::StopAnimation() {
 }
 
 bool CProcessDialog::OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  if (msg == platform::WM_DOWNLOAD_FINISHED) OnFileFinished();
+  if (msg == nvr::WM_DOWNLOAD_FINISHED) OnFileFinished();
   return Dialog::OnWndMsg(msg, wParam, lParam);
 }
 

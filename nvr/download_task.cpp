@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "nvr/http_get.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/durable_file.h"
 #include "platform/core/files.h"
 
@@ -110,7 +110,7 @@ void DownloadTask::Run() {
     file.Discard();
   }
   running = 0;
-  if (notifyWindow != platform::kNoWindow) platform::PostWindowMessage(notifyWindow, platform::WM_DOWNLOAD_FINISHED, 0, 0);
+  if (notifyWindow != platform::kNoWindow) platform::PostWindowMessage(notifyWindow, WM_DOWNLOAD_FINISHED, 0, 0);
 }
 
 }  // namespace nvr

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "nvr/answer_file.h"
+#include "nvr/nvr_messages.h"
 #include "nvr/nvr_session.h"
-#include "platform/core/app_messages.h"
 #include "platform/core/files.h"
 #include "platform/core/latin1.h"
 #include "platform/core/local_time.h"
@@ -218,7 +218,7 @@ void NvrSession::FetchJob(const PendingFetch& fetch) {
 void NvrSession::PostJobFinished(int jobId, int failed) {
   // The job's id, not its position: rows may be removed before the window
   // handles the report, and it looks the job up then.
-  platform::PostWindowMessage(notifyWindow.load(), platform::WM_JOB_FINISHED, std::uintptr_t(jobId), failed);
+  platform::PostWindowMessage(notifyWindow.load(), WM_JOB_FINISHED, std::uintptr_t(jobId), failed);
 }
 
 bool NvrSession::GetJob(BackupJob* out, int index) const {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "nvr/decimal.h"
+#include "nvr/nvr_messages.h"
 #include "nvr/ping_host.h"
-#include "platform/core/app_messages.h"
 #include "platform/core/latin1.h"
 #include "platform/core/message_box.h"
 
@@ -170,7 +170,7 @@ void NvrSession::AcquireBackupId() {
   if (grant == BackupGrant::NoLease) return;
   backupId = id;
   // A negative value is no lease: nothing to announce.
-  if (id >= 0) platform::PostWindowMessage(notifyWindow.load(), platform::WM_BACKUP_ID_READY, 0, 0);
+  if (id >= 0) platform::PostWindowMessage(notifyWindow.load(), WM_BACKUP_ID_READY, 0, 0);
 }
 
 int NvrSession::RenewBackupId() {

@@ -24,7 +24,7 @@
 #include "app/loading_page.h"
 #include "app/process_dialog.h"
 #include "app/select_dialog_runner.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/disk_space.h"
 #include "platform/core/files.h"
 #include "platform/core/icmp_socket.h"
@@ -446,7 +446,7 @@ TEST_F(JobListTest, RemoveTakesTheClickedRowAlone) {
 
 TEST_F(JobListTest, AJobFinishedAfterItsJobsWereDroppedAddsNoRow) {
   Run([&](CBrisnelDlg& d) {
-    d.PostMessage(platform::WM_JOB_FINISHED, 1, 0);
+    d.PostMessage(nvr::WM_JOB_FINISHED, 1, 0);
     testing_ui::Pump(100ms);
     EXPECT_EQ(d.JobList()->GetItemCount(), 0);
     EXPECT_TRUE(CommandsEnabled(d, false));
@@ -496,7 +496,7 @@ TEST_F(JobListTest, CancelledSettingsLeaveRowJobAndBackupIdAndStopTheLease) {
       EXPECT_TRUE(PumpUntil([&] { return recorder->RequestCount(kRenewBackupId) >= 1; }, 3s));
       // A backup id announced meanwhile starts no second timer.
       const int timer = d.BackupLeaseTimer();
-      d.SendMessage(platform::WM_BACKUP_ID_READY);
+      d.SendMessage(nvr::WM_BACKUP_ID_READY);
       EXPECT_EQ(d.BackupLeaseTimer(), timer);
       s.SendCommand(ui::IDCANCEL);
     };

@@ -18,7 +18,7 @@
 #include "app/loading_page.h"
 #include "app/remote_dialog.h"
 #include "app/server_manager_runner.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/icmp_socket.h"
 #include "platform/core/message_box.h"
 #include "platform/core/ini_file.h"
@@ -427,7 +427,7 @@ TEST_F(LoginTest, EveryLoginStopsTheBackupLease) {
     CBrisnelDlg dlg;
     Run(dlg, [&, login = login](CBrisnelDlg& d) {
       LogIn(d);
-      d.PostMessage(WM_BACKUP_ID_READY);
+      d.PostMessage(nvr::WM_BACKUP_ID_READY);
       ASSERT_TRUE(PumpUntil([&] { return d.BackupLeaseTimer() != -1; }));
       login(d);
       EXPECT_EQ(d.BackupLeaseTimer(), -1);
@@ -495,7 +495,7 @@ TEST_F(LoginTest, ALeaseTickThatLogsInTakesTheLoggedInState) {
       recorder->ClearRequests();
 
       if (c.backupLease) {
-        d.PostMessage(WM_BACKUP_ID_READY);
+        d.PostMessage(nvr::WM_BACKUP_ID_READY);
       } else {
         CBrisnelDlgTestAccess::StartPlayLease(d);
       }
@@ -531,7 +531,7 @@ TEST_F(LoginTest, ATickInsideTheBoxOfThePreviousTickIsSkipped) {
   CBrisnelDlg dlg;
   Run(dlg, [&](CBrisnelDlg& d) {
     d.Session().SetServer("Sim", "127.0.0.1", "admin", "admin", recorder->Port(), 0);
-    d.PostMessage(WM_BACKUP_ID_READY);
+    d.PostMessage(nvr::WM_BACKUP_ID_READY);
     ASSERT_TRUE(PumpUntil([&] { return boxes.shown.size() >= 2; }, std::chrono::seconds(10)));
     EXPECT_EQ(boxes.maxOpen, 1);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Daily backup on NVR is running."));
@@ -599,7 +599,7 @@ TEST_F(LoginTest, LeaseTicksStayOffTheSessionWhileTheLoginThreadRuns) {
   CBrisnelDlg* main = &dlg;
   int ticksWhileRunning = 0;
   LoadingPages pages([&](CLoadingPage&) {
-    main->PostMessage(WM_BACKUP_ID_READY);
+    main->PostMessage(nvr::WM_BACKUP_ID_READY);
     CBrisnelDlgTestAccess::StartPlayLease(*main);
     PumpUntil([&] { return !main->LoginRunning(); }, std::chrono::seconds(8));
     ticksWhileRunning = static_cast<int>(recorder->RequestCount());

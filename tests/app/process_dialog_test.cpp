@@ -22,7 +22,7 @@
 #include "app/backup_messages.h"
 #include "app/process_dialog.h"
 #include "nvr/answer_file.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/files.h"
 #include "platform/core/local_time.h"
 #include "sim_recorder.h"
@@ -873,7 +873,7 @@ TEST_F(ProcessDialogSim, AFullDiskNeverGivesAFinishedBackupWithABrokenRecordList
     ASSERT_TRUE(disk->Fill(2 * disk->PageBytes()));
     queue();
     nvrtest::Posted finished;
-    ASSERT_TRUE(mainWindow.WaitFor(platform::WM_JOB_FINISHED, &finished, 5000));
+    ASSERT_TRUE(mainWindow.WaitFor(nvr::WM_JOB_FINISHED, &finished, 5000));
     EXPECT_EQ(finished.lParam, 1);  // "Failed to download File List", and no row
     EXPECT_EQ(session.jobs.Count(), 0);
     // The list the recorder sent stays as it came.

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "nvr/download_task.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/durable_file.h"
 #include "sim_fixture.h"
 #include "tests/support/small_disk.h"
@@ -132,9 +132,9 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
       EXPECT_EQ(ReadFile(target), Content("/rec/2012/05/03/ch01.avi", 200000));
     else
       EXPECT_EQ(ReadFile(target), QByteArray("previous contents"));
-    ASSERT_TRUE(window.WaitFor(platform::WM_DOWNLOAD_FINISHED, nullptr, 2000));
+    ASSERT_TRUE(window.WaitFor(nvr::WM_DOWNLOAD_FINISHED, nullptr, 2000));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(window.Count(platform::WM_DOWNLOAD_FINISHED), 1);
+    EXPECT_EQ(window.Count(nvr::WM_DOWNLOAD_FINISHED), 1);
   }
 }
 

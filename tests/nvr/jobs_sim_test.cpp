@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "nvr/answer_file.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/durable_file.h"
 #include "platform/core/files.h"
 #include "platform/core/http_client.h"
@@ -89,13 +89,13 @@ TEST_F(JobsSim, QueuedJobArrivesWithItsClampedRecordList) {
   s.QueueNvrBackup(At(2012, 5, 3, 8, 15, 0), At(2012, 5, 3, 10, 5, 0), 0x5);
 
   Posted done{};
-  ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+  ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
   EXPECT_EQ(done.wParam, 93005u);  // the job's id
   EXPECT_EQ(done.lParam, 0);
   WaitJobThreadEnd(s);
   EXPECT_EQ(s.jobPending.load(), 0);
   EXPECT_EQ(s.keepBackupId.load(), 0);
-  EXPECT_EQ(window.Count(platform::WM_BACKUP_ID_READY), 1);
+  EXPECT_EQ(window.Count(nvr::WM_BACKUP_ID_READY), 1);
 
   // What the recorder received, in order.
   const auto all = recorder->Requests();
@@ -160,7 +160,7 @@ TEST_F(JobsSim, RequestTextsForAWholeDayAndABlankInTheRecorderPath) {
   s.notifyWindow = window.Id();
   s.QueueNvrBackup(At(2012, 6, 4, 0, 0, 0), At(2012, 6, 4, 24, 0, 0), (1u << 0) | (1u << 15));
   Posted done{};
-  ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+  ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
   EXPECT_EQ(done.lParam, 0);
   EXPECT_EQ(recorder->Requests(7).at(0).target,
             "/config/tarnwell?starttime=2012,06,04,00,00,00&endtime=2012,06,04,23,59,59&channel=32769");
@@ -191,7 +191,7 @@ TEST_F(JobsSim, FailedFileListIsReportedAndTheJobDropped) {
     s.jobPending = 1;
     s.QueueNvrBackup(At(2012, 7, 5, 8, 0, 0), At(2012, 7, 5, 9, 0, 0), 1);
     Posted done{};
-    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
     EXPECT_EQ(done.wParam, 10203u);  // the job's id
     EXPECT_EQ(done.lParam, 1);
     // Dropped before the report, so row i stays job i.
@@ -231,12 +231,12 @@ TEST_F(JobsSim, JobsQueuedInOneSecondGetTheirOwnFilesAndAreFetchedInTurn) {
   s.notifyWindow = window.Id();
   s.QueueNvrBackup(At(2012, 9, 7, 8, 0, 0), At(2012, 9, 7, 9, 0, 0), 1);
   s.QueueNvrBackup(At(2012, 9, 7, 10, 0, 0), At(2012, 9, 7, 11, 0, 0), 2);
-  for (int i = 0; i < 150 && window.Count(platform::WM_JOB_FINISHED) < 2; ++i)
+  for (int i = 0; i < 150 && window.Count(nvr::WM_JOB_FINISHED) < 2; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto posted = window.All();
   std::vector<std::pair<std::uintptr_t, std::intptr_t>> finished;
   for (const Posted& p : posted)
-    if (p.msg == platform::WM_JOB_FINISHED) finished.push_back({p.wParam, p.lParam});
+    if (p.msg == nvr::WM_JOB_FINISHED) finished.push_back({p.wParam, p.lParam});
   EXPECT_EQ(finished, (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{30405, 0}, {30406, 0}}));
   BackupJob first, second;
   ASSERT_TRUE(s.GetJob(&first, 0));
@@ -275,7 +275,7 @@ TEST_F(JobsSim, LogoutWhileTheJobIsFetchedEndsCleanly) {
   WaitJobThreadEnd(s);
   EXPECT_EQ(s.jobThreadRunning.load(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
-  EXPECT_EQ(window.Count(platform::WM_JOB_FINISHED), 0);
+  EXPECT_EQ(window.Count(nvr::WM_JOB_FINISHED), 0);
   EXPECT_EQ(s.jobPending.load(), 0);
   EXPECT_EQ(s.jobs.Count(), 0);
   EXPECT_FALSE(QFileInfo::exists(Bin("040506.txt")));
@@ -332,7 +332,7 @@ TEST_F(JobsSim, MalformedAnswerFilesFailTheJobAndWriteNothingElsewhere) {
     s.notifyWindow = window.Id();
     s.QueueNvrBackup(At(2012, 12, 10, 8, 0, 0), At(2012, 12, 10, 9, 0, 0), 1);
     Posted done{};
-    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
     EXPECT_EQ(done.lParam, 1);
     EXPECT_EQ(s.jobs.Count(), 0);
     const auto eight = recorder->Requests(8);
@@ -372,7 +372,7 @@ TEST_F(JobsSim, EndlessFileListStopsAtTheSizeLimit) {
     s.notifyWindow = window.Id();
     s.QueueNvrBackup(At(2013, 1, 11, 8, 0, 0), At(2013, 1, 11, 9, 0, 0), 1);
     Posted done{};
-    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
     EXPECT_EQ(done.wParam, 70809u);  // the job's id
     EXPECT_EQ(done.lParam, 1);
     EXPECT_EQ(s.jobs.Count(), 0);
@@ -424,7 +424,7 @@ TEST_F(JobsSim, FullProgramFolderFailsTheClampAndKeepsTheList) {
     s.notifyWindow = window.Id();
     s.QueueNvrBackup(At(2013, 2, 12, 8, 0, 0), At(2013, 2, 12, 8, 30, 0), 1);
     Posted done{};
-    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
     EXPECT_EQ(done.wParam, 80910u);  // the job's id
     EXPECT_EQ(done.lParam, 1);
     EXPECT_EQ(s.jobs.Count(), 0);
@@ -451,7 +451,7 @@ TEST_F(JobsSim, AJobThreadEndingDuringABackupLeavesTheKeepFlagSet) {
   s.BeginBackup();
   EXPECT_EQ(s.keepBackupId.load(), 1);
   s.QueueNvrBackup(At(2013, 1, 11, 8, 0, 0), At(2013, 1, 11, 9, 0, 0), 1);
-  ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, nullptr));
+  ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, nullptr));
   WaitJobThreadEnd(s);
   EXPECT_EQ(s.keepBackupId.load(), 1);
   const size_t renewals = recorder->RequestCount(6);
@@ -460,7 +460,7 @@ TEST_F(JobsSim, AJobThreadEndingDuringABackupLeavesTheKeepFlagSet) {
 
   s.EndBackup();
   s.QueueNvrBackup(At(2013, 1, 11, 10, 0, 0), At(2013, 1, 11, 11, 0, 0), 1);
-  for (int i = 0; i < 150 && window.Count(platform::WM_JOB_FINISHED) < 2; ++i)
+  for (int i = 0; i < 150 && window.Count(nvr::WM_JOB_FINISHED) < 2; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   WaitJobThreadEnd(s);
   EXPECT_EQ(s.keepBackupId.load(), 0);

@@ -2,8 +2,8 @@
 #include <chrono>
 #include <thread>
 
+#include "nvr/nvr_messages.h"
 #include "nvr/ping_host.h"
-#include "platform/core/app_messages.h"
 #include "platform/core/icmp_socket.h"
 #include "sim_fixture.h"
 
@@ -135,7 +135,7 @@ TEST_F(SessionSim, BackupIdGrant) {
   EXPECT_EQ(s.backupId.load(), recorder->LastBackupId());
   EXPECT_GE(s.backupId.load(), 0);
   Posted p{};
-  ASSERT_TRUE(window.WaitFor(platform::WM_BACKUP_ID_READY, &p, 1000));
+  ASSERT_TRUE(window.WaitFor(nvr::WM_BACKUP_ID_READY, &p, 1000));
   EXPECT_EQ(p.wParam, 0u);
   EXPECT_EQ(p.lParam, 0);
 
@@ -161,12 +161,12 @@ TEST_F(SessionSim, BackupIdGrant) {
   recorder->SetBackupState(sim::BackupState::Idle);
 
   // A negative value that is not a refusal marker is no lease: nothing announced.
-  const int before = window.Count(platform::WM_BACKUP_ID_READY);
+  const int before = window.Count(nvr::WM_BACKUP_ID_READY);
   recorder->AddFault(sim::FaultRule::AnswerWith(5, 200, "id=-5\nlease=0\n", 1));
   s.AcquireBackupId();
   EXPECT_EQ(s.backupId.load(), -5);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(window.Count(platform::WM_BACKUP_ID_READY), before);
+  EXPECT_EQ(window.Count(nvr::WM_BACKUP_ID_READY), before);
 
   const int port = Port();
   recorder->Stop();
