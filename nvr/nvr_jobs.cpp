@@ -42,11 +42,7 @@ void NvrSession::QueueNvrBackup(const NvrTime& start, const NvrTime& end, std::u
   backupParams = MakeBackupParameters(start, end, mask);
   PendingFetch fetch;
   fetch.request = BuildNvrBackupUrl(backupParams);
-  fetch.host = host_;
-  fetch.user = user_;
-  fetch.password = password_;
-  fetch.port = port_;
-  fetch.https = https_;
+  fetch.connection = connection_;
   fetch.start = start;
   fetch.end = end;
 
@@ -142,7 +138,8 @@ void NvrSession::DropJob(int jobId) {
 
 bool NvrSession::Download(const PendingFetch& fetch, const QString& localPath, const QString& request) {
   downloader.notifyWindow = platform::kNoWindow;
-  downloader.SetConnection(fetch.host, fetch.user, fetch.password, fetch.port, fetch.https);
+  const ConnectionData& to = fetch.connection;
+  downloader.SetConnection(to.host, to.user, to.password, to.port, to.https);
   downloader.SetLocalPath(localPath);
   downloader.SetUrl(request);
   downloader.SetSizeLimit(kMaxAnswerFileBytes);
@@ -153,7 +150,7 @@ bool NvrSession::Download(const PendingFetch& fetch, const QString& localPath, c
     if (StopRequested() || !JobExists(fetch.jobId)) downloader.running = 0;
   }
   downloader.Join();
-  return downloader.state.load() == 2;
+  return downloader.state.load() == kDownloadComplete;
 }
 
 void NvrSession::FetchJob(const PendingFetch& fetch) {

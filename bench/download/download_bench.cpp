@@ -76,7 +76,7 @@ struct Bench {
     const Clock::time_point end = Clock::now();
     task.Join();
     const double seconds = std::chrono::duration<double>(end - LastRequestTime()).count();
-    const bool ok = task.state.load() == 2 && Check(file);
+    const bool ok = task.state.load() == nvr::kDownloadComplete && Check(file);
     QFile::remove(file);
     return ok ? seconds : -1;
   }

@@ -75,7 +75,8 @@ bool Write(const QString& path, const QByteArray& bytes) {
 // that row has ended with its file in place.
 bool ArrivedButNotYetHandled(const CProcessDialog& d, int row) {
   for (int i = 0; i < 2000; ++i) {
-    if (d.Task().rowIndex == row && d.Task().state.load() == 2 && !d.Task().IsThreadActive()) return true;
+    if (d.Task().rowIndex == row && d.Task().state.load() == nvr::kDownloadComplete && !d.Task().IsThreadActive())
+      return true;
     std::this_thread::sleep_for(10ms);
   }
   return false;
@@ -378,9 +379,9 @@ TEST_F(ProcessDialogSim, PauseAfterAFileArrivedKeepsItCompleteAndStopsBeforeTheN
     ASSERT_NE(d.FileList(), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return Status(d, 1) == QStringLiteral("download"); }, 20s));
     // The file arrives while its report still waits in the window's queue.
-    for (int i = 0; i < 500 && (d.Task().state.load() != 2 || d.Task().IsThreadActive()); ++i)
+    for (int i = 0; i < 500 && (d.Task().state.load() != nvr::kDownloadComplete || d.Task().IsThreadActive()); ++i)
       std::this_thread::sleep_for(10ms);
-    ASSERT_EQ(d.Task().state.load(), 2);
+    ASSERT_EQ(d.Task().state.load(), nvr::kDownloadComplete);
     d.PressPauseResume();
     EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
     Idle(500ms);

@@ -102,13 +102,13 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
       {"chunked, last chunk missing", sim::FaultRule::For(8, sim::FaultKind::CutShortChunked), 0, 200, true},
       {"closed without answer", sim::FaultRule::For(8, sim::FaultKind::CloseWithoutAnswer), 0, 0, false},
       // A length the client cannot hold is no length to read to the close by.
-      {"length above 2^63-1", ShortBodyAnnouncing("99999999999999999999"), 0, 200, true},
-      {"length of 2^63", ShortBodyAnnouncing("9223372036854775808"), 0, 200, true},
-      {"length above 2^64", ShortBodyAnnouncing("184467440737095516160"), 0, 200, true},
-      {"length of 2^63-1", ShortBodyAnnouncing("9223372036854775807"), 0, 200, true},
+      {"length above 2^63-1", ShortBodyAnnouncing("99999999999999999999"), kDownloadRunningOrFailed, 200, true},
+      {"length of 2^63", ShortBodyAnnouncing("9223372036854775808"), kDownloadRunningOrFailed, 200, true},
+      {"length above 2^64", ShortBodyAnnouncing("184467440737095516160"), kDownloadRunningOrFailed, 200, true},
+      {"length of 2^63-1", ShortBodyAnnouncing("9223372036854775807"), kDownloadRunningOrFailed, 200, true},
       // libcurl refuses these answers outright.
-      {"length not a number", ShortBodyAnnouncing("five"), 0, 0, false},
-      {"negative length", ShortBodyAnnouncing("-1"), 0, 0, false},
+      {"length not a number", ShortBodyAnnouncing("five"), kDownloadRunningOrFailed, 0, false},
+      {"negative length", ShortBodyAnnouncing("-1"), kDownloadRunningOrFailed, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,7 +128,7 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
     EXPECT_EQ(task.fileError.load(), 0);
     EXPECT_EQ(task.running.load(), 0);
     EXPECT_TRUE(NoPartialFile());
-    if (c.state == 2)
+    if (c.state == kDownloadComplete)
       EXPECT_EQ(ReadFile(target), Content("/rec/2012/05/03/ch01.avi", 200000));
     else
       EXPECT_EQ(ReadFile(target), QByteArray("previous contents"));
@@ -157,13 +157,13 @@ TEST_F(DownloadSim, LengthsThatDisagreeGiveNoFile) {
     int state;
     int bytes;  // of the file, when complete
   } cases[] = {
-      {"100000 then 22, 22 bytes", AnnouncingLengths("100000", "22", 22), 0, 0},
-      {"22 then 100000, 22 bytes", AnnouncingLengths("22", "100000", 22), 0, 0},
-      {"22 then 200000, the whole file", AnnouncingLengths("22", "200000", 200000), 0, 0},
-      {"list 22, 23, 22 bytes", AnnouncingLengths("22, 23", "", 22), 0, 0},
-      {"list 22, 22 then 23, 22 bytes", AnnouncingLengths("22, 22", "23", 22), 0, 0},
-      {"22 twice", AnnouncingLengths("22", "22", 22), 2, 22},
-      {"list 22, 22", AnnouncingLengths("22, 22", "", 22), 2, 22},
+      {"100000 then 22, 22 bytes", AnnouncingLengths("100000", "22", 22), kDownloadRunningOrFailed, 0},
+      {"22 then 100000, 22 bytes", AnnouncingLengths("22", "100000", 22), kDownloadRunningOrFailed, 0},
+      {"22 then 200000, the whole file", AnnouncingLengths("22", "200000", 200000), kDownloadRunningOrFailed, 0},
+      {"list 22, 23, 22 bytes", AnnouncingLengths("22, 23", "", 22), kDownloadRunningOrFailed, 0},
+      {"list 22, 22 then 23, 22 bytes", AnnouncingLengths("22, 22", "23", 22), kDownloadRunningOrFailed, 0},
+      {"22 twice", AnnouncingLengths("22", "22", 22), kDownloadComplete, 22},
+      {"list 22, 22", AnnouncingLengths("22, 22", "", 22), kDownloadComplete, 22},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -177,10 +177,10 @@ TEST_F(DownloadSim, LengthsThatDisagreeGiveNoFile) {
     EXPECT_EQ(task.state.load(), c.state);
     EXPECT_EQ(task.httpStatus.load(), 200);
     // A refused body counts as broken off, as a cut one does.
-    EXPECT_EQ(task.bodyBroken.load(), c.state == 2 ? 0 : 1);
+    EXPECT_EQ(task.bodyBroken.load(), c.state == kDownloadComplete ? 0 : 1);
     EXPECT_TRUE(NoPartialFile());
     EXPECT_TRUE(Temporaries().isEmpty());
-    if (c.state == 2)
+    if (c.state == kDownloadComplete)
       EXPECT_EQ(ReadFile(target), Content("/rec/2012/05/03/ch01.avi", size_t(c.bytes)));
     else
       EXPECT_EQ(ReadFile(target), QByteArray("previous contents"));
@@ -193,7 +193,7 @@ TEST_F(DownloadSim, NoRecorderListening) {
   DownloadTask task;
   Prepare(task, "/rec/2012/05/03/ch01.avi", port);
   RunToEnd(task);
-  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.httpStatus.load(), 0);
   EXPECT_FALSE(QFileInfo::exists(target));
   EXPECT_TRUE(NoPartialFile());
@@ -205,7 +205,7 @@ TEST_F(DownloadSim, PathWithABlankFoldersAndRerun) {
   DownloadTask task;
   Prepare(task, "/rec/my clip.avi");
   RunToEnd(task);
-  EXPECT_EQ(task.state.load(), 2);
+  EXPECT_EQ(task.state.load(), kDownloadComplete);
   EXPECT_EQ(ReadFile(target), Content("/rec/my clip.avi", 5000));
   const auto eight = recorder->Requests(8);
   ASSERT_EQ(eight.size(), 1u);
@@ -214,7 +214,7 @@ TEST_F(DownloadSim, PathWithABlankFoldersAndRerun) {
   // A second run starts afresh: state and status come from that run alone.
   recorder->AddFault(sim::FaultRule::For(8, sim::FaultKind::NotFound, 1));
   RunToEnd(task);
-  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.httpStatus.load(), 404);
   EXPECT_EQ(ReadFile(target), Content("/rec/my clip.avi", 5000));
 }
@@ -236,13 +236,13 @@ TEST_F(DownloadSim, PauseAndStopDuringTheBody) {
     EXPECT_EQ(Temporaries().size(), 1);
     const auto start = std::chrono::steady_clock::now();
     if (pause) {
-      task->state = 1;
+      task->state = kDownloadPauseRequested;
       while (task->running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
       task->Join();
-      EXPECT_EQ(task->state.load(), 1);
+      EXPECT_EQ(task->state.load(), kDownloadPauseRequested);
     } else {
       task->Stop();
-      EXPECT_EQ(task->state.load(), 0);
+      EXPECT_EQ(task->state.load(), kDownloadRunningOrFailed);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_EQ(task->bodyBroken.load(), 0);  // the owner's own doing
@@ -258,10 +258,10 @@ TEST_F(DownloadSim, PauseBeforeTheFirstRead) {
   Prepare(task, "/rec/2012/05/03/ch01.avi");
   ASSERT_TRUE(task.Start());
   std::this_thread::sleep_for(std::chrono::milliseconds(150));  // inside the pause before the request
-  task.state = 1;
+  task.state = kDownloadPauseRequested;
   while (task.running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   task.Join();
-  EXPECT_EQ(task.state.load(), 1);
+  EXPECT_EQ(task.state.load(), kDownloadPauseRequested);
   EXPECT_FALSE(QFileInfo::exists(target));
   EXPECT_TRUE(NoPartialFile());
 }
@@ -278,7 +278,7 @@ TEST_F(DownloadSim, StalledRecorderCostsTheReceiveTimeOut) {
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, std::chrono::milliseconds(5000));
   EXPECT_LT(took, std::chrono::milliseconds(8000));
-  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.httpStatus.load(), 200);
   EXPECT_EQ(task.bodyBroken.load(), 1);
   EXPECT_FALSE(QFileInfo::exists(target));
@@ -301,7 +301,7 @@ TEST_F(DownloadSim, NamesThatLookLikeTemporariesAreBackedUpWhole) {
       DownloadTask task;
       Prepare(task, QString::fromStdString(path));
       RunToEnd(task);
-      EXPECT_EQ(task.state.load(), 2);
+      EXPECT_EQ(task.state.load(), kDownloadComplete);
     }
     EXPECT_EQ(ReadFile(folder + "/x.avi"), Content(base, 150000));
     EXPECT_EQ(ReadFile(folder + "/x.avi.part"), Content(base + ".part", 90000));
@@ -333,11 +333,11 @@ TEST_F(DownloadSim, EveryNameThatFitsArrivesWholeAndNoLongerOne) {
       RunToEnd(task);
       const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
       if (bytes <= 255) {
-        EXPECT_EQ(task.state.load(), 2);
+        EXPECT_EQ(task.state.load(), kDownloadComplete);
         EXPECT_EQ(ReadFile(target), Content(recorderPath, 40000));
         EXPECT_EQ(left, QStringList{name});
       } else {
-        EXPECT_EQ(task.state.load(), 0);
+        EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
         EXPECT_TRUE(left.isEmpty());
         EXPECT_TRUE(recorder->Requests(8).empty());
       }
@@ -375,7 +375,7 @@ TEST_F(DownloadSim, SizeLimitEndsTheDownloadOnceItIsPassed) {
     Prepare(task, QString::fromStdString(c.path));
     RunToEnd(task);
     EXPECT_EQ(task.state.load(), c.state);
-    EXPECT_EQ(QFileInfo::exists(target), c.state == 2);
+    EXPECT_EQ(QFileInfo::exists(target), c.state == kDownloadComplete);
     EXPECT_TRUE(NoPartialFile());
     if (c.fault) {
       // The recorder notes what it wrote once the client has gone.
@@ -406,7 +406,7 @@ TEST_F(DownloadSim, FullOrReadOnlyDiskFailsAndKeepsTheTarget) {
     DownloadTask task;
     Prepare(task, "/rec/big.avi");
     RunToEnd(task);
-    EXPECT_EQ(task.state.load(), 0);
+    EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
     EXPECT_EQ(task.httpStatus.load(), readOnly ? 0 : 200);
     // Why, for the operator: the disk's own answer.
     EXPECT_EQ(task.fileError.load(), readOnly ? EROFS : ENOSPC);
@@ -430,7 +430,7 @@ TEST_F(DownloadSim, FolderRemovedMidWriteFails) {
   ASSERT_TRUE(QDir(dir.path() + "/gone").removeRecursively());
   while (task.running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   task.Join();
-  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.httpStatus.load(), 200);
   EXPECT_EQ(task.fileError.load(), ENOENT);
   EXPECT_FALSE(QFileInfo::exists(dir.path() + "/gone"));
@@ -451,7 +451,7 @@ TEST_F(DownloadSim, AFolderThatCannotBeMadeIsTheReason) {
     RunToEnd(task);
   }
   ::chmod(QFile::encodeName(locked).constData(), 0755);
-  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.fileError.load(), EACCES);
   EXPECT_TRUE(recorder->Requests(8).empty());
 }

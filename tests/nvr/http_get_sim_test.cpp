@@ -137,13 +137,17 @@ TEST_F(HttpGetSim, ReadToSinkRulesOnBodies) {
       {"length beyond 64 bits, then the close", LengthBeyond64Bits(), 0, 0, 0, -1},
       // Lengths that disagree make the answer malformed, whichever of them
       // the body matches: libcurl reads to the last one.
-      {"lengths 100000 then 22, 22 bytes", TwoLengths("", "22", 22), 0, 0, 0, -1},
-      {"lengths 22 then 100000, 22 bytes", TwoLengths("22", "100000", 22), 0, 0, 0, -1},
-      {"lengths 22 then 100000, 100000 bytes", TwoLengths("22", "100000", 100000), 0, 0, 0, -1},
-      {"length list 22, 23, 22 bytes", OneLength("22, 23", 22), 0, 0, 0, -1},
+      {"lengths 100000 then 22, 22 bytes", TwoLengths("", "22", 22), kDownloadRunningOrFailed, 0,
+       kDownloadRunningOrFailed, -1},
+      {"lengths 22 then 100000, 22 bytes", TwoLengths("22", "100000", 22), kDownloadRunningOrFailed, 0,
+       kDownloadRunningOrFailed, -1},
+      {"lengths 22 then 100000, 100000 bytes", TwoLengths("22", "100000", 100000), kDownloadRunningOrFailed, 0,
+       kDownloadRunningOrFailed, -1},
+      {"length list 22, 23, 22 bytes", OneLength("22, 23", 22), kDownloadRunningOrFailed, 0, kDownloadRunningOrFailed,
+       -1},
       // The same length twice is still one length.
-      {"lengths 22 then 22", TwoLengths("22", "22", 22), 0, 1, 2, 22},
-      {"length list 22, 22", OneLength("22, 22", 22), 0, 1, 2, 22},
+      {"lengths 22 then 22", TwoLengths("22", "22", 22), kDownloadRunningOrFailed, 1, kDownloadComplete, 22},
+      {"length list 22, 22", OneLength("22, 22", 22), kDownloadRunningOrFailed, 1, kDownloadComplete, 22},
   };
   for (const Case& c : cases) {
     if (c.fault) recorder->AddFault(*c.fault);
