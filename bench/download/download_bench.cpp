@@ -51,12 +51,12 @@ struct Bench {
     const Clock::time_point before = Clock::now();
     http.GetToBuffer("/config/getbackupid", answer, sizeof answer);
     nvr::ReadLeaseValue(nvr::AnswerText(answer, sizeof answer), &backupId);
-    const auto r = recorder.Requests(5).back();
+    const auto r = recorder.Requests(sim::Request::GetBackupId).back();
     epoch = before - std::chrono::milliseconds(r.received_ms);
   }
 
   Clock::time_point LastRequestTime() const {
-    return epoch + std::chrono::milliseconds(recorder.Requests(8).back().received_ms);
+    return epoch + std::chrono::milliseconds(recorder.Requests(sim::Request::Download).back().received_ms);
   }
 
   std::string Url() const {

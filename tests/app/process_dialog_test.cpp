@@ -170,7 +170,7 @@ class ProcessDialogSim : public ::testing::Test {
   // Requests of file downloads for that recorder path.
   std::vector<sim::RequestRecord> DownloadsOf(const std::string& recorderPath) const {
     std::vector<sim::RequestRecord> out;
-    for (const auto& r : recorder->Requests(8))
+    for (const auto& r : recorder->Requests(sim::Request::Download))
       if (r.target.size() >= recorderPath.size() &&
           r.target.compare(r.target.size() - recorderPath.size(), recorderPath.size(), recorderPath) == 0)
         out.push_back(r);
@@ -247,7 +247,7 @@ TEST_F(ProcessDialogSim, WholeJobArrivesWithTheClampedRecordList) {
 
   for (int r = 0; r < 4; ++r) EXPECT_EQ(dlg.Files().At(r).status, QStringLiteral("complete")) << r;
   // One request per file, in list order, each with the session's backup id.
-  const auto downloads = recorder->Requests(8);
+  const auto downloads = recorder->Requests(sim::Request::Download);
   ASSERT_EQ(downloads.size(), 4u);
   const std::string prefix = "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=";
   EXPECT_EQ(downloads[0].target, prefix + recordListPath);
@@ -325,7 +325,7 @@ TEST_F(ProcessDialogSim, PauseAndResumeFetchTheFileAgainWithTheBackupIdOfThatMom
     EXPECT_FALSE(QFileInfo::exists(Local(file)));
     EXPECT_TRUE(NoPartialFiles());
     // The pause renews the lease once.
-    EXPECT_TRUE(recorder->WaitForRequests(1, 6, 5000));
+    EXPECT_TRUE(recorder->WaitForRequests(1, sim::Request::RenewBackupId, 5000));
 
     // Refused resumes leave it stopped.
     struct Refusal {
@@ -500,7 +500,7 @@ TEST_F(ProcessDialogSim, RefusedPathsArePassedOverAndTheEndNamesThem) {
       EXPECT_EQ(dlg.Files().At(row).status, refused ? QStringLiteral("failed") : QStringLiteral("complete")) << row;
     }
     // Every safe file arrived byte for byte; nothing was asked for the others.
-    EXPECT_EQ(recorder->Requests(8).size(), c.files.size() + 1 - c.refused.size());
+    EXPECT_EQ(recorder->Requests(sim::Request::Download).size(), c.files.size() + 1 - c.refused.size());
     for (const sim::FileEntry& f : c.files) {
       const bool refused = std::find(c.refused.begin(), c.refused.end(), f.path) != c.refused.end();
       if (refused)
@@ -523,7 +523,8 @@ TEST_F(ProcessDialogSim, RefusedPathsArePassedOverAndTheEndNamesThem) {
     session.RemoveAllJobs();
     platform::DeleteFilePath(answerFile);
   }
-  for (const auto& r : recorder->Requests(8)) EXPECT_EQ(r.target.find("evil"), std::string::npos) << r.target;
+  for (const auto& r : recorder->Requests(sim::Request::Download))
+    EXPECT_EQ(r.target.find("evil"), std::string::npos) << r.target;
 }
 
 // A "Resume" after a failed file passes over a refused row that follows it.
@@ -588,7 +589,7 @@ TEST_F(ProcessDialogSim, AJobWithoutItsAnswerFileCannotBeBackedUp) {
   const int result = RunDialog<CProcessDialog>(dlg, [](CProcessDialog&) {});
   EXPECT_EQ(result, platform::ui::IDCANCEL);
   EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Failed to download File List")});
-  EXPECT_EQ(recorder->RequestCount(8), 0u);
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Download), 0u);
   EXPECT_FALSE(QFileInfo::exists(destination));
 }
 
@@ -884,7 +885,7 @@ TEST_F(ProcessDialogSim, AFullDiskNeverGivesAFinishedBackupWithABrokenRecordList
     Prepare(dlg);
     EXPECT_EQ(RunDialog<CProcessDialog>(dlg, [](CProcessDialog&) {}), platform::ui::IDCANCEL);
     EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Failed to download File List")});
-    EXPECT_EQ(recorder->RequestCount(8), 1u);  // the job thread's record list alone
+    EXPECT_EQ(recorder->RequestCount(sim::Request::Download), 1u);  // the job thread's record list alone
     disk->Unfill();
   }
 

@@ -77,7 +77,7 @@ class DownloadSim : public SimTest {
 // A recorder's answer cut short after five bytes of the body, announcing a
 // length that is written raw.
 sim::FaultRule ShortBodyAnnouncing(std::string length) {
-  sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort);
+  sim::FaultRule rule = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShort);
   rule.send_bytes = 5;
   rule.content_length = std::move(length);
   return rule;
@@ -93,14 +93,21 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
     int status;
     bool broken;
   } cases[] = {
-      {"complete", std::nullopt, 2, 200, false},
-      {"not found", sim::FaultRule::For(8, sim::FaultKind::NotFound), 0, 404, false},
-      {"error page", sim::FaultRule::AnswerWith(8, 500, "<html><body>Internal error</body></html>"), 0, 500, false},
-      {"unavailable", sim::FaultRule::For(8, sim::FaultKind::Unavailable), 0, 503, false},
-      {"empty body", sim::FaultRule::AnswerWith(8, 200, ""), 0, 200, false},
-      {"cut short", sim::FaultRule::For(8, sim::FaultKind::CutShort), 0, 200, true},
-      {"chunked, last chunk missing", sim::FaultRule::For(8, sim::FaultKind::CutShortChunked), 0, 200, true},
-      {"closed without answer", sim::FaultRule::For(8, sim::FaultKind::CloseWithoutAnswer), 0, 0, false},
+      {"complete", std::nullopt, kDownloadComplete, 200, false},
+      {"not found", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::NotFound), kDownloadRunningOrFailed,
+       404, false},
+      {"error page",
+       sim::FaultRule::AnswerWith(sim::Request::Download, 500, "<html><body>Internal error</body></html>"),
+       kDownloadRunningOrFailed, 500, false},
+      {"unavailable", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::Unavailable),
+       kDownloadRunningOrFailed, 503, false},
+      {"empty body", sim::FaultRule::AnswerWith(sim::Request::Download, 200, ""), kDownloadRunningOrFailed, 200, false},
+      {"cut short", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShort), kDownloadRunningOrFailed,
+       200, true},
+      {"chunked, last chunk missing", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShortChunked),
+       kDownloadRunningOrFailed, 200, true},
+      {"closed without answer", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CloseWithoutAnswer),
+       kDownloadRunningOrFailed, 0, false},
       // A length the client cannot hold is no length to read to the close by.
       {"length above 2^63-1", ShortBodyAnnouncing("99999999999999999999"), kDownloadRunningOrFailed, 200, true},
       {"length of 2^63", ShortBodyAnnouncing("9223372036854775808"), kDownloadRunningOrFailed, 200, true},
@@ -141,7 +148,7 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
 // `bodyBytes` of the file under two Content-Length headers written raw,
 // `first` then `second` (either may be empty), then the close.
 sim::FaultRule AnnouncingLengths(std::string first, std::string second, int64_t bodyBytes) {
-  sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort);
+  sim::FaultRule rule = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShort);
   rule.send_bytes = bodyBytes;
   rule.content_length = std::move(first);
   rule.second_content_length = std::move(second);
@@ -207,12 +214,12 @@ TEST_F(DownloadSim, PathWithABlankFoldersAndRerun) {
   RunToEnd(task);
   EXPECT_EQ(task.state.load(), kDownloadComplete);
   EXPECT_EQ(ReadFile(target), Content("/rec/my clip.avi", 5000));
-  const auto eight = recorder->Requests(8);
+  const auto eight = recorder->Requests(sim::Request::Download);
   ASSERT_EQ(eight.size(), 1u);
   EXPECT_EQ(eight[0].target, "/config/backupdownload?id=" + std::to_string(backupId) + "&path=/rec/my%20clip.avi");
 
   // A second run starts afresh: state and status come from that run alone.
-  recorder->AddFault(sim::FaultRule::For(8, sim::FaultKind::NotFound, 1));
+  recorder->AddFault(sim::FaultRule::For(sim::Request::Download, sim::FaultKind::NotFound, 1));
   RunToEnd(task);
   EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.httpStatus.load(), 404);
@@ -223,7 +230,7 @@ TEST_F(DownloadSim, PauseAndStopDuringTheBody) {
   for (const bool pause : {true, false}) {
     SCOPED_TRACE(pause ? "pause" : "stop");
     recorder->ClearFaults();
-    sim::FaultRule stall = sim::FaultRule::For(8, sim::FaultKind::StallBody);
+    sim::FaultRule stall = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::StallBody);
     stall.send_bytes = 100000;
     stall.stall_ms = 20000;
     recorder->AddFault(stall);
@@ -267,7 +274,7 @@ TEST_F(DownloadSim, PauseBeforeTheFirstRead) {
 }
 
 TEST_F(DownloadSim, StalledRecorderCostsTheReceiveTimeOut) {
-  sim::FaultRule stall = sim::FaultRule::For(8, sim::FaultKind::StallBody);
+  sim::FaultRule stall = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::StallBody);
   stall.send_bytes = 50000;
   stall.stall_ms = 20000;
   recorder->AddFault(stall);
@@ -339,7 +346,7 @@ TEST_F(DownloadSim, EveryNameThatFitsArrivesWholeAndNoLongerOne) {
       } else {
         EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
         EXPECT_TRUE(left.isEmpty());
-        EXPECT_TRUE(recorder->Requests(8).empty());
+        EXPECT_TRUE(recorder->Requests(sim::Request::Download).empty());
       }
       QFile::remove(target);
     }
@@ -358,9 +365,10 @@ TEST_F(DownloadSim, SizeLimitEndsTheDownloadOnceItIsPassed) {
     std::optional<sim::FaultRule> fault;
     int state;
   } cases[] = {
-      {"exactly the limit", "/rec/limit/exact.bin", std::nullopt, 2},
-      {"one byte over", "/rec/limit/over.bin", std::nullopt, 0},
-      {"endless body", "/rec/limit/exact.bin", sim::FaultRule::For(8, sim::FaultKind::Flood), 0},
+      {"exactly the limit", "/rec/limit/exact.bin", std::nullopt, kDownloadComplete},
+      {"one byte over", "/rec/limit/over.bin", std::nullopt, kDownloadRunningOrFailed},
+      {"endless body", "/rec/limit/exact.bin", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::Flood),
+       kDownloadRunningOrFailed},
   };
   // Flood for at most 64 times the limit, so an unlimited download still ends.
   cases[2].fault->send_bytes = 64 * kLimit;
@@ -379,9 +387,9 @@ TEST_F(DownloadSim, SizeLimitEndsTheDownloadOnceItIsPassed) {
     EXPECT_TRUE(NoPartialFile());
     if (c.fault) {
       // The recorder notes what it wrote once the client has gone.
-      for (int i = 0; i < 100 && recorder->Requests(8).at(0).body_sent == 0; ++i)
+      for (int i = 0; i < 100 && recorder->Requests(sim::Request::Download).at(0).body_sent == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      const auto eight = recorder->Requests(8);
+      const auto eight = recorder->Requests(sim::Request::Download);
       ASSERT_EQ(eight.size(), 1u);
       EXPECT_GT(eight[0].body_sent, 0u);
       // What the loopback socket and the client buffer hold beyond the limit, no more.
@@ -453,5 +461,5 @@ TEST_F(DownloadSim, AFolderThatCannotBeMadeIsTheReason) {
   ::chmod(QFile::encodeName(locked).constData(), 0755);
   EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.fileError.load(), EACCES);
-  EXPECT_TRUE(recorder->Requests(8).empty());
+  EXPECT_TRUE(recorder->Requests(sim::Request::Download).empty());
 }

@@ -88,7 +88,7 @@ TEST(ProbeNamespace, SilentHostGetsNoHttpRequest) {
     // The same host answering the probe is logged in to.
     if (!ns.IgnoreEcho(false)) failure += "sysctl failed; ";
     if (s.Login() != 1) failure += "no login once the host answers; ";
-    if (recorder.RequestCount(1) != 1) failure += "expected exactly one login request; ";
+    if (recorder.RequestCount(sim::Request::Login) != 1) failure += "expected exactly one login request; ";
   });
   inside.join();
   EXPECT_EQ(failure, "");
