@@ -12,7 +12,7 @@
 #include "app/server_manager_runner.h"
 #include "app/temp_file_sweep.h"
 #include "nvr/decimal.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/files.h"
 #include "platform/core/message_box.h"
 #include "platform/ui/popup_menu.h"
@@ -166,14 +166,14 @@ bool CBrisnelDlg::OnCommand(std::uintptr_t wParam, std::intptr_t lParam) {
 }
 
 bool CBrisnelDlg::OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  if (msg == platform::WM_JOB_FINISHED) {
+  if (msg == nvr::WM_JOB_FINISHED) {
     if (lParam == 0) {
       AddJobRow(static_cast<int>(wParam));
     } else {
       // The job thread dropped the job already, so it gets no row.
       platform::FrameworkMessageBox(QStringLiteral("Failed to download File List"));
     }
-  } else if (msg == platform::WM_BACKUP_ID_READY) {
+  } else if (msg == nvr::WM_BACKUP_ID_READY) {
     if (m_nBackupLeaseTimer == -1) {
       const unsigned id = SetTimer(TIMER_BACKUP_LEASE, kLeasePeriodMs);
       if (id != 0) m_nBackupLeaseTimer = static_cast<int>(id);

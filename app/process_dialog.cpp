@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/backup_messages.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/files.h"
 #include "platform/core/message_box.h"
 #include "res/resource_tables.h"
@@ -121,7 +121,7 @@ void CProcessDialog::StopAnimation() {
 }
 
 bool CProcessDialog::OnWndMsg(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  if (msg == platform::WM_DOWNLOAD_FINISHED) OnFileFinished();
+  if (msg == nvr::WM_DOWNLOAD_FINISHED) OnFileFinished();
   return Dialog::OnWndMsg(msg, wParam, lParam);
 }
 
@@ -192,7 +192,7 @@ void CProcessDialog::StopOnFailure(const QString& message) {
   if (!message.isEmpty()) platform::FrameworkMessageBox(message);
   m_pSession->keepBackupId = 0;
   if (m_btnPauseResume) m_btnPauseResume->setText(kResume);
-  m_task.state = 1;
+  m_task.state = nvr::kDownloadPauseRequested;
 }
 
 void CProcessDialog::OnFileFinished() {
@@ -200,7 +200,7 @@ void CProcessDialog::OnFileFinished() {
   if (!HasWindow() || HasEnded() || (m_task.IsThreadActive() && m_task.running.load() != 0)) return;
   const int row = m_task.rowIndex;
   const int state = m_task.state.load();
-  if (state == 1) {
+  if (state == nvr::kDownloadPauseRequested) {
     m_task.Join();
     SetRowStatus(row, ProcessFileList::kPause);
     StopAnimation();
@@ -208,7 +208,7 @@ void CProcessDialog::OnFileFinished() {
     return;
   }
   const QString localPath = m_files.LocalPath(row);
-  bool arrived = state == 2;
+  bool arrived = state == nvr::kDownloadComplete;
   QString failure;  // what the operator is told when the file did not arrive
   if (arrived) {
     SetRowStatus(row, ProcessFileList::kComplete);
@@ -230,7 +230,7 @@ void CProcessDialog::OnFileFinished() {
   std::this_thread::sleep_for(std::chrono::milliseconds(m_nRestBetweenFilesMs));
 
   if (!arrived) {
-    if (state != 2)
+    if (state != nvr::kDownloadComplete)
       failure = DownloadFailureText(m_task.httpStatus.load(), m_task.bodyBroken.load() != 0, m_task.fileError.load(),
                                     localPath);
     StopOnFailure(failure);
@@ -242,7 +242,7 @@ void CProcessDialog::OnFileFinished() {
     if (next < m_files.Count()) {
       m_task.rowIndex = next;
       StopAnimation();
-      m_task.state = 1;
+      m_task.state = nvr::kDownloadPauseRequested;
       return;
     }
   }
@@ -256,7 +256,7 @@ bool CProcessDialog::CopyClampedRecordList(const QString& localPath, int* error)
 
 void CProcessDialog::OnPauseResume() {
   if (m_pSession == nullptr || m_files.Count() == 0) return;
-  if (m_task.state.load() == 1) {
+  if (m_task.state.load() == nvr::kDownloadPauseRequested) {
     if (m_task.IsThreadActive()) return;  // still pausing: the worker has not reported yet
     const int r = m_pSession->QueryBackupId();
     const char* refusal = nullptr;
@@ -282,8 +282,8 @@ void CProcessDialog::OnPauseResume() {
   if (m_btnPauseResume) m_btnPauseResume->setText(kResume);
   // Only a running file can be paused; one that has arrived (or arrives
   // before the worker sees the pause) stays complete, and the next one waits.
-  int running = 0;
-  m_task.state.compare_exchange_strong(running, 1);
+  int running = nvr::kDownloadRunningOrFailed;
+  m_task.state.compare_exchange_strong(running, nvr::kDownloadPauseRequested);
   m_bPausePressed = true;
 }
 

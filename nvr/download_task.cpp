@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "nvr/http_get.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/durable_file.h"
 #include "platform/core/files.h"
 
@@ -26,11 +26,7 @@ DownloadTask::~DownloadTask() { Stop(); }
 
 void DownloadTask::SetConnection(const QString& host, const QString& user, const QString& password, int port,
                                  int https) {
-  host_ = host;
-  user_ = user;
-  password_ = password;
-  port_ = port;
-  https_ = https;
+  connection_ = {host, user, password, port, https};
 }
 
 bool DownloadTask::Start() {
@@ -52,9 +48,9 @@ int DownloadTask::ThreadProc(DownloadTask* task) {
 void DownloadTask::Run() {
   HttpGet http;
   // Every network wait gives up soon after the owner stops or pauses the run.
-  http.SetAbortCheck([this] { return running.load() == 0 || state.load() == 1; });
+  http.SetAbortCheck([this] { return running.load() == 0 || state.load() == kDownloadPauseRequested; });
   platform::TemporaryFile file;
-  state = 0;
+  state = kDownloadRunningOrFailed;
   std::vector<char> buffer(kBufferSize, 0);
   const QString workingPath = localPath_;
   const qint64 limit = sizeLimit_;
@@ -63,7 +59,7 @@ void DownloadTask::Run() {
   bodyBroken = 0;
 
   if (running.load() != 0) {
-    http.Connect(host_, user_, password_, kConnectTimeoutMs, https_, port_);
+    http.Connect(connection_, kConnectTimeoutMs);
     const int folderError = CreateParentDirectory(workingPath);
     if (!file.Create(workingPath, platform::FileAccess::Default)) {
       // A folder that could not be made says more than the missing folder does.
@@ -103,14 +99,14 @@ void DownloadTask::Run() {
   // requested after the last read does not undo it.
   const bool complete = end == BodyEnd::Complete && file.Commit();
   if (complete) {
-    state = 2;
+    state = kDownloadComplete;
   } else {
     if (end == BodyEnd::Complete) fileError = file.Error();
-    if (state.load() == 2) state = 0;
+    if (state.load() == kDownloadComplete) state = kDownloadRunningOrFailed;
     file.Discard();
   }
   running = 0;
-  if (notifyWindow != platform::kNoWindow) platform::PostWindowMessage(notifyWindow, platform::WM_DOWNLOAD_FINISHED, 0, 0);
+  if (notifyWindow != platform::kNoWindow) platform::PostWindowMessage(notifyWindow, WM_DOWNLOAD_FINISHED, 0, 0);
 }
 
 }  // namespace nvr

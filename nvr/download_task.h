@@ -4,13 +4,16 @@
 // The body goes to a temporary beside the target that no other file can be
 // (platform::TemporaryFile), which is synced and renamed over the target only
 // when complete; any other end removes it and leaves the target as it was.
-// The owner
-// starts, pauses (state := 1) or stops (Stop) the run and reads the outcome:
-// state 2 complete, 1 paused, 0 failed, with the last HTTP status.
+// The owner starts, pauses (state := kDownloadPauseRequested) or stops (Stop)
+// the run and reads the outcome from the state: kDownloadComplete, paused
+// (still kDownloadPauseRequested) or failed (kDownloadRunningOrFailed), with
+// the last HTTP status.
 #include <QString>
 
 #include <atomic>
 
+#include "nvr/connection_data.h"
+#include "nvr/download_state.h"
 #include "platform/core/thread.h"
 #include "platform/core/window_post.h"
 
@@ -52,7 +55,7 @@ class DownloadTask {
   // Written by the owner while no run is active, except where said.
   platform::WindowId notifyWindow = platform::kNoWindow;
   std::atomic<int> running{0};     // owner may clear it at any time to stop
-  std::atomic<int> state{0};       // owner may set 1 at any time to pause
+  std::atomic<int> state{kDownloadRunningOrFailed};  // owner may request a pause at any time
   std::atomic<int> httpStatus{0};  // written by the run
   // Why a run failed, written before its report: the system's error number
   // when the file or its temporary could not be created, written, synced or
@@ -62,11 +65,7 @@ class DownloadTask {
   int rowIndex = 0;                // kept for the owner; never read here
 
  private:
-  QString host_;
-  QString user_;
-  QString password_;
-  int port_ = 0;
-  int https_ = 0;
+  ConnectionData connection_;
   QString localPath_;
   QString url_;
   qint64 sizeLimit_ = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "nvr/download_state.h"
 #include "platform/core/latin1.h"
 
 namespace nvr {
@@ -62,7 +63,9 @@ int HttpGet::ReadToSink(const BodySink& sink, char* buffer, int size, std::atomi
   if (!buffer || size <= 0 || !sink || !client_.HasRequest()) return 0;
   // A wait that fails because the owner paused or stopped is no broken body.
   const auto failed = [&] {
-    how = state.load() == 1 ? BodyEnd::Paused : running.load() == 0 ? BodyEnd::Stopped : BodyEnd::Broken;
+    how = state.load() == kDownloadPauseRequested ? BodyEnd::Paused
+          : running.load() == 0                   ? BodyEnd::Stopped
+                                                  : BodyEnd::Broken;
     return 0;
   };
   std::size_t available = 0;
@@ -71,7 +74,7 @@ int HttpGet::ReadToSink(const BodySink& sink, char* buffer, int size, std::atomi
   // actual amount, so the first count would only make later reads small.
   long long total = 0;
   for (;;) {
-    if (state.load() == 1) {
+    if (state.load() == kDownloadPauseRequested) {
       how = BodyEnd::Paused;
       return 1;
     }
@@ -96,7 +99,7 @@ int HttpGet::ReadToSink(const BodySink& sink, char* buffer, int size, std::atomi
     how = BodyEnd::Empty;
     return 0;
   }
-  state = 2;
+  state = kDownloadComplete;
   how = BodyEnd::Complete;
   return 1;
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "nvr/connection_data.h"
 #include "platform/core/http_client.h"
 
 namespace nvr {
@@ -21,7 +22,7 @@ using BodySink = std::function<bool(const char* data, std::size_t size)>;
 // How a copy of a body into a sink ended.
 enum class BodyEnd {
   Complete,   // every byte arrived and was kept
-  Paused,     // state 1 was set
+  Paused,     // a pause was requested (kDownloadPauseRequested)
   Stopped,    // running was cleared
   Refused,    // the sink refused bytes
   Broken,     // the body broke off: connection lost, cut short, a bad length, silence
@@ -45,15 +46,19 @@ class HttpGet {
   // with HTTPS).
   int Connect(const QString& host, const QString& user, const QString& password, int connectTimeoutMs, int https,
               int port);
+  int Connect(const ConnectionData& to, int connectTimeoutMs) {
+    return Connect(to.host, to.user, to.password, connectTimeoutMs, to.https, to.port);
+  }
   int SendGet(const QString& path);
   // 1 when the request was sent, whatever reading gave; the answer is appended
   // only while it stays strictly below the capacity (the chunk that would reach
   // it is dropped whole).
   int GetToBuffer(const QString& path, char* buffer, int capacity);
-  // Copies the body into the sink. 1 on completion (state := 2) or on a pause
-  // request (state 1), 0 on stop, failure, a sink that refused bytes, an empty
-  // or a cut-short body. `end`, when given, says how the copy ended; a pause
-  // requested after the last byte does not undo Complete.
+  // Copies the body into the sink (`state` is a download's state). 1 on
+  // completion (state := kDownloadComplete) or on a pause request, 0 on stop,
+  // failure, a sink that refused bytes, an empty or a cut-short body. `end`,
+  // when given, says how the copy ended; a pause requested after the last byte
+  // does not undo Complete.
   int ReadToSink(const BodySink& sink, char* buffer, int size, std::atomic<int>& state, std::atomic<int>& running,
                  BodyEnd* end = nullptr);
   int Close();

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "nvr/answer_file.h"
+#include "nvr/nvr_messages.h"
 #include "nvr/nvr_session.h"
-#include "platform/core/app_messages.h"
 #include "platform/core/files.h"
 #include "platform/core/latin1.h"
 #include "platform/core/local_time.h"
@@ -42,11 +42,7 @@ void NvrSession::QueueNvrBackup(const NvrTime& start, const NvrTime& end, std::u
   backupParams = MakeBackupParameters(start, end, mask);
   PendingFetch fetch;
   fetch.request = BuildNvrBackupUrl(backupParams);
-  fetch.host = host_;
-  fetch.user = user_;
-  fetch.password = password_;
-  fetch.port = port_;
-  fetch.https = https_;
+  fetch.connection = connection_;
   fetch.start = start;
   fetch.end = end;
 
@@ -142,7 +138,8 @@ void NvrSession::DropJob(int jobId) {
 
 bool NvrSession::Download(const PendingFetch& fetch, const QString& localPath, const QString& request) {
   downloader.notifyWindow = platform::kNoWindow;
-  downloader.SetConnection(fetch.host, fetch.user, fetch.password, fetch.port, fetch.https);
+  const ConnectionData& to = fetch.connection;
+  downloader.SetConnection(to.host, to.user, to.password, to.port, to.https);
   downloader.SetLocalPath(localPath);
   downloader.SetUrl(request);
   downloader.SetSizeLimit(kMaxAnswerFileBytes);
@@ -153,7 +150,7 @@ bool NvrSession::Download(const PendingFetch& fetch, const QString& localPath, c
     if (StopRequested() || !JobExists(fetch.jobId)) downloader.running = 0;
   }
   downloader.Join();
-  return downloader.state.load() == 2;
+  return downloader.state.load() == kDownloadComplete;
 }
 
 void NvrSession::FetchJob(const PendingFetch& fetch) {
@@ -218,7 +215,7 @@ void NvrSession::FetchJob(const PendingFetch& fetch) {
 void NvrSession::PostJobFinished(int jobId, int failed) {
   // The job's id, not its position: rows may be removed before the window
   // handles the report, and it looks the job up then.
-  platform::PostWindowMessage(notifyWindow.load(), platform::WM_JOB_FINISHED, std::uintptr_t(jobId), failed);
+  platform::PostWindowMessage(notifyWindow.load(), WM_JOB_FINISHED, std::uintptr_t(jobId), failed);
 }
 
 bool NvrSession::GetJob(BackupJob* out, int index) const {

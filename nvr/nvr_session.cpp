@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "nvr/decimal.h"
+#include "nvr/nvr_messages.h"
 #include "nvr/ping_host.h"
-#include "platform/core/app_messages.h"
 #include "platform/core/latin1.h"
 #include "platform/core/message_box.h"
 
@@ -83,19 +83,15 @@ NvrSession::~NvrSession() {
 void NvrSession::SetServer(const QString& serverName, const QString& host, const QString& user,
                            const QString& password, int port, int https) {
   serverName_ = serverName;
-  host_ = host;
-  user_ = user;
-  password_ = password;
-  port_ = port;
-  https_ = https;
+  connection_ = {host, user, password, port, https};
 }
 
 int NvrSession::Login() {
-  if (!PingHost(host_, nullptr)) {
+  if (!PingHost(connection_.host, nullptr)) {
     loggedIn = 0;
     return 0;
   }
-  if (!controlClient.Connect(host_, user_, password_, kControlConnectTimeoutMs, https_, port_)) return 0;
+  if (!controlClient.Connect(connection_, kControlConnectTimeoutMs)) return 0;
   Pause(500);
   char answer[256];
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -152,7 +148,7 @@ int NvrSession::RenewPlayId() {
 void NvrSession::AcquireBackupId() {
   if (backupId.load() >= 0) return;
   HttpGet client;
-  if (!client.Connect(host_, user_, password_, kControlConnectTimeoutMs, https_, port_)) return;
+  if (!client.Connect(connection_, kControlConnectTimeoutMs)) return;
   Pause(500);
   char answer[100] = {};
   if (!client.GetToBuffer(QStringLiteral("/config/getbackupid"), answer, sizeof answer)) {
@@ -170,7 +166,7 @@ void NvrSession::AcquireBackupId() {
   if (grant == BackupGrant::NoLease) return;
   backupId = id;
   // A negative value is no lease: nothing to announce.
-  if (id >= 0) platform::PostWindowMessage(notifyWindow.load(), platform::WM_BACKUP_ID_READY, 0, 0);
+  if (id >= 0) platform::PostWindowMessage(notifyWindow.load(), WM_BACKUP_ID_READY, 0, 0);
 }
 
 int NvrSession::RenewBackupId() {
@@ -178,7 +174,7 @@ int NvrSession::RenewBackupId() {
   const int id = backupId.load();
   if (id < 0) return 1;
   HttpGet client;
-  if (!client.Connect(host_, user_, password_, kControlConnectTimeoutMs, https_, port_)) return 0;
+  if (!client.Connect(connection_, kControlConnectTimeoutMs)) return 0;
   Pause(100);
   char answer[128] = {};
   if (!client.GetToBuffer(QStringLiteral("/config/getbackupid?id=%1").arg(id), answer, sizeof answer)) {
@@ -192,7 +188,7 @@ int NvrSession::RenewBackupId() {
 int NvrSession::QueryBackupId() {
   if (backupId.load() < 0) AcquireBackupId();
   HttpGet client;
-  if (!client.Connect(host_, user_, password_, kControlConnectTimeoutMs, https_, port_)) return 0;
+  if (!client.Connect(connection_, kControlConnectTimeoutMs)) return 0;
   Pause(100);
   char answer[128] = {};
   if (!client.GetToBuffer(QStringLiteral("/config/getbackupid?id=%1").arg(backupId.load()), answer, sizeof answer)) {
@@ -208,7 +204,7 @@ int NvrSession::QueryBackupId() {
 
 int NvrSession::PingBackupId() {
   HttpGet client;
-  if (!client.Connect(host_, user_, password_, kControlConnectTimeoutMs, https_, port_)) return 0;
+  if (!client.Connect(connection_, kControlConnectTimeoutMs)) return 0;
   Pause(100);
   if (!client.SendGet(QStringLiteral("/config/getbackupid?id=%1").arg(backupId.load()))) return 0;
   client.Close();

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "nvr/backup_job.h"
+#include "nvr/connection_data.h"
 #include "nvr/data_queue.h"
 #include "nvr/download_task.h"
 #include "nvr/http_get.h"
@@ -33,11 +34,11 @@ class NvrSession {
   void SetServer(const QString& serverName, const QString& host, const QString& user, const QString& password,
                  int port, int https);
   QString GetServerName() const { return serverName_; }
-  QString GetHost() const { return host_; }
-  QString GetUser() const { return user_; }
-  QString GetPassword() const { return password_; }
-  int GetPort() const { return port_; }
-  int GetHttps() const { return https_; }
+  QString GetHost() const { return connection_.host; }
+  QString GetUser() const { return connection_.user; }
+  QString GetPassword() const { return connection_.password; }
+  int GetPort() const { return connection_.port; }
+  int GetHttps() const { return connection_.https; }
 
   int Login();
   void Logout();
@@ -88,8 +89,7 @@ class NvrSession {
     NvrTime end;
     QString answerPath;
     QString request;
-    QString host, user, password;
-    int port = 0, https = 0;
+    ConnectionData connection;
   };
   enum class FetchOutcome { Done, Failed, Abandoned };
 
@@ -101,12 +101,8 @@ class NvrSession {
   // WM_JOB_FINISHED: wParam the job's id, lParam 0 when its record list arrived.
   void PostJobFinished(int jobId, int failed);
 
-  QString user_;
-  QString password_;
-  QString host_;
   QString serverName_;
-  int port_ = 0;
-  int https_ = 0;
+  ConnectionData connection_;
 
   mutable std::mutex fetchLock_;
   std::deque<PendingFetch> pending_;

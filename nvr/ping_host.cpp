@@ -12,8 +12,6 @@
 namespace nvr {
 namespace {
 
-thread_local int lastError = 0;
-
 std::uint16_t OwnIdentifier() { return static_cast<std::uint16_t>(::getpid() & 0xFFFF); }
 
 std::uint32_t TickCount() {
@@ -23,14 +21,7 @@ std::uint32_t TickCount() {
 
 std::uint16_t Load16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
-int Fail(int error) {
-  lastError = error;
-  return 0;
-}
-
 }  // namespace
-
-int PingLastError() { return lastError; }
 
 std::uint16_t InternetChecksum(const unsigned char* data, std::size_t size) {
   std::uint32_t sum = 0;
@@ -73,24 +64,30 @@ int WaitSocketReadable(platform::IcmpSocket& socket, int* readable, int timeoutM
   return 1;
 }
 
-int PingHost(const QString& host, PingReply* reply) {
+namespace {
+
+// True when our reply arrived, else false with *error telling why.
+bool Probe(const QString& host, PingReply* reply, int* error) {
+  const auto fail = [error](int why) {
+    *error = why;
+    return false;
+  };
   if (const platform::EchoProbeOverride probe = platform::CurrentEchoProbeOverride()) {
-    if (probe(host)) return 1;
-    return Fail(kPingTimedOut);
+    return probe(host) || fail(kPingTimedOut);
   }
-  if (!PingStartup()) return Fail(ENOSYS);
+  if (!PingStartup()) return fail(ENOSYS);
   std::uint32_t address = 0;
-  if (!platform::ResolveIpv4(host, &address)) return Fail(EHOSTUNREACH);
+  if (!platform::ResolveIpv4(host, &address)) return fail(EHOSTUNREACH);
 
   platform::IcmpSocket socket;
-  if (!socket.Open()) return Fail(errno);
+  if (!socket.Open()) return fail(errno);
   unsigned char request[kEchoRequestSize];
   BuildEchoRequest(request);
   const std::uint16_t expectedId = socket.IsRaw() ? OwnIdentifier() : socket.KernelIdentifier();
 
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
-  if (!socket.SendTo(address, request, sizeof request)) return Fail(errno);
+  if (!socket.SendTo(address, request, sizeof request)) return fail(errno);
   const Clock::time_point deadline = start + std::chrono::milliseconds(kPingWaitMs);
 
   // Other ICMP traffic reaches a raw socket too (on loopback our own request
@@ -98,13 +95,13 @@ int PingHost(const QString& host, PingReply* reply) {
   unsigned char datagram[1024];
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return Fail(kPingTimedOut);
+    if (left <= 0) return fail(kPingTimedOut);
     int readable = 0;
-    if (!WaitSocketReadable(socket, &readable, int(left))) return Fail(errno);
-    if (!readable) return Fail(kPingTimedOut);
+    if (!WaitSocketReadable(socket, &readable, int(left))) return fail(errno);
+    if (!readable) return fail(kPingTimedOut);
     std::uint32_t from = 0;
     const long n = socket.ReceiveFrom(datagram, sizeof datagram, &from);
-    if (n < 0) return Fail(errno);
+    if (n < 0) return fail(errno);
     std::size_t header = 0;
     if (socket.IsRaw()) {
       if (n < 1) continue;
@@ -125,8 +122,18 @@ int PingHost(const QString& host, PingReply* reply) {
       reply->milliseconds =
           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     }
-    return 1;
+    return true;
   }
+}
+
+}  // namespace
+
+int PingHost(const QString& host, PingReply* reply) {
+  int error = 0;
+  if (Probe(host, reply, &error)) return 1;
+  // Set once the probe's socket is closed, so that closing cannot change it.
+  errno = error;
+  return 0;
 }
 
 }  // namespace nvr

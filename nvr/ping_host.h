@@ -22,9 +22,8 @@ struct PingReply {
 };
 
 // 1 when an echo reply to our own request arrived within 5 seconds, else 0 with
-// PingLastError() telling why (kPingTimedOut, or the failing call's errno).
+// the thread's errno telling why (kPingTimedOut, or the failing call's errno).
 int PingHost(const QString& host, PingReply* reply);
-int PingLastError();
 
 // 1 when the probe can work; runs its one-time start-up once per process.
 int PingStartup();

@@ -31,17 +31,13 @@ PreviewPlayer::~PreviewPlayer() {
 
 void PreviewPlayer::SetServer(const QString& host, const QString& user, const QString& password, int port,
                               int https) {
-  m_strHost = host;
-  m_strUser = user;
-  m_strPassword = password;
-  m_nPort = port;
-  m_bHttps = https;
+  m_connection = {host, user, password, port, https};
 }
 
 void PreviewPlayer::Start(ThreadEntry reader, ThreadEntry decoder) {
   // A run that ended by itself (a failed connection) still has threads to join.
   Stop();
-  run_ = RunSettings{m_strHost, m_strUser, m_strPassword, m_strPositionPath, m_strStreamPath, m_nPort, m_bHttps};
+  run_ = RunSettings{m_connection, m_strPositionPath, m_strStreamPath};
   // Set before the threads start: both end as soon as they see it clear.
   m_bRunning = 1;
   if (!reader) reader = [this] { ReaderThread(); };
@@ -91,7 +87,7 @@ void PreviewPlayer::ReaderThread() {
     return;
   }
   SleepMs(50);
-  if (!m_http.Connect(run_.host, run_.user, run_.password, kConnectTimeoutMs, run_.https, run_.port)) m_bRunning = 0;
+  if (!m_http.Connect(run_.connection, kConnectTimeoutMs)) m_bRunning = 0;
   if (m_bRunning.load() == 1) {
     // The positioning request's answer is not read.
     if (!m_http.SendGet(run_.positionPath))

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 
+#include "nvr/connection_data.h"
 #include "nvr/data_queue.h"
 #include "nvr/http_get.h"
 #include "platform/core/thread.h"
@@ -92,9 +93,8 @@ class PreviewPlayer {
   // What one run works with, copied at Start so the window thread may set
   // new values while a run goes on.
   struct RunSettings {
-    QString host, user, password, positionPath, streamPath;
-    int port = 0;
-    int https = 0;
+    nvr::ConnectionData connection;
+    QString positionPath, streamPath;
   };
 
   // Queues a completed packet when it is a picture the window can show.
@@ -105,11 +105,7 @@ class PreviewPlayer {
   // Sleeps up to ms, ending early when the run stops.
   void SleepWhileRunning(int ms);
 
-  QString m_strUser;
-  QString m_strPassword;
-  QString m_strHost;
-  int m_bHttps = 0;
-  int m_nPort = 0;
+  nvr::ConnectionData m_connection;
   RunSettings run_;
 
   std::unique_ptr<std::uint8_t[]> m_pPicture;  // shown picture, under pictureLock_

@@ -51,12 +51,12 @@ struct Bench {
     const Clock::time_point before = Clock::now();
     http.GetToBuffer("/config/getbackupid", answer, sizeof answer);
     nvr::ReadLeaseValue(nvr::AnswerText(answer, sizeof answer), &backupId);
-    const auto r = recorder.Requests(5).back();
+    const auto r = recorder.Requests(sim::Request::GetBackupId).back();
     epoch = before - std::chrono::milliseconds(r.received_ms);
   }
 
   Clock::time_point LastRequestTime() const {
-    return epoch + std::chrono::milliseconds(recorder.Requests(8).back().received_ms);
+    return epoch + std::chrono::milliseconds(recorder.Requests(sim::Request::Download).back().received_ms);
   }
 
   std::string Url() const {
@@ -76,7 +76,7 @@ struct Bench {
     const Clock::time_point end = Clock::now();
     task.Join();
     const double seconds = std::chrono::duration<double>(end - LastRequestTime()).count();
-    const bool ok = task.state.load() == 2 && Check(file);
+    const bool ok = task.state.load() == nvr::kDownloadComplete && Check(file);
     QFile::remove(file);
     return ok ? seconds : -1;
   }

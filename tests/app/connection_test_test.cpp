@@ -108,9 +108,11 @@ TEST_F(ConnectionTest, OutcomesAndTheirTexts) {
        true, 1},
       {"name with %", "50%d %s", "%1", "admin", std::nullopt, true, "50%d %s(127.0.0.1) Connection Success!", true,
        1},
-      {"reached, but no date", "Lobby", "%1", "admin", sim::FaultRule::AnswerWith(9, 200, "login=1\n"), true,
+      {"reached, but no date", "Lobby", "%1", "admin",
+       sim::FaultRule::AnswerWith(sim::Request::GetDateTime, 200, "login=1\n"), true,
        "Lobby(127.0.0.1) Failed to Connection!", false, 1},
-      {"error status", "Lobby", "%1", "admin", sim::FaultRule::For(9, sim::FaultKind::Unavailable), true,
+      {"error status", "Lobby", "%1", "admin",
+       sim::FaultRule::For(sim::Request::GetDateTime, sim::FaultKind::Unavailable), true,
        "Lobby(127.0.0.1) Failed to Connection!", false, 1},
       {"empty password is tried, and refused", "Lobby", "%1", "", std::nullopt, true,
        "Lobby(127.0.0.1) Failed to Connection!", false, 1},
@@ -151,9 +153,9 @@ TEST_F(ConnectionTest, OutcomesAndTheirTexts) {
     });
     EXPECT_EQ(pages.count, 1);
     EXPECT_TRUE(disabledWhileRunning);
-    EXPECT_EQ(recorder_.RequestCount(9), c.requests);
+    EXPECT_EQ(recorder_.RequestCount(sim::Request::GetDateTime), c.requests);
     if (c.requests == 1) {
-      EXPECT_EQ(recorder_.Requests(9)[0].authorised, !c.password.isEmpty());
+      EXPECT_EQ(recorder_.Requests(sim::Request::GetDateTime)[0].authorised, !c.password.isEmpty());
     }
     EXPECT_EQ(recorder_.RequestCount(), c.requests);  // nothing else was asked
   }
@@ -256,6 +258,6 @@ TEST(ConnectionTestRun, ThePortIsTheDecimalNumberAtTheStartOfItsText) {
   fields.SetPort(QStringLiteral("-1"));  // no port of TCP
   EXPECT_EQ(RunConnectionTest(fields, requested, &text), 0);
   EXPECT_EQ(text, QStringLiteral("A(127.0.0.1) Failed to Connection!"));
-  EXPECT_EQ(recorder.RequestCount(9), 1u);
+  EXPECT_EQ(recorder.RequestCount(sim::Request::GetDateTime), 1u);
   platform::SetEchoProbeOverride(previous);
 }

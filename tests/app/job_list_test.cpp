@@ -25,7 +25,7 @@
 #include "app/loading_page.h"
 #include "app/process_dialog.h"
 #include "app/select_dialog_runner.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/disk_space.h"
 #include "platform/core/files.h"
 #include "platform/core/icmp_socket.h"
@@ -46,7 +46,6 @@ using testing_ui::PumpUntil;
 
 namespace {
 
-enum { kGetPlayId = 3, kGetBackupId = 5, kRenewBackupId = 6, kPrepareJob = 7, kDownload = 8 };
 
 nvr::NvrTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
   nvr::NvrTime t;
@@ -230,8 +229,8 @@ TEST_F(JobListTest, AFinishedJobAddsItsRow) {
     EXPECT_EQ(loadingPages, 1);
     EXPECT_TRUE(boxes.boxes.empty());
 
-    ASSERT_EQ(recorder->RequestCount(kPrepareJob), 1u);
-    EXPECT_EQ(recorder->Requests(kPrepareJob)[0].target,
+    ASSERT_EQ(recorder->RequestCount(sim::Request::QueueBackupJob), 1u);
+    EXPECT_EQ(recorder->Requests(sim::Request::QueueBackupJob)[0].target,
               "/config/tarnwell?starttime=2031,05,13,08,15,00&endtime=2031,05,13,09,30,00&channel=32773");
     ASSERT_EQ(recorder->LastJob()->total, 1572864u);
     ASSERT_EQ(d.JobList()->GetItemCount(), 1);
@@ -243,7 +242,7 @@ TEST_F(JobListTest, AFinishedJobAddsItsRow) {
 }
 
 TEST_F(JobListTest, AFailedFileListAddsNoRowAndKeepsRowsWithTheirJobs) {
-  const int fault = recorder->AddFault(sim::FaultRule::For(kPrepareJob, sim::FaultKind::NotFound, 1));
+  const int fault = recorder->AddFault(sim::FaultRule::For(sim::Request::QueueBackupJob, sim::FaultKind::NotFound, 1));
   Run([&](CBrisnelDlg& d) {
     ASSERT_TRUE(Add(d, Span(At(2032, 3, 1, 1, 0, 0), At(2032, 3, 1, 2, 0, 0), {2})));
     ASSERT_EQ(recorder->FaultHits(fault), 1);
@@ -299,12 +298,12 @@ TEST_F(JobListTest, SpansOutsideTheCalendarQueueNothing) {
       d.SendCommand(ID_RUN_ADD);
       if (c.queued) {
         EXPECT_TRUE(PumpUntil([&] { return d.JobList()->GetItemCount() == 1; }, 10s));
-        EXPECT_EQ(recorder->RequestCount(kPrepareJob), 1u);
+        EXPECT_EQ(recorder->RequestCount(sim::Request::QueueBackupJob), 1u);
         EXPECT_EQ(loadingPages, 1);
       } else {
         testing_ui::Pump(100ms);
-        EXPECT_EQ(recorder->RequestCount(kPrepareJob), 0u);
-        EXPECT_EQ(recorder->RequestCount(kGetBackupId), 0u);
+        EXPECT_EQ(recorder->RequestCount(sim::Request::QueueBackupJob), 0u);
+        EXPECT_EQ(recorder->RequestCount(sim::Request::GetBackupId), 0u);
         EXPECT_EQ(loadingPages, 0);
         EXPECT_EQ(d.Session().jobs.Count(), 0);
       }
@@ -332,7 +331,7 @@ TEST_F(JobListTest, ASecondJobForAListedDateIsRefused) {
       EXPECT_EQ(boxes.boxes[0].owner, d.Id());
       EXPECT_EQ(boxes.boxes[0].type, platform::MB_OK);
     }
-    EXPECT_EQ(recorder->RequestCount(kPrepareJob), 0u);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::QueueBackupJob), 0u);
     EXPECT_EQ(d.Session().jobs.Count(), 1);
 
     // The same day number in another month and in another year is fine.
@@ -354,8 +353,8 @@ TEST_F(JobListTest, CancellingTheSelectionQueuesNothing) {
     EXPECT_TRUE(playLeaseWhileOpen);
     EXPECT_EQ(d.PlayLeaseTimer(), -1);
     EXPECT_FALSE(d.IsTimerRunning(CBrisnelDlg::TIMER_PLAY_LEASE));
-    EXPECT_EQ(recorder->RequestCount(kGetPlayId), 1u);  // the playback id stays with the session
-    EXPECT_EQ(recorder->RequestCount(kPrepareJob), 0u);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::GetPlayId), 1u);  // the playback id stays with the session
+    EXPECT_EQ(recorder->RequestCount(sim::Request::QueueBackupJob), 0u);
     EXPECT_EQ(loadingPages, 0);
     EXPECT_EQ(d.Session().jobs.Count(), 0);
   });
@@ -458,7 +457,7 @@ TEST_F(JobListTest, RemoveTakesTheClickedRowAlone) {
 
 TEST_F(JobListTest, AJobFinishedAfterItsJobsWereDroppedAddsNoRow) {
   Run([&](CBrisnelDlg& d) {
-    d.PostMessage(platform::WM_JOB_FINISHED, 1, 0);
+    d.PostMessage(nvr::WM_JOB_FINISHED, 1, 0);
     testing_ui::Pump(100ms);
     EXPECT_EQ(d.JobList()->GetItemCount(), 0);
     EXPECT_TRUE(CommandsEnabled(d, false));
@@ -505,10 +504,10 @@ TEST_F(JobListTest, CancelledSettingsLeaveRowJobAndBackupIdAndStopTheLease) {
       // The lease's ticks renew the backup id while the dialog is open.
       leaseRan = d.BackupLeaseTimer() != -1 && d.IsTimerRunning(CBrisnelDlg::TIMER_BACKUP_LEASE);
       recorder->ClearRequests();
-      EXPECT_TRUE(PumpUntil([&] { return recorder->RequestCount(kRenewBackupId) >= 1; }, 3s));
+      EXPECT_TRUE(PumpUntil([&] { return recorder->RequestCount(sim::Request::RenewBackupId) >= 1; }, 3s));
       // A backup id announced meanwhile starts no second timer.
       const int timer = d.BackupLeaseTimer();
-      d.SendMessage(platform::WM_BACKUP_ID_READY);
+      d.SendMessage(nvr::WM_BACKUP_ID_READY);
       EXPECT_EQ(d.BackupLeaseTimer(), timer);
       s.SendCommand(ui::IDCANCEL);
     };
@@ -527,7 +526,7 @@ TEST_F(JobListTest, CancelledSettingsLeaveRowJobAndBackupIdAndStopTheLease) {
     EXPECT_TRUE(CommandsEnabled(d, true));
     recorder->ClearRequests();
     testing_ui::Pump(1500ms);
-    EXPECT_EQ(recorder->RequestCount(kRenewBackupId), 0u);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::RenewBackupId), 0u);
   });
 }
 
@@ -783,7 +782,7 @@ TEST_F(JobListTest, AddRunsTheSelectionDialogUnderThePlaybackLease) {
     EXPECT_EQ(given, &d.Session());
     EXPECT_TRUE(lease);
     EXPECT_EQ(d.PlayLeaseTimer(), -1);
-    EXPECT_EQ(recorder->RequestCount(kPrepareJob), 0u);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::QueueBackupJob), 0u);
     EXPECT_EQ(d.Session().jobs.Count(), 0);
   });
 }
@@ -803,7 +802,7 @@ TEST_F(JobListTest, AJobThreadEndingDuringABackupLeavesItsRenewalsOn) {
     // the receive time-out, together well after the loading page's limit.
     const std::string slowList = "/config/backupdownload?id=" + std::to_string(d.Session().backupId.load()) +
                                  "&path=" + recorder->RecordListPath(sim::Date{2043, 3, 4});
-    for (sim::FaultRule slow : {sim::FaultRule::For(kPrepareJob, sim::FaultKind::Delay, 1),
+    for (sim::FaultRule slow : {sim::FaultRule::For(sim::Request::QueueBackupJob, sim::FaultKind::Delay, 1),
                                 sim::FaultRule::ForPrefix(slowList, sim::FaultKind::Delay, 1)}) {
       slow.stall_ms = 4000;
       recorder->AddFault(slow);
@@ -819,9 +818,9 @@ TEST_F(JobListTest, AJobThreadEndingDuringABackupLeavesItsRenewalsOn) {
     onProgress = [&](CProcessDialog& p) {
       EXPECT_TRUE(PumpUntil([&] { return d.Session().jobThreadRunning.load() == 0; }, 10s));
       ranDuringDownload = p.HasWindow() && !p.HasEnded();
-      const size_t before = recorder->RequestCount(kRenewBackupId);
+      const size_t before = recorder->RequestCount(sim::Request::RenewBackupId);
       testing_ui::Pump(2500ms);
-      renewalsAfterJobThread = recorder->RequestCount(kRenewBackupId) - before;
+      renewalsAfterJobThread = recorder->RequestCount(sim::Request::RenewBackupId) - before;
       p.SendCommand(ui::IDCANCEL);
     };
     d.JobList()->selectRow(0);

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include "app/brisnel_dlg.h"
-#include "platform/core/app_messages.h"
 #include "platform/core/message_box.h"
 #include "res/resource.h"
 #include "tests/app/run_dialog.h"

@@ -18,7 +18,7 @@
 #include "app/loading_page.h"
 #include "app/remote_dialog.h"
 #include "app/server_manager_runner.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/icmp_socket.h"
 #include "platform/core/message_box.h"
 #include "platform/core/ini_file.h"
@@ -42,7 +42,6 @@ class CBrisnelDlgTestAccess {
 
 namespace {
 
-enum { kLogin = 1, kLogout = 2, kGetId = 3, kRenewPlayId = 4, kGetBackupId = 5, kRenewBackupId = 6 };
 
 // Records every box, answers OK, and may act inside a box first.
 class Boxes {
@@ -202,10 +201,12 @@ TEST_F(LoginTest, RemoteServerLoginTellsItsResult) {
   const std::vector<Case> cases = {
       {"login=1", nullptr, "127.0.0.1", true, 1},
       {"refused (login=0): no second try",
-       [](sim::SimRecorder& r) { r.AddFault(sim::FaultRule::For(kLogin, sim::FaultKind::RefuseLogin)); }, "127.0.0.1",
-       false, 1},
+       [](sim::SimRecorder& r) { r.AddFault(sim::FaultRule::For(sim::Request::Login, sim::FaultKind::RefuseLogin)); },
+       "127.0.0.1", false, 1},
       {"no decision twice",
-       [](sim::SimRecorder& r) { r.AddFault(sim::FaultRule::For(kLogin, sim::FaultKind::LoginNoDecision)); },
+       [](sim::SimRecorder& r) {
+         r.AddFault(sim::FaultRule::For(sim::Request::Login, sim::FaultKind::LoginNoDecision));
+       },
        "127.0.0.1", false, 2},
       {"no echo reply: no request at all", nullptr, "127.0.0.2", false, 0},
   };
@@ -242,7 +243,7 @@ TEST_F(LoginTest, RemoteServerLoginTellsItsResult) {
         EXPECT_EQ(d.History().Entry(1), QString());
       }
     });
-    EXPECT_EQ(recorder->RequestCount(kLogin), c.loginRequests);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::Login), c.loginRequests);
     if (c.loginRequests == 0) {
       EXPECT_EQ(recorder->RequestCount(), 0u);
     }
@@ -272,8 +273,8 @@ TEST_F(LoginTest, SameAddressDoesNothingButItsHistoryEntryLogsInAgain) {
 
     // Its history entry: out and in again.
     d.SendCommand(ID_HISTORY_FIRST);
-    EXPECT_EQ(recorder->RequestCount(kLogout), 1u);
-    EXPECT_EQ(recorder->RequestCount(kLogin), 1u);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::Logout), 1u);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::Login), 1u);
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Lobby(127.0.0.1) Login Success!"));
     EXPECT_EQ(d.History().Entry(0), QStringLiteral("Lobby,127.0.0.1,") + Port() + QStringLiteral(",admin,admin;"));
@@ -317,8 +318,8 @@ TEST_F(LoginTest, HistoryMenuOffersTheEntriesAndLogsInWithTheChosenOne) {
     ASSERT_TRUE(PumpUntil([&] { return !boxes.shown.empty(); }, std::chrono::seconds(10)));
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Sim(127.0.0.1) Login Success!"));
     EXPECT_TRUE(LoggedInState(d));
-    ASSERT_EQ(recorder->RequestCount(kLogin), 1u);
-    EXPECT_TRUE(recorder->Requests(kLogin)[0].authorised);
+    ASSERT_EQ(recorder->RequestCount(sim::Request::Login), 1u);
+    EXPECT_TRUE(recorder->Requests(sim::Request::Login)[0].authorised);
     // Its line went to the top; the others kept their order.
     const QString order[] = {SimLine(), "A,10.0.0.5,80,u,p;", "", "X", "N,"};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(d.History().Entry(i), order[i]);
@@ -352,7 +353,7 @@ TEST_F(LoginTest, WithoutAHistoryFileNothingIsWrittenAtExit) {
     });
   }
   EXPECT_FALSE(QFile::exists(historyPath));
-  EXPECT_EQ(recorder->RequestCount(kLogout), 1u);  // the deleted window left the recorder
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Logout), 1u);  // the deleted window left the recorder
 }
 
 TEST_F(LoginTest, LogoutEmptiesTheListStopsBothLeasesAndSendsLogout) {
@@ -372,14 +373,14 @@ TEST_F(LoginTest, LogoutEmptiesTheListStopsBothLeasesAndSendsLogout) {
     EXPECT_EQ(d.BackupLeaseTimer(), -1);
     EXPECT_EQ(d.Session().backupId.load(), -1);
     EXPECT_TRUE(LoggedOutState(d));
-    EXPECT_EQ(recorder->RequestCount(kLogout), 1u);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::Logout), 1u);
     EXPECT_EQ(boxes.shown.size(), 1u);  // only the login's
     // No tick comes back to renew or to log in again.
     const size_t before = recorder->RequestCount();
     Pump(std::chrono::milliseconds(2500));
     EXPECT_EQ(recorder->RequestCount(), before);
   });
-  EXPECT_EQ(recorder->RequestCount(kLogout), 1u);  // deleting a logged-out window sends nothing
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Logout), 1u);  // deleting a logged-out window sends nothing
 }
 
 TEST_F(LoginTest, BackupLeaseRenewsAndAFailedRenewalLeavesTheRecorderSilently) {
@@ -391,8 +392,10 @@ TEST_F(LoginTest, BackupLeaseRenewsAndAFailedRenewalLeavesTheRecorderSilently) {
     ASSERT_TRUE(PumpUntil([&] { return d.BackupLeaseTimer() != -1; }));
     const int id = d.Session().backupId.load();
     ASSERT_GE(id, 0);
-    ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(kRenewBackupId) >= 2; }, std::chrono::seconds(4)));
-    EXPECT_EQ(recorder->Requests(kRenewBackupId)[0].target, "/config/getbackupid?id=" + std::to_string(id));
+    ASSERT_TRUE(
+        PumpUntil([&] { return recorder->RequestCount(sim::Request::RenewBackupId) >= 2; }, std::chrono::seconds(4)));
+    EXPECT_EQ(recorder->Requests(sim::Request::RenewBackupId)[0].target,
+              "/config/getbackupid?id=" + std::to_string(id));
     EXPECT_EQ(d.Session().loggedIn.load(), 1);
 
     AddJobWithRow(d, 999972);
@@ -400,14 +403,14 @@ TEST_F(LoginTest, BackupLeaseRenewsAndAFailedRenewalLeavesTheRecorderSilently) {
     ASSERT_TRUE(PumpUntil([&] { return d.BackupLeaseTimer() == -1; }, std::chrono::seconds(4)));
     EXPECT_EQ(d.Session().loggedIn.load(), 0);
     EXPECT_EQ(d.Session().backupId.load(), -1);
-    EXPECT_EQ(recorder->RequestCount(kLogout), 1u);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::Logout), 1u);
     EXPECT_EQ(d.JobList()->GetItemCount(), 0);
     EXPECT_EQ(d.Session().jobs.Count(), 0);
     EXPECT_TRUE(LoggedOutState(d));
     EXPECT_EQ(boxes.shown.size(), 1u);
-    const size_t renewals = recorder->RequestCount(kRenewBackupId);
+    const size_t renewals = recorder->RequestCount(sim::Request::RenewBackupId);
     Pump(std::chrono::milliseconds(1500));
-    EXPECT_EQ(recorder->RequestCount(kRenewBackupId), renewals);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::RenewBackupId), renewals);
   });
 }
 
@@ -427,7 +430,7 @@ TEST_F(LoginTest, EveryLoginStopsTheBackupLease) {
     CBrisnelDlg dlg;
     Run(dlg, [&, login = login](CBrisnelDlg& d) {
       LogIn(d);
-      d.PostMessage(WM_BACKUP_ID_READY);
+      d.PostMessage(nvr::WM_BACKUP_ID_READY);
       ASSERT_TRUE(PumpUntil([&] { return d.BackupLeaseTimer() != -1; }));
       login(d);
       EXPECT_EQ(d.BackupLeaseTimer(), -1);
@@ -442,17 +445,20 @@ TEST_F(LoginTest, PlayLeaseTickRenewsOrLogsInAgain) {
     LogIn(d);
     CBrisnelDlgTestAccess::StartPlayLease(d);
     // The first tick takes an id (none is held), the next ones renew it.
-    ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(kRenewPlayId) >= 1; }, std::chrono::seconds(4)));
-    EXPECT_EQ(recorder->RequestCount(kGetId), 1u);
-    EXPECT_EQ(recorder->Requests(kRenewPlayId)[0].target, "/play/getid?id=" + std::to_string(d.Session().playId.load()));
+    ASSERT_TRUE(
+        PumpUntil([&] { return recorder->RequestCount(sim::Request::RenewPlayId) >= 1; }, std::chrono::seconds(4)));
+    EXPECT_EQ(recorder->RequestCount(sim::Request::GetPlayId), 1u);
+    EXPECT_EQ(recorder->Requests(sim::Request::RenewPlayId)[0].target,
+              "/play/getid?id=" + std::to_string(d.Session().playId.load()));
 
     // Logged out behind the window's back: the tick logs in and takes a new id,
     // and the window stays logged in, its job commands following the rows.
     AddJobWithRow(d, 999973);
     d.Session().Logout();
     recorder->ClearRequests();
-    ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(kGetId) >= 1; }, std::chrono::seconds(5)));
-    EXPECT_EQ(recorder->RequestCount(kLogin), 1u);
+    ASSERT_TRUE(
+        PumpUntil([&] { return recorder->RequestCount(sim::Request::GetPlayId) >= 1; }, std::chrono::seconds(5)));
+    EXPECT_EQ(recorder->RequestCount(sim::Request::Login), 1u);
     EXPECT_EQ(d.Session().loggedIn.load(), 1);
     EXPECT_TRUE(LoggedInState(d));
     EXPECT_TRUE(d.MenuBar()->IsItemEnabled(ID_RUN_REMOVE));
@@ -491,16 +497,16 @@ TEST_F(LoginTest, ALeaseTickThatLogsInTakesTheLoggedInState) {
       ASSERT_TRUE(PumpUntil([&] { return d.BackupLeaseTimer() == -1; }, std::chrono::seconds(4)));
       ASSERT_EQ(d.Session().loggedIn.load(), 0);
       ASSERT_TRUE(LoggedOutState(d));
-      if (c.refused) recorder->AddFault(sim::FaultRule::For(kLogin, sim::FaultKind::RefuseLogin));
+      if (c.refused) recorder->AddFault(sim::FaultRule::For(sim::Request::Login, sim::FaultKind::RefuseLogin));
       recorder->ClearRequests();
 
       if (c.backupLease) {
-        d.PostMessage(WM_BACKUP_ID_READY);
+        d.PostMessage(nvr::WM_BACKUP_ID_READY);
       } else {
         CBrisnelDlgTestAccess::StartPlayLease(d);
       }
-      ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(kLogin) >= 1; }, std::chrono::seconds(5)));
-      const int wanted = c.backupLease ? kGetBackupId : kGetId;
+      ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(sim::Request::Login) >= 1; }, std::chrono::seconds(5)));
+      const sim::Request wanted = c.backupLease ? sim::Request::GetBackupId : sim::Request::GetPlayId;
       if (!c.refused) {
         ASSERT_TRUE(PumpUntil([&] { return recorder->RequestCount(wanted) >= 1; }, std::chrono::seconds(5)));
       }
@@ -515,7 +521,7 @@ TEST_F(LoginTest, ALeaseTickThatLogsInTakesTheLoggedInState) {
         recorder->ClearRequests();
         ChooseSim();
         d.SendCommand(ID_TOOL_REMOTE_SERVER);
-        EXPECT_EQ(recorder->RequestCount(kLogin), 0u);
+        EXPECT_EQ(recorder->RequestCount(sim::Request::Login), 0u);
         EXPECT_TRUE(LoggedInState(d));
       }
     });
@@ -525,13 +531,13 @@ TEST_F(LoginTest, ALeaseTickThatLogsInTakesTheLoggedInState) {
 // A tick's message box runs a nested loop in which the next ticks arrive;
 // they are skipped, so boxes never stack.
 TEST_F(LoginTest, ATickInsideTheBoxOfThePreviousTickIsSkipped) {
-  recorder->AddFault(sim::FaultRule::For(kLogin, sim::FaultKind::RefuseLogin));
+  recorder->AddFault(sim::FaultRule::For(sim::Request::Login, sim::FaultKind::RefuseLogin));
   recorder->SetBackupState(sim::BackupState::DailyBackupRunning);
   boxes.inside = [](const MessageBoxRequest&) { Pump(std::chrono::milliseconds(2500)); };
   CBrisnelDlg dlg;
   Run(dlg, [&](CBrisnelDlg& d) {
     d.Session().SetServer("Sim", "127.0.0.1", "admin", "admin", recorder->Port(), 0);
-    d.PostMessage(WM_BACKUP_ID_READY);
+    d.PostMessage(nvr::WM_BACKUP_ID_READY);
     ASSERT_TRUE(PumpUntil([&] { return boxes.shown.size() >= 2; }, std::chrono::seconds(10)));
     EXPECT_EQ(boxes.maxOpen, 1);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Daily backup on NVR is running."));
@@ -566,7 +572,7 @@ TEST_F(LoginTest, ALoginLongerThanItsLoadingPageIsToldWhenItEnds) {
 
 TEST_F(LoginTest, ALoginThreadStillRunningWhenTheWindowClosesIsJoined) {
   recorder->AddFault([] {
-    sim::FaultRule r = sim::FaultRule::For(kLogin, sim::FaultKind::Delay);
+    sim::FaultRule r = sim::FaultRule::For(sim::Request::Login, sim::FaultKind::Delay);
     r.stall_ms = 4000;
     return r;
   }());
@@ -575,7 +581,7 @@ TEST_F(LoginTest, ALoginThreadStillRunningWhenTheWindowClosesIsJoined) {
   CBrisnelDlg* main = dlg.get();
   bool runningWhenClosed = false;
   LoadingPages pages([&](CLoadingPage& page) {
-    PumpUntil([&] { return recorder->RequestCount(kLogin) >= 1; });
+    PumpUntil([&] { return recorder->RequestCount(sim::Request::Login) >= 1; });
     runningWhenClosed = main->LoginRunning();
     main->EndDialog(ui::IDCANCEL);
     page.EndDialog(ui::IDCANCEL);
@@ -587,7 +593,7 @@ TEST_F(LoginTest, ALoginThreadStillRunningWhenTheWindowClosesIsJoined) {
   clock.start();
   dlg.reset();  // stops and joins the login thread
   EXPECT_LT(clock.elapsed(), 2500);
-  EXPECT_EQ(recorder->RequestCount(kLogout), 0u);  // it never got logged in
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Logout), 0u);  // it never got logged in
   EXPECT_EQ(ReadProfileString(historyPath, "history", "history1"), SimLine());
 }
 
@@ -599,7 +605,7 @@ TEST_F(LoginTest, LeaseTicksStayOffTheSessionWhileTheLoginThreadRuns) {
   CBrisnelDlg* main = &dlg;
   int ticksWhileRunning = 0;
   LoadingPages pages([&](CLoadingPage&) {
-    main->PostMessage(WM_BACKUP_ID_READY);
+    main->PostMessage(nvr::WM_BACKUP_ID_READY);
     CBrisnelDlgTestAccess::StartPlayLease(*main);
     PumpUntil([&] { return !main->LoginRunning(); }, std::chrono::seconds(8));
     ticksWhileRunning = static_cast<int>(recorder->RequestCount());
@@ -613,7 +619,7 @@ TEST_F(LoginTest, LeaseTicksStayOffTheSessionWhileTheLoginThreadRuns) {
   });
   // Only the login thread's own request reached the recorder while it ran.
   EXPECT_EQ(ticksWhileRunning, 1);
-  EXPECT_EQ(recorder->RequestCount(kLogin), 1u);
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Login), 1u);
 }
 
 // "Remote Server" runs the real server manager; OK with its fields logs in.
@@ -647,6 +653,6 @@ TEST_F(LoginTest, RemoteServerLogsInWithWhatTheServerManagerHandsBack) {
   });
   ui::SetDialogShownHook(previous);
   dlg.reset();
-  EXPECT_EQ(recorder->RequestCount(kLogin), 1u);
-  EXPECT_EQ(recorder->RequestCount(kLogout), 1u);
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Login), 1u);
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Logout), 1u);
 }

@@ -14,7 +14,7 @@
 #include "app/about_dlg.h"
 #include "app/brisnel_app.h"
 #include "app/brisnel_dlg.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/files.h"
 #include "res/resource.h"
 #include "tests/app/box_recorder.h"
@@ -139,7 +139,7 @@ TEST(MainWindow, AFailedFileListIsReportedAndAddsNoRow) {
   CBrisnelDlg dlg;
   RunDialog<CBrisnelDlg>(dlg, [&](CBrisnelDlg& d) {
     const WindowId id = d.Id();
-    std::thread worker([id] { PostWindowMessage(id, WM_JOB_FINISHED, 1, 1); });
+    std::thread worker([id] { PostWindowMessage(id, nvr::WM_JOB_FINISHED, 1, 1); });
     worker.join();
     ASSERT_TRUE(PumpUntil([&] { return !boxes.boxes.empty(); }));
     ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -167,11 +167,11 @@ TEST(MainWindow, ASecondBackupIdReadyStartsNoSecondTimer) {
     EXPECT_EQ(d.BackupLeaseTimer(), -1);
     QElapsedTimer clock;
     clock.start();
-    d.PostMessage(WM_BACKUP_ID_READY);
+    d.PostMessage(nvr::WM_BACKUP_ID_READY);
     ASSERT_TRUE(PumpUntil([&] { return d.BackupLeaseTimer() != -1; }));
     EXPECT_EQ(d.BackupLeaseTimer(), static_cast<int>(CBrisnelDlg::TIMER_BACKUP_LEASE));
     testing_ui::Pump(std::chrono::milliseconds(600));
-    d.PostMessage(WM_BACKUP_ID_READY);
+    d.PostMessage(nvr::WM_BACKUP_ID_READY);
     // A second timer (or a restarted one) would tick first 1600 ms after the first message.
     ASSERT_TRUE(PumpUntil([&] { return counter.ticks > 0; }, std::chrono::seconds(3)));
     EXPECT_LT(clock.elapsed(), 1400);
@@ -196,8 +196,8 @@ TEST(MainWindow, WorkerMessagesReachItWhileTheAboutBoxRuns) {
       auto* about = dynamic_cast<CAboutDlg*>(&shown);
       if (about == nullptr) return;
       worker = std::thread([mainId] {
-        PostWindowMessage(mainId, WM_BACKUP_ID_READY);
-        PostWindowMessage(mainId, WM_JOB_FINISHED, 0, 1);
+        PostWindowMessage(mainId, nvr::WM_BACKUP_ID_READY);
+        PostWindowMessage(mainId, nvr::WM_JOB_FINISHED, 0, 1);
       });
       QTimer::singleShot(0, [&, about] {
         PumpUntil([&] { return d.BackupLeaseTimer() != -1 && !boxes.boxes.empty(); });
@@ -241,7 +241,7 @@ TEST(MainWindow, EveryWayOfClosingEndsItAndStopsBothTimers) {
     bool closedByItself = false;
     const int result = RunDialog<CBrisnelDlg>(dlg, [&](CBrisnelDlg& d) {
       CBrisnelDlgTestAccess::StartPlayLease(d);
-      d.PostMessage(WM_BACKUP_ID_READY);
+      d.PostMessage(nvr::WM_BACKUP_ID_READY);
       ASSERT_TRUE(PumpUntil([&] { return d.BackupLeaseTimer() != -1; }));
       ASSERT_NE(d.PlayLeaseTimer(), -1);
       c.close(d);
@@ -370,12 +370,12 @@ TEST(MainWindow, LateCallsAfterItsWindowIsGoneAreHarmless) {
   CBrisnelDlg dlg;
   WindowId id = kNoWindow;
   RunDialog<CBrisnelDlg>(dlg, [&](CBrisnelDlg& d) { id = d.Id(); });
-  EXPECT_FALSE(PostWindowMessage(id, WM_JOB_FINISHED, 0, 1));
-  std::thread late([id] { EXPECT_FALSE(PostWindowMessage(id, WM_BACKUP_ID_READY)); });
+  EXPECT_FALSE(PostWindowMessage(id, nvr::WM_JOB_FINISHED, 0, 1));
+  std::thread late([id] { EXPECT_FALSE(PostWindowMessage(id, nvr::WM_BACKUP_ID_READY)); });
   late.join();
   dlg.SetUiState(0);
   dlg.SetUiState(1);
-  dlg.SendMessage(WM_BACKUP_ID_READY);
+  dlg.SendMessage(nvr::WM_BACKUP_ID_READY);
   EXPECT_EQ(dlg.BackupLeaseTimer(), -1);
   EXPECT_EQ(dlg.JobList(), nullptr);
   dlg.SendCommand(IDC_BTN_REMOVE);

@@ -22,7 +22,7 @@
 #include "app/backup_messages.h"
 #include "app/process_dialog.h"
 #include "nvr/answer_file.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/files.h"
 #include "platform/core/local_time.h"
 #include "sim_recorder.h"
@@ -75,7 +75,8 @@ bool Write(const QString& path, const QByteArray& bytes) {
 // that row has ended with its file in place.
 bool ArrivedButNotYetHandled(const CProcessDialog& d, int row) {
   for (int i = 0; i < 2000; ++i) {
-    if (d.Task().rowIndex == row && d.Task().state.load() == 2 && !d.Task().IsThreadActive()) return true;
+    if (d.Task().rowIndex == row && d.Task().state.load() == nvr::kDownloadComplete && !d.Task().IsThreadActive())
+      return true;
     std::this_thread::sleep_for(10ms);
   }
   return false;
@@ -169,7 +170,7 @@ class ProcessDialogSim : public ::testing::Test {
   // Requests of file downloads for that recorder path.
   std::vector<sim::RequestRecord> DownloadsOf(const std::string& recorderPath) const {
     std::vector<sim::RequestRecord> out;
-    for (const auto& r : recorder->Requests(8))
+    for (const auto& r : recorder->Requests(sim::Request::Download))
       if (r.target.size() >= recorderPath.size() &&
           r.target.compare(r.target.size() - recorderPath.size(), recorderPath.size(), recorderPath) == 0)
         out.push_back(r);
@@ -249,7 +250,7 @@ TEST_F(ProcessDialogSim, WholeJobArrivesWithTheClampedRecordList) {
 
   for (int r = 0; r < 4; ++r) EXPECT_EQ(dlg.Files().At(r).status, QStringLiteral("complete")) << r;
   // One request per file, in list order, each with the session's backup id.
-  const auto downloads = recorder->Requests(8);
+  const auto downloads = recorder->Requests(sim::Request::Download);
   ASSERT_EQ(downloads.size(), 4u);
   const std::string prefix = "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=";
   EXPECT_EQ(downloads[0].target, prefix + recordListPath);
@@ -327,7 +328,7 @@ TEST_F(ProcessDialogSim, PauseAndResumeFetchTheFileAgainWithTheBackupIdOfThatMom
     EXPECT_FALSE(QFileInfo::exists(Local(file)));
     EXPECT_TRUE(NoPartialFiles());
     // The pause renews the lease once.
-    EXPECT_TRUE(recorder->WaitForRequests(1, 6, 5000));
+    EXPECT_TRUE(recorder->WaitForRequests(1, sim::Request::RenewBackupId, 5000));
 
     // Refused resumes leave it stopped.
     struct Refusal {
@@ -381,9 +382,9 @@ TEST_F(ProcessDialogSim, PauseAfterAFileArrivedKeepsItCompleteAndStopsBeforeTheN
     ASSERT_NE(d.FileList(), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return Status(d, 1) == QStringLiteral("download"); }, 20s));
     // The file arrives while its report still waits in the window's queue.
-    for (int i = 0; i < 500 && (d.Task().state.load() != 2 || d.Task().IsThreadActive()); ++i)
+    for (int i = 0; i < 500 && (d.Task().state.load() != nvr::kDownloadComplete || d.Task().IsThreadActive()); ++i)
       std::this_thread::sleep_for(10ms);
-    ASSERT_EQ(d.Task().state.load(), 2);
+    ASSERT_EQ(d.Task().state.load(), nvr::kDownloadComplete);
     d.PressPauseResume();
     EXPECT_EQ(Caption(d), QStringLiteral("Resume"));
     Idle(500ms);
@@ -502,7 +503,7 @@ TEST_F(ProcessDialogSim, RefusedPathsArePassedOverAndTheEndNamesThem) {
       EXPECT_EQ(dlg.Files().At(row).status, refused ? QStringLiteral("failed") : QStringLiteral("complete")) << row;
     }
     // Every safe file arrived byte for byte; nothing was asked for the others.
-    EXPECT_EQ(recorder->Requests(8).size(), c.files.size() + 1 - c.refused.size());
+    EXPECT_EQ(recorder->Requests(sim::Request::Download).size(), c.files.size() + 1 - c.refused.size());
     for (const sim::FileEntry& f : c.files) {
       const bool refused = std::find(c.refused.begin(), c.refused.end(), f.path) != c.refused.end();
       if (refused)
@@ -525,7 +526,8 @@ TEST_F(ProcessDialogSim, RefusedPathsArePassedOverAndTheEndNamesThem) {
     session.RemoveAllJobs();
     platform::DeleteFilePath(answerFile);
   }
-  for (const auto& r : recorder->Requests(8)) EXPECT_EQ(r.target.find("evil"), std::string::npos) << r.target;
+  for (const auto& r : recorder->Requests(sim::Request::Download))
+    EXPECT_EQ(r.target.find("evil"), std::string::npos) << r.target;
 }
 
 // A job whose every row is refused saves nothing: the operator is told so, the
@@ -697,7 +699,7 @@ TEST_F(ProcessDialogSim, AJobWithoutItsAnswerFileCannotBeBackedUp) {
   const int result = RunDialog<CProcessDialog>(dlg, [](CProcessDialog&) {});
   EXPECT_EQ(result, platform::ui::IDCANCEL);
   EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Failed to download File List")});
-  EXPECT_EQ(recorder->RequestCount(8), 0u);
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Download), 0u);
   EXPECT_FALSE(QFileInfo::exists(destination));
 }
 
@@ -983,7 +985,7 @@ TEST_F(ProcessDialogSim, AFullDiskNeverGivesAFinishedBackupWithABrokenRecordList
     ASSERT_TRUE(disk->Fill(2 * disk->PageBytes()));
     queue();
     nvrtest::Posted finished;
-    ASSERT_TRUE(mainWindow.WaitFor(platform::WM_JOB_FINISHED, &finished, 5000));
+    ASSERT_TRUE(mainWindow.WaitFor(nvr::WM_JOB_FINISHED, &finished, 5000));
     EXPECT_EQ(finished.lParam, 1);  // "Failed to download File List", and no row
     EXPECT_EQ(session.jobs.Count(), 0);
     // The list the recorder sent stays as it came.
@@ -993,7 +995,7 @@ TEST_F(ProcessDialogSim, AFullDiskNeverGivesAFinishedBackupWithABrokenRecordList
     Prepare(dlg);
     EXPECT_EQ(RunDialog<CProcessDialog>(dlg, [](CProcessDialog&) {}), platform::ui::IDCANCEL);
     EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Failed to download File List")});
-    EXPECT_EQ(recorder->RequestCount(8), 1u);  // the job thread's record list alone
+    EXPECT_EQ(recorder->RequestCount(sim::Request::Download), 1u);  // the job thread's record list alone
     disk->Unfill();
   }
 

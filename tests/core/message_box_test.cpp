@@ -1,3 +1,5 @@
+// The message-box seam: a test's handler sees each box's title, text and owner
+// and gives the answer; the title defaults to the executable's name.
 #include "platform/core/message_box.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// The smaller services of the platform core: Latin-1 text, request-path
+// escaping, host and port checks, the executable folder and file helpers, the
+// replaceable clock, and a thread's one owner.
 #include <gtest/gtest.h>
 
 #include <cerrno>

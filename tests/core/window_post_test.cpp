@@ -1,3 +1,5 @@
+// Posting to windows by id: only registered windows receive, ids are never
+// reused, and a post racing the window's end is safe.
 #include "platform/core/window_post.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// Answer files and record lists on disk: line splitting, the total on the
+// first line, a line's recorder path, and the clamp of a record list's end
+// times, which leaves a list it cannot rewrite as it was.
 #include "nvr/answer_file.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// The locked queue: order, lookup by index, clearing, and producers and a
+// consumer on threads of their own losing nothing.
 #include "nvr/data_queue.h"
 
 #include <gtest/gtest.h>

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "nvr/download_task.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/durable_file.h"
 #include "sim_fixture.h"
 #include "tests/support/small_disk.h"
@@ -77,7 +77,7 @@ class DownloadSim : public SimTest {
 // A recorder's answer cut short after five bytes of the body, announcing a
 // length that is written raw.
 sim::FaultRule ShortBodyAnnouncing(std::string length) {
-  sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort);
+  sim::FaultRule rule = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShort);
   rule.send_bytes = 5;
   rule.content_length = std::move(length);
   return rule;
@@ -93,22 +93,29 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
     int status;
     bool broken;
   } cases[] = {
-      {"complete", std::nullopt, 2, 200, false},
-      {"not found", sim::FaultRule::For(8, sim::FaultKind::NotFound), 0, 404, false},
-      {"error page", sim::FaultRule::AnswerWith(8, 500, "<html><body>Internal error</body></html>"), 0, 500, false},
-      {"unavailable", sim::FaultRule::For(8, sim::FaultKind::Unavailable), 0, 503, false},
-      {"empty body", sim::FaultRule::AnswerWith(8, 200, ""), 0, 200, false},
-      {"cut short", sim::FaultRule::For(8, sim::FaultKind::CutShort), 0, 200, true},
-      {"chunked, last chunk missing", sim::FaultRule::For(8, sim::FaultKind::CutShortChunked), 0, 200, true},
-      {"closed without answer", sim::FaultRule::For(8, sim::FaultKind::CloseWithoutAnswer), 0, 0, false},
+      {"complete", std::nullopt, kDownloadComplete, 200, false},
+      {"not found", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::NotFound), kDownloadRunningOrFailed,
+       404, false},
+      {"error page",
+       sim::FaultRule::AnswerWith(sim::Request::Download, 500, "<html><body>Internal error</body></html>"),
+       kDownloadRunningOrFailed, 500, false},
+      {"unavailable", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::Unavailable),
+       kDownloadRunningOrFailed, 503, false},
+      {"empty body", sim::FaultRule::AnswerWith(sim::Request::Download, 200, ""), kDownloadRunningOrFailed, 200, false},
+      {"cut short", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShort), kDownloadRunningOrFailed,
+       200, true},
+      {"chunked, last chunk missing", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShortChunked),
+       kDownloadRunningOrFailed, 200, true},
+      {"closed without answer", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CloseWithoutAnswer),
+       kDownloadRunningOrFailed, 0, false},
       // A length the client cannot hold is no length to read to the close by.
-      {"length above 2^63-1", ShortBodyAnnouncing("99999999999999999999"), 0, 200, true},
-      {"length of 2^63", ShortBodyAnnouncing("9223372036854775808"), 0, 200, true},
-      {"length above 2^64", ShortBodyAnnouncing("184467440737095516160"), 0, 200, true},
-      {"length of 2^63-1", ShortBodyAnnouncing("9223372036854775807"), 0, 200, true},
+      {"length above 2^63-1", ShortBodyAnnouncing("99999999999999999999"), kDownloadRunningOrFailed, 200, true},
+      {"length of 2^63", ShortBodyAnnouncing("9223372036854775808"), kDownloadRunningOrFailed, 200, true},
+      {"length above 2^64", ShortBodyAnnouncing("184467440737095516160"), kDownloadRunningOrFailed, 200, true},
+      {"length of 2^63-1", ShortBodyAnnouncing("9223372036854775807"), kDownloadRunningOrFailed, 200, true},
       // libcurl refuses these answers outright.
-      {"length not a number", ShortBodyAnnouncing("five"), 0, 0, false},
-      {"negative length", ShortBodyAnnouncing("-1"), 0, 0, false},
+      {"length not a number", ShortBodyAnnouncing("five"), kDownloadRunningOrFailed, 0, false},
+      {"negative length", ShortBodyAnnouncing("-1"), kDownloadRunningOrFailed, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,20 +135,20 @@ TEST_F(DownloadSim, OutcomesLeaveOnlyCompleteFiles) {
     EXPECT_EQ(task.fileError.load(), 0);
     EXPECT_EQ(task.running.load(), 0);
     EXPECT_TRUE(NoPartialFile());
-    if (c.state == 2)
+    if (c.state == kDownloadComplete)
       EXPECT_EQ(ReadFile(target), Content("/rec/2012/05/03/ch01.avi", 200000));
     else
       EXPECT_EQ(ReadFile(target), QByteArray("previous contents"));
-    ASSERT_TRUE(window.WaitFor(platform::WM_DOWNLOAD_FINISHED, nullptr, 2000));
+    ASSERT_TRUE(window.WaitFor(nvr::WM_DOWNLOAD_FINISHED, nullptr, 2000));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(window.Count(platform::WM_DOWNLOAD_FINISHED), 1);
+    EXPECT_EQ(window.Count(nvr::WM_DOWNLOAD_FINISHED), 1);
   }
 }
 
 // `bodyBytes` of the file under two Content-Length headers written raw,
 // `first` then `second` (either may be empty), then the close.
 sim::FaultRule AnnouncingLengths(std::string first, std::string second, int64_t bodyBytes) {
-  sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort);
+  sim::FaultRule rule = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShort);
   rule.send_bytes = bodyBytes;
   rule.content_length = std::move(first);
   rule.second_content_length = std::move(second);
@@ -157,13 +164,13 @@ TEST_F(DownloadSim, LengthsThatDisagreeGiveNoFile) {
     int state;
     int bytes;  // of the file, when complete
   } cases[] = {
-      {"100000 then 22, 22 bytes", AnnouncingLengths("100000", "22", 22), 0, 0},
-      {"22 then 100000, 22 bytes", AnnouncingLengths("22", "100000", 22), 0, 0},
-      {"22 then 200000, the whole file", AnnouncingLengths("22", "200000", 200000), 0, 0},
-      {"list 22, 23, 22 bytes", AnnouncingLengths("22, 23", "", 22), 0, 0},
-      {"list 22, 22 then 23, 22 bytes", AnnouncingLengths("22, 22", "23", 22), 0, 0},
-      {"22 twice", AnnouncingLengths("22", "22", 22), 2, 22},
-      {"list 22, 22", AnnouncingLengths("22, 22", "", 22), 2, 22},
+      {"100000 then 22, 22 bytes", AnnouncingLengths("100000", "22", 22), kDownloadRunningOrFailed, 0},
+      {"22 then 100000, 22 bytes", AnnouncingLengths("22", "100000", 22), kDownloadRunningOrFailed, 0},
+      {"22 then 200000, the whole file", AnnouncingLengths("22", "200000", 200000), kDownloadRunningOrFailed, 0},
+      {"list 22, 23, 22 bytes", AnnouncingLengths("22, 23", "", 22), kDownloadRunningOrFailed, 0},
+      {"list 22, 22 then 23, 22 bytes", AnnouncingLengths("22, 22", "23", 22), kDownloadRunningOrFailed, 0},
+      {"22 twice", AnnouncingLengths("22", "22", 22), kDownloadComplete, 22},
+      {"list 22, 22", AnnouncingLengths("22, 22", "", 22), kDownloadComplete, 22},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -177,10 +184,10 @@ TEST_F(DownloadSim, LengthsThatDisagreeGiveNoFile) {
     EXPECT_EQ(task.state.load(), c.state);
     EXPECT_EQ(task.httpStatus.load(), 200);
     // A refused body counts as broken off, as a cut one does.
-    EXPECT_EQ(task.bodyBroken.load(), c.state == 2 ? 0 : 1);
+    EXPECT_EQ(task.bodyBroken.load(), c.state == kDownloadComplete ? 0 : 1);
     EXPECT_TRUE(NoPartialFile());
     EXPECT_TRUE(Temporaries().isEmpty());
-    if (c.state == 2)
+    if (c.state == kDownloadComplete)
       EXPECT_EQ(ReadFile(target), Content("/rec/2012/05/03/ch01.avi", size_t(c.bytes)));
     else
       EXPECT_EQ(ReadFile(target), QByteArray("previous contents"));
@@ -193,7 +200,7 @@ TEST_F(DownloadSim, NoRecorderListening) {
   DownloadTask task;
   Prepare(task, "/rec/2012/05/03/ch01.avi", port);
   RunToEnd(task);
-  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.httpStatus.load(), 0);
   EXPECT_FALSE(QFileInfo::exists(target));
   EXPECT_TRUE(NoPartialFile());
@@ -205,16 +212,16 @@ TEST_F(DownloadSim, PathWithABlankFoldersAndRerun) {
   DownloadTask task;
   Prepare(task, "/rec/my clip.avi");
   RunToEnd(task);
-  EXPECT_EQ(task.state.load(), 2);
+  EXPECT_EQ(task.state.load(), kDownloadComplete);
   EXPECT_EQ(ReadFile(target), Content("/rec/my clip.avi", 5000));
-  const auto eight = recorder->Requests(8);
+  const auto eight = recorder->Requests(sim::Request::Download);
   ASSERT_EQ(eight.size(), 1u);
   EXPECT_EQ(eight[0].target, "/config/backupdownload?id=" + std::to_string(backupId) + "&path=/rec/my%20clip.avi");
 
   // A second run starts afresh: state and status come from that run alone.
-  recorder->AddFault(sim::FaultRule::For(8, sim::FaultKind::NotFound, 1));
+  recorder->AddFault(sim::FaultRule::For(sim::Request::Download, sim::FaultKind::NotFound, 1));
   RunToEnd(task);
-  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.httpStatus.load(), 404);
   EXPECT_EQ(ReadFile(target), Content("/rec/my clip.avi", 5000));
 }
@@ -223,7 +230,7 @@ TEST_F(DownloadSim, PauseAndStopDuringTheBody) {
   for (const bool pause : {true, false}) {
     SCOPED_TRACE(pause ? "pause" : "stop");
     recorder->ClearFaults();
-    sim::FaultRule stall = sim::FaultRule::For(8, sim::FaultKind::StallBody);
+    sim::FaultRule stall = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::StallBody);
     stall.send_bytes = 100000;
     stall.stall_ms = 20000;
     recorder->AddFault(stall);
@@ -236,13 +243,13 @@ TEST_F(DownloadSim, PauseAndStopDuringTheBody) {
     EXPECT_EQ(Temporaries().size(), 1);
     const auto start = std::chrono::steady_clock::now();
     if (pause) {
-      task->state = 1;
+      task->state = kDownloadPauseRequested;
       while (task->running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
       task->Join();
-      EXPECT_EQ(task->state.load(), 1);
+      EXPECT_EQ(task->state.load(), kDownloadPauseRequested);
     } else {
       task->Stop();
-      EXPECT_EQ(task->state.load(), 0);
+      EXPECT_EQ(task->state.load(), kDownloadRunningOrFailed);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_EQ(task->bodyBroken.load(), 0);  // the owner's own doing
@@ -258,16 +265,16 @@ TEST_F(DownloadSim, PauseBeforeTheFirstRead) {
   Prepare(task, "/rec/2012/05/03/ch01.avi");
   ASSERT_TRUE(task.Start());
   std::this_thread::sleep_for(std::chrono::milliseconds(150));  // inside the pause before the request
-  task.state = 1;
+  task.state = kDownloadPauseRequested;
   while (task.running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   task.Join();
-  EXPECT_EQ(task.state.load(), 1);
+  EXPECT_EQ(task.state.load(), kDownloadPauseRequested);
   EXPECT_FALSE(QFileInfo::exists(target));
   EXPECT_TRUE(NoPartialFile());
 }
 
 TEST_F(DownloadSim, StalledRecorderCostsTheReceiveTimeOut) {
-  sim::FaultRule stall = sim::FaultRule::For(8, sim::FaultKind::StallBody);
+  sim::FaultRule stall = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::StallBody);
   stall.send_bytes = 50000;
   stall.stall_ms = 20000;
   recorder->AddFault(stall);
@@ -278,7 +285,7 @@ TEST_F(DownloadSim, StalledRecorderCostsTheReceiveTimeOut) {
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, std::chrono::milliseconds(5000));
   EXPECT_LT(took, std::chrono::milliseconds(8000));
-  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.httpStatus.load(), 200);
   EXPECT_EQ(task.bodyBroken.load(), 1);
   EXPECT_FALSE(QFileInfo::exists(target));
@@ -301,7 +308,7 @@ TEST_F(DownloadSim, NamesThatLookLikeTemporariesAreBackedUpWhole) {
       DownloadTask task;
       Prepare(task, QString::fromStdString(path));
       RunToEnd(task);
-      EXPECT_EQ(task.state.load(), 2);
+      EXPECT_EQ(task.state.load(), kDownloadComplete);
     }
     EXPECT_EQ(ReadFile(folder + "/x.avi"), Content(base, 150000));
     EXPECT_EQ(ReadFile(folder + "/x.avi.part"), Content(base + ".part", 90000));
@@ -333,13 +340,13 @@ TEST_F(DownloadSim, EveryNameThatFitsArrivesWholeAndNoLongerOne) {
       RunToEnd(task);
       const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
       if (bytes <= 255) {
-        EXPECT_EQ(task.state.load(), 2);
+        EXPECT_EQ(task.state.load(), kDownloadComplete);
         EXPECT_EQ(ReadFile(target), Content(recorderPath, 40000));
         EXPECT_EQ(left, QStringList{name});
       } else {
-        EXPECT_EQ(task.state.load(), 0);
+        EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
         EXPECT_TRUE(left.isEmpty());
-        EXPECT_TRUE(recorder->Requests(8).empty());
+        EXPECT_TRUE(recorder->Requests(sim::Request::Download).empty());
       }
       QFile::remove(target);
     }
@@ -358,9 +365,10 @@ TEST_F(DownloadSim, SizeLimitEndsTheDownloadOnceItIsPassed) {
     std::optional<sim::FaultRule> fault;
     int state;
   } cases[] = {
-      {"exactly the limit", "/rec/limit/exact.bin", std::nullopt, 2},
-      {"one byte over", "/rec/limit/over.bin", std::nullopt, 0},
-      {"endless body", "/rec/limit/exact.bin", sim::FaultRule::For(8, sim::FaultKind::Flood), 0},
+      {"exactly the limit", "/rec/limit/exact.bin", std::nullopt, kDownloadComplete},
+      {"one byte over", "/rec/limit/over.bin", std::nullopt, kDownloadRunningOrFailed},
+      {"endless body", "/rec/limit/exact.bin", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::Flood),
+       kDownloadRunningOrFailed},
   };
   // Flood for at most 64 times the limit, so an unlimited download still ends.
   cases[2].fault->send_bytes = 64 * kLimit;
@@ -375,13 +383,13 @@ TEST_F(DownloadSim, SizeLimitEndsTheDownloadOnceItIsPassed) {
     Prepare(task, QString::fromStdString(c.path));
     RunToEnd(task);
     EXPECT_EQ(task.state.load(), c.state);
-    EXPECT_EQ(QFileInfo::exists(target), c.state == 2);
+    EXPECT_EQ(QFileInfo::exists(target), c.state == kDownloadComplete);
     EXPECT_TRUE(NoPartialFile());
     if (c.fault) {
       // The recorder notes what it wrote once the client has gone.
-      for (int i = 0; i < 100 && recorder->Requests(8).at(0).body_sent == 0; ++i)
+      for (int i = 0; i < 100 && recorder->Requests(sim::Request::Download).at(0).body_sent == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      const auto eight = recorder->Requests(8);
+      const auto eight = recorder->Requests(sim::Request::Download);
       ASSERT_EQ(eight.size(), 1u);
       EXPECT_GT(eight[0].body_sent, 0u);
       // What the loopback socket and the client buffer hold beyond the limit, no more.
@@ -406,7 +414,7 @@ TEST_F(DownloadSim, FullOrReadOnlyDiskFailsAndKeepsTheTarget) {
     DownloadTask task;
     Prepare(task, "/rec/big.avi");
     RunToEnd(task);
-    EXPECT_EQ(task.state.load(), 0);
+    EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
     EXPECT_EQ(task.httpStatus.load(), readOnly ? 0 : 200);
     // Why, for the operator: the disk's own answer.
     EXPECT_EQ(task.fileError.load(), readOnly ? EROFS : ENOSPC);
@@ -430,7 +438,7 @@ TEST_F(DownloadSim, FolderRemovedMidWriteFails) {
   ASSERT_TRUE(QDir(dir.path() + "/gone").removeRecursively());
   while (task.running.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   task.Join();
-  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.httpStatus.load(), 200);
   EXPECT_EQ(task.fileError.load(), ENOENT);
   EXPECT_FALSE(QFileInfo::exists(dir.path() + "/gone"));
@@ -451,7 +459,7 @@ TEST_F(DownloadSim, AFolderThatCannotBeMadeIsTheReason) {
     RunToEnd(task);
   }
   ::chmod(QFile::encodeName(locked).constData(), 0755);
-  EXPECT_EQ(task.state.load(), 0);
+  EXPECT_EQ(task.state.load(), kDownloadRunningOrFailed);
   EXPECT_EQ(task.fileError.load(), EACCES);
-  EXPECT_TRUE(recorder->Requests(8).empty());
+  EXPECT_TRUE(recorder->Requests(sim::Request::Download).empty());
 }

@@ -57,7 +57,7 @@ TEST_F(HttpGetSim, AnswersAreKeptOnlyBelowTheCapacity) {
   HttpGet http;
   ASSERT_EQ(http.Connect("127.0.0.1", "admin", "admin", 3000, 0, Port()), 1);
   for (const Case& c : cases) {
-    const int rule = recorder->AddFault(sim::FaultRule::AnswerWith(9, 200, c.body, 1));
+    const int rule = recorder->AddFault(sim::FaultRule::AnswerWith(sim::Request::GetDateTime, 200, c.body, 1));
     std::vector<char> buffer(size_t(c.capacity) + 1, 0);
     EXPECT_EQ(http.GetToBuffer("/config/datetime", buffer.data(), c.capacity), 1);
     EXPECT_EQ(std::string(buffer.data()), c.kept);
@@ -79,7 +79,7 @@ TEST_F(HttpGetSim, OneConnectionCarriesConsecutiveRequests) {
   char answer[512] = {};
   ASSERT_EQ(http.GetToBuffer("/config/datetime", answer, sizeof answer), 1);
   EXPECT_EQ(std::memcmp(answer, "date", 4), 0) << answer;
-  const auto requests = recorder->Requests(9);
+  const auto requests = recorder->Requests(sim::Request::GetDateTime);
   ASSERT_EQ(requests.size(), 4u);
   EXPECT_EQ(requests[0].remote_port, requests[2].remote_port);
 }
@@ -97,7 +97,7 @@ TEST_F(HttpGetSim, RefusedConnectionMeansNotSent) {
 
 // Five bytes of the body under "Content-Length: 99999999999999999999", then the close.
 sim::FaultRule LengthBeyond64Bits() {
-  sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort, 1);
+  sim::FaultRule rule = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShort, 1);
   rule.send_bytes = 5;
   rule.content_length = "99999999999999999999";
   return rule;
@@ -106,7 +106,7 @@ sim::FaultRule LengthBeyond64Bits() {
 // `bodyBytes` of the body under two Content-Length headers, `first` (empty:
 // the full length) then `second`, then the close.
 sim::FaultRule TwoLengths(std::string first, std::string second, int64_t bodyBytes) {
-  sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort, 1);
+  sim::FaultRule rule = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShort, 1);
   rule.send_bytes = bodyBytes;
   rule.content_length = std::move(first);
   rule.second_content_length = std::move(second);
@@ -129,21 +129,30 @@ TEST_F(HttpGetSim, ReadToSinkRulesOnBodies) {
     int stateAfter;
     qint64 written;
   } cases[] = {
-      {"complete", std::nullopt, 0, 1, 2, 100000},
-      {"pause before the first read", std::nullopt, 1, 1, 1, 0},
-      {"empty body", sim::FaultRule::AnswerWith(8, 200, "", 1), 0, 0, 0, 0},
-      {"cut short of its length", sim::FaultRule::For(8, sim::FaultKind::CutShort, 1), 0, 0, 0, -1},
-      {"chunked without its last chunk", sim::FaultRule::For(8, sim::FaultKind::CutShortChunked, 1), 0, 0, 0, -1},
-      {"length beyond 64 bits, then the close", LengthBeyond64Bits(), 0, 0, 0, -1},
+      {"complete", std::nullopt, kDownloadRunningOrFailed, 1, kDownloadComplete, 100000},
+      {"pause before the first read", std::nullopt, kDownloadPauseRequested, 1, kDownloadPauseRequested, 0},
+      {"empty body", sim::FaultRule::AnswerWith(sim::Request::Download, 200, "", 1), kDownloadRunningOrFailed, 0,
+       kDownloadRunningOrFailed, 0},
+      {"cut short of its length", sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShort, 1),
+       kDownloadRunningOrFailed, 0, kDownloadRunningOrFailed, -1},
+      {"chunked without its last chunk",
+       sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShortChunked, 1), kDownloadRunningOrFailed, 0,
+       kDownloadRunningOrFailed, -1},
+      {"length beyond 64 bits, then the close", LengthBeyond64Bits(), kDownloadRunningOrFailed, 0,
+       kDownloadRunningOrFailed, -1},
       // Lengths that disagree make the answer malformed, whichever of them
       // the body matches: libcurl reads to the last one.
-      {"lengths 100000 then 22, 22 bytes", TwoLengths("", "22", 22), 0, 0, 0, -1},
-      {"lengths 22 then 100000, 22 bytes", TwoLengths("22", "100000", 22), 0, 0, 0, -1},
-      {"lengths 22 then 100000, 100000 bytes", TwoLengths("22", "100000", 100000), 0, 0, 0, -1},
-      {"length list 22, 23, 22 bytes", OneLength("22, 23", 22), 0, 0, 0, -1},
+      {"lengths 100000 then 22, 22 bytes", TwoLengths("", "22", 22), kDownloadRunningOrFailed, 0,
+       kDownloadRunningOrFailed, -1},
+      {"lengths 22 then 100000, 22 bytes", TwoLengths("22", "100000", 22), kDownloadRunningOrFailed, 0,
+       kDownloadRunningOrFailed, -1},
+      {"lengths 22 then 100000, 100000 bytes", TwoLengths("22", "100000", 100000), kDownloadRunningOrFailed, 0,
+       kDownloadRunningOrFailed, -1},
+      {"length list 22, 23, 22 bytes", OneLength("22, 23", 22), kDownloadRunningOrFailed, 0, kDownloadRunningOrFailed,
+       -1},
       // The same length twice is still one length.
-      {"lengths 22 then 22", TwoLengths("22", "22", 22), 0, 1, 2, 22},
-      {"length list 22, 22", OneLength("22, 22", 22), 0, 1, 2, 22},
+      {"lengths 22 then 22", TwoLengths("22", "22", 22), kDownloadRunningOrFailed, 1, kDownloadComplete, 22},
+      {"length list 22, 22", OneLength("22, 22", 22), kDownloadRunningOrFailed, 1, kDownloadComplete, 22},
   };
   for (const Case& c : cases) {
     if (c.fault) recorder->AddFault(*c.fault);
@@ -177,7 +186,7 @@ TEST_F(HttpGetSim, SilentRecorderCostsTheReceiveTimeOut) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     recorder->ClearFaults();
-    sim::FaultRule rule = sim::FaultRule::For(9, c.kind);
+    sim::FaultRule rule = sim::FaultRule::For(sim::Request::GetDateTime, c.kind);
     rule.stall_ms = 9000;
     recorder->AddFault(rule);
     HttpGet http;
@@ -200,7 +209,7 @@ TEST_F(HttpGetSim, HostileAnswersStayInsideTheBuffer) {
   for (int i = 0; i < 40000; ++i) junk += char(i * 7919 % 256);
   const std::string bodies[] = {junk, std::string(8199, '\0') + "x", std::string(64, 'z')};
   for (const std::string& body : bodies) {
-    recorder->AddFault(sim::FaultRule::AnswerWith(9, 200, body, 1));
+    recorder->AddFault(sim::FaultRule::AnswerWith(sim::Request::GetDateTime, 200, body, 1));
     char guard[96];
     std::memset(guard, 0x5A, sizeof guard);
     EXPECT_EQ(http.GetToBuffer("/config/datetime", guard + 16, 64), 1);

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "nvr/answer_file.h"
-#include "platform/core/app_messages.h"
+#include "nvr/nvr_messages.h"
 #include "platform/core/durable_file.h"
 #include "platform/core/files.h"
 #include "platform/core/http_client.h"
@@ -89,23 +89,24 @@ TEST_F(JobsSim, QueuedJobArrivesWithItsClampedRecordList) {
   s.QueueNvrBackup(At(2012, 5, 3, 8, 15, 0), At(2012, 5, 3, 10, 5, 0), 0x5);
 
   Posted done{};
-  ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+  ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
   EXPECT_EQ(done.wParam, 93005u);  // the job's id
   EXPECT_EQ(done.lParam, 0);
   WaitJobThreadEnd(s);
   EXPECT_EQ(s.jobPending.load(), 0);
   EXPECT_EQ(s.keepBackupId.load(), 0);
-  EXPECT_EQ(window.Count(platform::WM_BACKUP_ID_READY), 1);
+  EXPECT_EQ(window.Count(nvr::WM_BACKUP_ID_READY), 1);
 
   // What the recorder received, in order.
   const auto all = recorder->Requests();
-  std::vector<int> numbers;
-  for (const auto& r : all) numbers.push_back(r.number);
-  EXPECT_EQ(numbers, (std::vector<int>{1, 5, 7, 8}));
-  EXPECT_EQ(recorder->Requests(7).at(0).target,
+  std::vector<sim::Request> received;
+  for (const auto& r : all) received.push_back(r.request);
+  EXPECT_EQ(received, (std::vector<sim::Request>{sim::Request::Login, sim::Request::GetBackupId,
+                                                 sim::Request::QueueBackupJob, sim::Request::Download}));
+  EXPECT_EQ(recorder->Requests(sim::Request::QueueBackupJob).at(0).target,
             "/config/tarnwell?starttime=2012,05,03,08,15,00&endtime=2012,05,03,10,05,00&channel=5");
   const std::string listPath = recorder->RecordListPath(day);
-  EXPECT_EQ(recorder->Requests(8).at(0).target,
+  EXPECT_EQ(recorder->Requests(sim::Request::Download).at(0).target,
             "/config/backupdownload?id=" + std::to_string(s.backupId.load()) + "&path=" + listPath);
 
   // The answer file, byte for byte, and the job's total from it.
@@ -160,12 +161,13 @@ TEST_F(JobsSim, RequestTextsForAWholeDayAndABlankInTheRecorderPath) {
   s.notifyWindow = window.Id();
   s.QueueNvrBackup(At(2012, 6, 4, 0, 0, 0), At(2012, 6, 4, 24, 0, 0), (1u << 0) | (1u << 15));
   Posted done{};
-  ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+  ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
   EXPECT_EQ(done.lParam, 0);
-  EXPECT_EQ(recorder->Requests(7).at(0).target,
+  EXPECT_EQ(recorder->Requests(sim::Request::QueueBackupJob).at(0).target,
             "/config/tarnwell?starttime=2012,06,04,00,00,00&endtime=2012,06,04,23,59,59&channel=32769");
-  EXPECT_EQ(recorder->Requests(8).at(0).target, "/config/backupdownload?id=" + std::to_string(s.backupId.load()) +
-                                                    "&path=/rec%20root/2012/06/04/RecordList.db");
+  EXPECT_EQ(
+      recorder->Requests(sim::Request::Download).at(0).target,
+      "/config/backupdownload?id=" + std::to_string(s.backupId.load()) + "&path=/rec%20root/2012/06/04/RecordList.db");
   EXPECT_TRUE(QFileInfo::exists(Bin("000007.txt")));
   // A job that ends at 24:00 clamps nothing.
   EXPECT_EQ(ReadFile(recordList).toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
@@ -178,8 +180,8 @@ TEST_F(JobsSim, FailedFileListIsReportedAndTheJobDropped) {
   Remember(Bin("010204.txt"));
   struct Case {
     const char* name;
-    int request;
-  } cases[] = {{"answer file", 7}, {"record list", 8}};
+    sim::Request request;
+  } cases[] = {{"answer file", sim::Request::QueueBackupJob}, {"record list", sim::Request::Download}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     recorder->ClearFaults();
@@ -191,7 +193,7 @@ TEST_F(JobsSim, FailedFileListIsReportedAndTheJobDropped) {
     s.jobPending = 1;
     s.QueueNvrBackup(At(2012, 7, 5, 8, 0, 0), At(2012, 7, 5, 9, 0, 0), 1);
     Posted done{};
-    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
     EXPECT_EQ(done.wParam, 10203u);  // the job's id
     EXPECT_EQ(done.lParam, 1);
     // Dropped before the report, so row i stays job i.
@@ -215,7 +217,7 @@ TEST_F(JobsSim, NoBackupIdQueuesNothing) {
   EXPECT_EQ(s.jobs.Count(), 0);
   EXPECT_EQ(s.jobThreadRunning.load(), 0);
   EXPECT_EQ(s.jobPending.load(), 1);
-  EXPECT_EQ(recorder->RequestCount(7), 0u);
+  EXPECT_EQ(recorder->RequestCount(sim::Request::QueueBackupJob), 0u);
   ASSERT_FALSE(boxes.Texts().empty());
   EXPECT_EQ(boxes.Texts().back(), "Daily backup on NVR is running.");
 }
@@ -231,12 +233,12 @@ TEST_F(JobsSim, JobsQueuedInOneSecondGetTheirOwnFilesAndAreFetchedInTurn) {
   s.notifyWindow = window.Id();
   s.QueueNvrBackup(At(2012, 9, 7, 8, 0, 0), At(2012, 9, 7, 9, 0, 0), 1);
   s.QueueNvrBackup(At(2012, 9, 7, 10, 0, 0), At(2012, 9, 7, 11, 0, 0), 2);
-  for (int i = 0; i < 150 && window.Count(platform::WM_JOB_FINISHED) < 2; ++i)
+  for (int i = 0; i < 150 && window.Count(nvr::WM_JOB_FINISHED) < 2; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto posted = window.All();
   std::vector<std::pair<std::uintptr_t, std::intptr_t>> finished;
   for (const Posted& p : posted)
-    if (p.msg == platform::WM_JOB_FINISHED) finished.push_back({p.wParam, p.lParam});
+    if (p.msg == nvr::WM_JOB_FINISHED) finished.push_back({p.wParam, p.lParam});
   EXPECT_EQ(finished, (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{30405, 0}, {30406, 0}}));
   BackupJob first, second;
   ASSERT_TRUE(s.GetJob(&first, 0));
@@ -257,7 +259,7 @@ TEST_F(JobsSim, LogoutWhileTheJobIsFetchedEndsCleanly) {
   UseClock(4, 5, 6);
   UseDay(2012, 10, 8);
   Remember(Bin("040506.txt"));
-  sim::FaultRule slow = sim::FaultRule::For(7, sim::FaultKind::Delay);
+  sim::FaultRule slow = sim::FaultRule::For(sim::Request::QueueBackupJob, sim::FaultKind::Delay);
   slow.stall_ms = 3000;
   recorder->AddFault(slow);
   MessageCatcher window;
@@ -267,7 +269,8 @@ TEST_F(JobsSim, LogoutWhileTheJobIsFetchedEndsCleanly) {
   s.notifyWindow = window.Id();
   s.jobPending = 1;
   s.QueueNvrBackup(At(2012, 10, 8, 8, 0, 0), At(2012, 10, 8, 9, 0, 0), 1);
-  ASSERT_TRUE(recorder->WaitForRequests(1, 7, 5000) || recorder->RequestCount(7) == 0);
+  ASSERT_TRUE(recorder->WaitForRequests(1, sim::Request::QueueBackupJob, 5000) ||
+              recorder->RequestCount(sim::Request::QueueBackupJob) == 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
   const auto start = std::chrono::steady_clock::now();
   s.Logout();
@@ -275,12 +278,12 @@ TEST_F(JobsSim, LogoutWhileTheJobIsFetchedEndsCleanly) {
   WaitJobThreadEnd(s);
   EXPECT_EQ(s.jobThreadRunning.load(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
-  EXPECT_EQ(window.Count(platform::WM_JOB_FINISHED), 0);
+  EXPECT_EQ(window.Count(nvr::WM_JOB_FINISHED), 0);
   EXPECT_EQ(s.jobPending.load(), 0);
   EXPECT_EQ(s.jobs.Count(), 0);
   EXPECT_FALSE(QFileInfo::exists(Bin("040506.txt")));
   EXPECT_FALSE(TemporaryOf("040506.txt"));
-  EXPECT_EQ(recorder->RequestCount(8), 0u);
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Download), 0u);
   recorder->ReleaseStalls();
 }
 
@@ -290,7 +293,7 @@ TEST_F(JobsSim, DestroyingTheSessionWhileItsThreadsRun) {
   Remember(Bin("050607.txt"));
   for (const int waitMs : {0, 700, 1600}) {
     recorder->ClearFaults();
-    sim::FaultRule slow = sim::FaultRule::For(7, sim::FaultKind::StallBody);
+    sim::FaultRule slow = sim::FaultRule::For(sim::Request::QueueBackupJob, sim::FaultKind::StallBody);
     slow.stall_ms = 10000;
     recorder->AddFault(slow);
     auto s = std::make_unique<NvrSession>();
@@ -313,7 +316,7 @@ TEST_F(JobsSim, MalformedAnswerFilesFailTheJobAndWriteNothingElsewhere) {
     const char* name;
     std::string answer;
     size_t recordListRequests;
-    std::string path;  // what request 8 asked for
+    std::string path;  // what the Download request asked for
   } cases[] = {
       {"no complete line", "to,100", 0, ""},
       {"last line without a comma", "to,100\n/rec/a.avi,50\nno comma here\n", 1, ""},
@@ -324,18 +327,18 @@ TEST_F(JobsSim, MalformedAnswerFilesFailTheJobAndWriteNothingElsewhere) {
     SCOPED_TRACE(c.name);
     recorder->ClearFaults();
     recorder->ClearRequests();
-    recorder->AddFault(sim::FaultRule::AnswerWith(7, 200, c.answer));
-    recorder->AddFault(sim::FaultRule::For(8, sim::FaultKind::NotFound));
+    recorder->AddFault(sim::FaultRule::AnswerWith(sim::Request::QueueBackupJob, 200, c.answer));
+    recorder->AddFault(sim::FaultRule::For(sim::Request::Download, sim::FaultKind::NotFound));
     MessageCatcher window;
     NvrSession s;
     PointSession(s);
     s.notifyWindow = window.Id();
     s.QueueNvrBackup(At(2012, 12, 10, 8, 0, 0), At(2012, 12, 10, 9, 0, 0), 1);
     Posted done{};
-    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
     EXPECT_EQ(done.lParam, 1);
     EXPECT_EQ(s.jobs.Count(), 0);
-    const auto eight = recorder->Requests(8);
+    const auto eight = recorder->Requests(sim::Request::Download);
     ASSERT_EQ(eight.size(), c.recordListRequests);
     if (!eight.empty()) {
       const std::string prefix = "/config/backupdownload?id=" + std::to_string(s.backupId.load()) + "&path=";
@@ -357,8 +360,8 @@ TEST_F(JobsSim, EndlessFileListStopsAtTheSizeLimit) {
   constexpr std::uint64_t kLimit = 16u << 20;
   struct Case {
     const char* name;
-    int request;
-  } cases[] = {{"answer file", 7}, {"record list", 8}};
+    sim::Request request;
+  } cases[] = {{"answer file", sim::Request::QueueBackupJob}, {"record list", sim::Request::Download}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     recorder->ClearFaults();
@@ -372,7 +375,7 @@ TEST_F(JobsSim, EndlessFileListStopsAtTheSizeLimit) {
     s.notifyWindow = window.Id();
     s.QueueNvrBackup(At(2013, 1, 11, 8, 0, 0), At(2013, 1, 11, 9, 0, 0), 1);
     Posted done{};
-    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
     EXPECT_EQ(done.wParam, 70809u);  // the job's id
     EXPECT_EQ(done.lParam, 1);
     EXPECT_EQ(s.jobs.Count(), 0);
@@ -424,7 +427,7 @@ TEST_F(JobsSim, FullProgramFolderFailsTheClampAndKeepsTheList) {
     s.notifyWindow = window.Id();
     s.QueueNvrBackup(At(2013, 2, 12, 8, 0, 0), At(2013, 2, 12, 8, 30, 0), 1);
     Posted done{};
-    ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, &done));
+    ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, &done));
     EXPECT_EQ(done.wParam, 80910u);  // the job's id
     EXPECT_EQ(done.lParam, 1);
     EXPECT_EQ(s.jobs.Count(), 0);
@@ -451,16 +454,16 @@ TEST_F(JobsSim, AJobThreadEndingDuringABackupLeavesTheKeepFlagSet) {
   s.BeginBackup();
   EXPECT_EQ(s.keepBackupId.load(), 1);
   s.QueueNvrBackup(At(2013, 1, 11, 8, 0, 0), At(2013, 1, 11, 9, 0, 0), 1);
-  ASSERT_TRUE(window.WaitFor(platform::WM_JOB_FINISHED, nullptr));
+  ASSERT_TRUE(window.WaitFor(nvr::WM_JOB_FINISHED, nullptr));
   WaitJobThreadEnd(s);
   EXPECT_EQ(s.keepBackupId.load(), 1);
-  const size_t renewals = recorder->RequestCount(6);
+  const size_t renewals = recorder->RequestCount(sim::Request::RenewBackupId);
   EXPECT_EQ(s.RenewBackupId(), 1);
-  EXPECT_EQ(recorder->RequestCount(6), renewals + 1);
+  EXPECT_EQ(recorder->RequestCount(sim::Request::RenewBackupId), renewals + 1);
 
   s.EndBackup();
   s.QueueNvrBackup(At(2013, 1, 11, 10, 0, 0), At(2013, 1, 11, 11, 0, 0), 1);
-  for (int i = 0; i < 150 && window.Count(platform::WM_JOB_FINISHED) < 2; ++i)
+  for (int i = 0; i < 150 && window.Count(nvr::WM_JOB_FINISHED) < 2; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   WaitJobThreadEnd(s);
   EXPECT_EQ(s.keepBackupId.load(), 0);

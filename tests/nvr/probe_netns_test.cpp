@@ -88,7 +88,7 @@ TEST(ProbeNamespace, SilentHostGetsNoHttpRequest) {
     // The same host answering the probe is logged in to.
     if (!ns.IgnoreEcho(false)) failure += "sysctl failed; ";
     if (s.Login() != 1) failure += "no login once the host answers; ";
-    if (recorder.RequestCount(1) != 1) failure += "expected exactly one login request; ";
+    if (recorder.RequestCount(sim::Request::Login) != 1) failure += "expected exactly one login request; ";
   });
   inside.join();
   EXPECT_EQ(failure, "");
@@ -108,7 +108,8 @@ TEST(ProbeNamespace, DatagramSocketWhereRawIsNotPermitted) {
     if (socket.IsRaw()) failure += "a raw socket without CAP_NET_RAW; ";
     socket.Close();
     PingReply reply;
-    if (PingHost("127.0.0.1", &reply) != 1) failure += "no reply, error " + std::to_string(PingLastError()) + "; ";
+    errno = 0;
+    if (PingHost("127.0.0.1", &reply) != 1) failure += "no reply, error " + std::to_string(errno) + "; ";
     if (reply.address != 0x0100007Fu) failure += "wrong source; ";
   });
   inside.join();
@@ -144,8 +145,11 @@ TEST(ProbeNamespace, AReplyFromAnotherHostIsNotTaken) {
       return;
     }
     probe.Close();
-    if (PingHost("198.18.0.2", nullptr) != 0) failure += "took another host's reply; ";
-    if (PingLastError() != kPingTimedOut) failure += "error " + std::to_string(PingLastError()) + "; ";
+    errno = 0;
+    const int result = PingHost("198.18.0.2", nullptr);
+    const int error = errno;
+    if (result != 0) failure += "took another host's reply; ";
+    if (error != kPingTimedOut) failure += "error " + std::to_string(error) + "; ";
   });
   inside.join();
   done = true;
@@ -170,8 +174,11 @@ TEST(ProbeNamespace, NameTheResolverCannotFind) {
       return;
     }
     testguard::AllowNameLookupsOnThisThread();
-    if (PingHost("no-such-host.invalid", nullptr) != 0) failure += "a reply from a name that has no address; ";
-    if (PingLastError() != EHOSTUNREACH) failure += "error " + std::to_string(PingLastError()) + "; ";
+    errno = 0;
+    const int result = PingHost("no-such-host.invalid", nullptr);
+    const int error = errno;
+    if (result != 0) failure += "a reply from a name that has no address; ";
+    if (error != EHOSTUNREACH) failure += "error " + std::to_string(error) + "; ";
   });
   inside.join();
   EXPECT_EQ(failure, "");

@@ -2,8 +2,8 @@
 #include <chrono>
 #include <thread>
 
+#include "nvr/nvr_messages.h"
 #include "nvr/ping_host.h"
-#include "platform/core/app_messages.h"
 #include "platform/core/icmp_socket.h"
 #include "sim_fixture.h"
 
@@ -22,12 +22,12 @@ TEST_F(SessionSim, LoginDecisions) {
     size_t requests;
   } cases[] = {
       {"login=1", std::nullopt, 1, 1},
-      {"login=0", sim::FaultRule::For(1, sim::FaultKind::RefuseLogin), 0, 1},
-      {"Login=1", sim::FaultRule::For(1, sim::FaultKind::LoginNoDecision), 0, 2},
-      {" login=1", sim::FaultRule::AnswerWith(1, 200, " login=1\n"), 0, 2},
-      {"empty", sim::FaultRule::AnswerWith(1, 200, ""), 0, 2},
-      {"login=2", sim::FaultRule::AnswerWith(1, 200, "login=2"), 0, 2},
-      {"second answer decides", sim::FaultRule::For(1, sim::FaultKind::LoginNoDecision, 1), 1, 2},
+      {"login=0", sim::FaultRule::For(sim::Request::Login, sim::FaultKind::RefuseLogin), 0, 1},
+      {"Login=1", sim::FaultRule::For(sim::Request::Login, sim::FaultKind::LoginNoDecision), 0, 2},
+      {" login=1", sim::FaultRule::AnswerWith(sim::Request::Login, 200, " login=1\n"), 0, 2},
+      {"empty", sim::FaultRule::AnswerWith(sim::Request::Login, 200, ""), 0, 2},
+      {"login=2", sim::FaultRule::AnswerWith(sim::Request::Login, 200, "login=2"), 0, 2},
+      {"second answer decides", sim::FaultRule::For(sim::Request::Login, sim::FaultKind::LoginNoDecision, 1), 1, 2},
   };
   for (const Case& c : cases) {
     recorder->ClearFaults();
@@ -37,7 +37,7 @@ TEST_F(SessionSim, LoginDecisions) {
     PointSession(s);
     EXPECT_EQ(s.Login(), c.result) << c.name;
     EXPECT_EQ(s.loggedIn.load(), c.result) << c.name;
-    const auto logins = recorder->Requests(1);
+    const auto logins = recorder->Requests(sim::Request::Login);
     ASSERT_EQ(logins.size(), c.requests) << c.name;
     EXPECT_EQ(recorder->RequestCount(), c.requests) << c.name;
     if (c.requests == 2) {
@@ -72,8 +72,8 @@ TEST_F(SessionSim, LogoutSendsOnlyWhenLoggedIn) {
   const int play = s.playId.load();
   s.backupId = 4;
   s.Logout();
-  ASSERT_TRUE(recorder->WaitForRequests(1, 2));
-  EXPECT_EQ(recorder->RequestCount(2), 1u);
+  ASSERT_TRUE(recorder->WaitForRequests(1, sim::Request::Logout));
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Logout), 1u);
   EXPECT_EQ(s.loggedIn.load(), 0);
   EXPECT_EQ(s.backupId.load(), -1);
   EXPECT_EQ(s.playId.load(), play);
@@ -87,8 +87,8 @@ TEST_F(SessionSim, LogoutSendsOnlyWhenLoggedIn) {
     ASSERT_EQ(other.Login(), 1);
   }
   { NvrSession idle; }
-  ASSERT_TRUE(recorder->WaitForRequests(2, 2));
-  EXPECT_EQ(recorder->RequestCount(2), 2u);
+  ASSERT_TRUE(recorder->WaitForRequests(2, sim::Request::Logout));
+  EXPECT_EQ(recorder->RequestCount(sim::Request::Logout), 2u);
 }
 
 TEST_F(SessionSim, PlaybackIdGrantRenewalAndMarkers) {
@@ -102,9 +102,9 @@ TEST_F(SessionSim, PlaybackIdGrantRenewalAndMarkers) {
   ASSERT_EQ(s.RenewPlayId(), 1);  // no id yet: asks for one
   const int first = s.playId.load();
   EXPECT_EQ(first, recorder->LastPlayId());
-  EXPECT_EQ(recorder->Requests(3).at(0).target, "/play/getid");
+  EXPECT_EQ(recorder->Requests(sim::Request::GetPlayId).at(0).target, "/play/getid");
   ASSERT_EQ(s.RenewPlayId(), 1);
-  EXPECT_EQ(recorder->Requests(4).at(0).target, "/play/getid?id=" + std::to_string(first));
+  EXPECT_EQ(recorder->Requests(sim::Request::RenewPlayId).at(0).target, "/play/getid?id=" + std::to_string(first));
 
   struct Case {
     const char* body;
@@ -113,7 +113,7 @@ TEST_F(SessionSim, PlaybackIdGrantRenewalAndMarkers) {
   } cases[] = {{"id=7\nlease=60\n", 1, 7}, {"id=7", 1, 0}, {"", 0, -99}, {"busy\n", 0, -99}};
   for (const Case& c : cases) {
     s.playId = 3;
-    const int rule = recorder->AddFault(sim::FaultRule::AnswerWith(4, 200, c.body, 1));
+    const int rule = recorder->AddFault(sim::FaultRule::AnswerWith(sim::Request::RenewPlayId, 200, c.body, 1));
     EXPECT_EQ(s.RenewPlayId(), c.result) << c.body;
     EXPECT_EQ(s.playId.load(), c.id == -99 ? 3 : c.id) << c.body;
     recorder->RemoveFault(rule);
@@ -135,12 +135,12 @@ TEST_F(SessionSim, BackupIdGrant) {
   EXPECT_EQ(s.backupId.load(), recorder->LastBackupId());
   EXPECT_GE(s.backupId.load(), 0);
   Posted p{};
-  ASSERT_TRUE(window.WaitFor(platform::WM_BACKUP_ID_READY, &p, 1000));
+  ASSERT_TRUE(window.WaitFor(nvr::WM_BACKUP_ID_READY, &p, 1000));
   EXPECT_EQ(p.wParam, 0u);
   EXPECT_EQ(p.lParam, 0);
 
   s.AcquireBackupId();  // an id is held: nothing sent
-  EXPECT_EQ(recorder->RequestCount(5), 1u);
+  EXPECT_EQ(recorder->RequestCount(sim::Request::GetBackupId), 1u);
 
   struct Case {
     sim::BackupState state;
@@ -150,7 +150,8 @@ TEST_F(SessionSim, BackupIdGrant) {
                   {sim::BackupState::Idle, std::string("result=-12 lease")}};
   for (const Case& c : refusals) {
     recorder->SetBackupState(c.state);
-    const int rule = c.body ? recorder->AddFault(sim::FaultRule::AnswerWith(5, 200, *c.body)) : -1;
+    const int rule =
+        c.body ? recorder->AddFault(sim::FaultRule::AnswerWith(sim::Request::GetBackupId, 200, *c.body)) : -1;
     s.backupId = -1;
     s.AcquireBackupId();
     EXPECT_EQ(s.backupId.load(), -1);
@@ -161,12 +162,12 @@ TEST_F(SessionSim, BackupIdGrant) {
   recorder->SetBackupState(sim::BackupState::Idle);
 
   // A negative value that is not a refusal marker is no lease: nothing announced.
-  const int before = window.Count(platform::WM_BACKUP_ID_READY);
-  recorder->AddFault(sim::FaultRule::AnswerWith(5, 200, "id=-5\nlease=0\n", 1));
+  const int before = window.Count(nvr::WM_BACKUP_ID_READY);
+  recorder->AddFault(sim::FaultRule::AnswerWith(sim::Request::GetBackupId, 200, "id=-5\nlease=0\n", 1));
   s.AcquireBackupId();
   EXPECT_EQ(s.backupId.load(), -5);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(window.Count(platform::WM_BACKUP_ID_READY), before);
+  EXPECT_EQ(window.Count(nvr::WM_BACKUP_ID_READY), before);
 
   const int port = Port();
   recorder->Stop();
@@ -191,14 +192,15 @@ TEST_F(SessionSim, BackupIdRenewalQueryAndPing) {
   const int id = s.backupId.load();
   ASSERT_GE(id, 0);
   EXPECT_EQ(s.RenewBackupId(), 1);
-  EXPECT_EQ(recorder->Requests(6).back().target, "/config/getbackupid?id=" + std::to_string(id));
+  EXPECT_EQ(recorder->Requests(sim::Request::RenewBackupId).back().target,
+            "/config/getbackupid?id=" + std::to_string(id));
 
   struct Renewal {
     const char* body;
     int result;
   } renewals[] = {{"id=5 whatever", 1}, {"ID=5", 0}, {" id=5", 0}, {"", 0}};
   for (const Renewal& r : renewals) {
-    const int rule = recorder->AddFault(sim::FaultRule::AnswerWith(6, 200, r.body, 1));
+    const int rule = recorder->AddFault(sim::FaultRule::AnswerWith(sim::Request::RenewBackupId, 200, r.body, 1));
     EXPECT_EQ(s.RenewBackupId(), r.result) << r.body;
     EXPECT_EQ(s.backupId.load(), id);
     recorder->RemoveFault(rule);
@@ -211,7 +213,7 @@ TEST_F(SessionSim, BackupIdRenewalQueryAndPing) {
   } queries[] = {{"500\n", -3, id}, {"id=1500 lease=60", -3, id}, {"x=-2\nlease=0", -2, id},
                  {"id=9\nlease=60", 1, 9}, {"ok", 0, 9}};
   for (const Query& q : queries) {
-    const int rule = recorder->AddFault(sim::FaultRule::AnswerWith(6, 200, q.body, 1));
+    const int rule = recorder->AddFault(sim::FaultRule::AnswerWith(sim::Request::RenewBackupId, 200, q.body, 1));
     EXPECT_EQ(s.QueryBackupId(), q.result) << q.body;
     EXPECT_EQ(s.backupId.load(), q.idAfter) << q.body;
     recorder->RemoveFault(rule);
@@ -221,13 +223,13 @@ TEST_F(SessionSim, BackupIdRenewalQueryAndPing) {
   s.backupId = -1;
   recorder->ClearRequests();
   EXPECT_EQ(s.QueryBackupId(), 1);
-  const auto six = recorder->Requests(6);
+  const auto six = recorder->Requests(sim::Request::RenewBackupId);
   ASSERT_EQ(six.size(), 1u);
   EXPECT_EQ(six[0].target, "/config/getbackupid?id=" + std::to_string(recorder->LastBackupId()));
 
   recorder->ClearRequests();
   EXPECT_EQ(s.PingBackupId(), 1);
-  ASSERT_TRUE(recorder->WaitForRequests(1, 6));
+  ASSERT_TRUE(recorder->WaitForRequests(1, sim::Request::RenewBackupId));
 
   const int port = Port();
   recorder->Stop();
@@ -244,13 +246,14 @@ TEST_F(SessionSim, LogoutClosesTheControlConnection) {
   ASSERT_EQ(s.Login(), 1);
   ASSERT_EQ(s.GetPlayId(), 1);
   s.Logout();
-  ASSERT_TRUE(recorder->WaitForRequests(1, 2));
+  ASSERT_TRUE(recorder->WaitForRequests(1, sim::Request::Logout));
   ASSERT_EQ(s.Login(), 1);
   ASSERT_EQ(s.GetPlayId(), 1);
   const auto all = recorder->Requests();
-  std::vector<int> numbers;
-  for (const auto& r : all) numbers.push_back(r.number);
-  ASSERT_EQ(numbers, (std::vector<int>{1, 3, 2, 1, 3}));
+  std::vector<sim::Request> received;
+  for (const auto& r : all) received.push_back(r.request);
+  ASSERT_EQ(received, (std::vector<sim::Request>{sim::Request::Login, sim::Request::GetPlayId, sim::Request::Logout,
+                                                 sim::Request::Login, sim::Request::GetPlayId}));
   // One connection per login, kept for the requests that follow it.
   EXPECT_EQ(all[1].remote_port, all[0].remote_port);
   EXPECT_EQ(all[2].remote_port, all[0].remote_port);

@@ -106,15 +106,15 @@ TEST(PreviewPlayer, PlaysEveryCodecFromTheRecorder) {
     // authorised, on the preview's own connection.
     const auto requests = recorder.Sim().Requests();
     ASSERT_GE(requests.size(), 3u);
-    EXPECT_EQ(requests[1].number, 14) << name;
+    EXPECT_EQ(requests[1].request, sim::Request::SeekPlayback) << name;
     EXPECT_EQ(requests[1].target, recorder.PositionPath().toStdString());
-    EXPECT_EQ(requests[2].number, 15) << name;
+    EXPECT_EQ(requests[2].request, sim::Request::GetStream) << name;
     EXPECT_EQ(requests[2].target, recorder.StreamPath().toStdString());
     EXPECT_TRUE(requests[1].authorised && requests[2].authorised) << name;
     EXPECT_EQ(requests[2].Header("User-Agent").value_or(""), "InetURL/1.0");
     ASSERT_TRUE(recorder.Sim().LastStreamRequest().has_value());
     EXPECT_EQ(recorder.Sim().LastStreamRequest()->channel, 1);
-    EXPECT_EQ(recorder.Sim().RequestCount(15), 1u) << name;
+    EXPECT_EQ(recorder.Sim().RequestCount(sim::Request::GetStream), 1u) << name;
 
     // Stopping mid-stream joins both threads at once.
     StopQuickly(preview.player);
@@ -222,8 +222,8 @@ TEST(PreviewPlayer, AStreamThatEndsIsRequestedAgainAfterSixteenEmptyReads) {
   recorder.Sim().SetStreamSource(PacketSource(SolidPackets(Codec::Mjpeg, 160, 120, 4, kOrange), once));
   Preview preview(recorder);
   preview.player.Start();
-  ASSERT_TRUE(recorder.Sim().WaitForRequests(2, 15, 8000));
-  const auto streams = recorder.Sim().Requests(15);
+  ASSERT_TRUE(recorder.Sim().WaitForRequests(2, sim::Request::GetStream, 8000));
+  const auto streams = recorder.Sim().Requests(sim::Request::GetStream);
   const auto gap = streams[1].received_ms - streams[0].received_ms;
   // 16 empty reads, each followed by a 100 ms sleep, then the request again.
   EXPECT_GE(gap, 1500);
@@ -240,7 +240,7 @@ TEST(PreviewPlayer, AStalledStreamCostsOneReceiveTimeOutAndStopsAtOnce) {
   once.loop = false;
   once.intervalMs = 0;
   recorder.Sim().SetStreamSource(PacketSource(SolidPackets(Codec::Mjpeg, 160, 120, 5, kOrange), once));
-  sim::FaultRule stall = sim::FaultRule::For(15, sim::FaultKind::StallBody, 1);
+  sim::FaultRule stall = sim::FaultRule::For(sim::Request::GetStream, sim::FaultKind::StallBody, 1);
   stall.send_bytes = 100;  // inside the first packet
   stall.stall_ms = 20000;
   recorder.Sim().AddFault(stall);
@@ -251,14 +251,14 @@ TEST(PreviewPlayer, AStalledStreamCostsOneReceiveTimeOutAndStopsAtOnce) {
   // The 5000 ms receive time-out ends the stalled read; the request is sent again.
   EXPECT_GE(MsSince(start), 4500);
   EXPECT_LT(MsSince(start), 8000);
-  EXPECT_EQ(recorder.Sim().RequestCount(15), 2u);
+  EXPECT_EQ(recorder.Sim().RequestCount(sim::Request::GetStream), 2u);
   StopQuickly(preview.player);
 
   // Stopping while the reader waits on a stalled stream.
   recorder.Sim().AddFault(stall);
   recorder.Sim().ClearRequests();
   preview.player.Start();
-  ASSERT_TRUE(recorder.Sim().WaitForRequests(1, 15, 5000));
+  ASSERT_TRUE(recorder.Sim().WaitForRequests(1, sim::Request::GetStream, 5000));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   StopQuickly(preview.player);
   recorder.Sim().ReleaseStalls();
@@ -284,19 +284,20 @@ TEST(PreviewPlayer, CutAndJunkStreamsAreSurvivedAndTheNextGoodPacketsShown) {
   options.intervalMs = 0;
   recorder.Sim().SetStreamSource(PacketSource(SolidPackets(Codec::H264, 160, 120, 10, kOrange), options));
   // The first two answers are cut inside a packet.
-  sim::FaultRule cut = sim::FaultRule::For(15, sim::FaultKind::CutShort, 2);
+  sim::FaultRule cut = sim::FaultRule::For(sim::Request::GetStream, sim::FaultKind::CutShort, 2);
   cut.send_bytes = static_cast<std::int64_t>(junk.size()) + 700;
   recorder.Sim().AddFault(cut);
   Preview preview(recorder);
   preview.player.Start();
   ASSERT_TRUE(WaitUntil([&] { return preview.player.PicturesShown() >= 5; }, std::chrono::seconds(10)));
-  EXPECT_GE(recorder.Sim().RequestCount(15), 3u);
+  EXPECT_GE(recorder.Sim().RequestCount(sim::Request::GetStream), 3u);
   ExpectColour(ShownPicture(preview.player), kOrange, "after cut and junk streams");
   StopQuickly(preview.player);
 
   // A recorder that answers nothing but junk: the preview keeps trying and
   // still stops at once.
-  recorder.Sim().AddFault(sim::FaultRule::AnswerWith(15, 200, std::string(junk.begin(), junk.end())));
+  recorder.Sim().AddFault(
+      sim::FaultRule::AnswerWith(sim::Request::GetStream, 200, std::string(junk.begin(), junk.end())));
   Preview junkOnly(recorder);
   junkOnly.player.Start();
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -343,8 +344,8 @@ TEST(PreviewPlayer, CloseWithoutStartAndRestartWhileStreaming) {
     ASSERT_TRUE(WaitUntil([&] { return preview.player.PicturesShown() >= before + 3; }, std::chrono::seconds(8)))
         << "run " << run;
   }
-  EXPECT_EQ(recorder.Sim().RequestCount(15), 3u);
-  EXPECT_EQ(recorder.Sim().RequestCount(14), 3u);
+  EXPECT_EQ(recorder.Sim().RequestCount(sim::Request::GetStream), 3u);
+  EXPECT_EQ(recorder.Sim().RequestCount(sim::Request::SeekPlayback), 3u);
   StopQuickly(preview.player);
   // Every run's stream connection was closed: the recorder saw each client go.
   EXPECT_TRUE(WaitUntil([&] { return live.ended->load() == 3; }, std::chrono::seconds(3))) << live.ended->load();

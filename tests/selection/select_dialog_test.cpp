@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "../app/box_recorder.h"
@@ -65,9 +66,9 @@ class SelectDialogTest : public ::testing::Test {
   }
 
   sim::Date Day(int day) const { return {today_.year(), today_.month(), day}; }
-  std::vector<std::string> Targets(int number = -1) const {
+  std::vector<std::string> Targets(std::optional<sim::Request> request = std::nullopt) const {
     std::vector<std::string> targets;
-    for (const auto& r : number < 0 ? recorder_->Requests() : recorder_->Requests(number)) targets.push_back(r.target);
+    for (const auto& r : request ? recorder_->Requests(*request) : recorder_->Requests()) targets.push_back(r.target);
     return targets;
   }
   static int Mode(CSelectDialog& d, int day) {
@@ -121,7 +122,7 @@ TEST_F(SelectDialogTest, OpeningQueriesTheRecorderAndFillsCalendarAndCaptions) {
 }
 
 TEST_F(SelectDialogTest, ARecorderWithoutDateIsNotAskedAnythingMore) {
-  recorder_->AddFault(sim::FaultRule::AnswerWith(9, 200, "nodate\n"));
+  recorder_->AddFault(sim::FaultRule::AnswerWith(sim::Request::GetDateTime, 200, "nodate\n"));
   const int result = Run([&](CSelectDialog& d) {
     EXPECT_EQ(Mode(d, kDay), selection::kModePlain);
     EXPECT_EQ(d.m_pChannelCaptions[0]->text(), "");
@@ -257,9 +258,9 @@ TEST_F(SelectDialogTest, ASelectionStartsThePreviewOfTheLowestFlaggedChannel) {
     const std::string stream = "/play/mav/nvrprofilestream?id=" + id + "&avdevid=1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0&profile=1";
     EXPECT_EQ(d.m_pPreview->m_strPositionPath.toStdString(), search);
     EXPECT_EQ(d.m_pPreview->m_strStreamPath.toStdString(), stream);
-    ASSERT_TRUE(recorder_->WaitForRequests(1, 15, 5000));
-    EXPECT_EQ(Targets(14), std::vector<std::string>{search});
-    EXPECT_EQ(Targets(15), std::vector<std::string>{stream});
+    ASSERT_TRUE(recorder_->WaitForRequests(1, sim::Request::GetStream, 5000));
+    EXPECT_EQ(Targets(sim::Request::SeekPlayback), std::vector<std::string>{search});
+    EXPECT_EQ(Targets(sim::Request::GetStream), std::vector<std::string>{stream});
     EXPECT_TRUE(d.m_pPreview->Player().IsRunning());
 
     // Cancel stops the stream before the dialog ends.
@@ -384,7 +385,7 @@ TEST_F(SelectDialogTest, WithoutAPlayIdTheDayShowsNoRecordings) {
     ASSERT_EQ(boxes_.boxes.size(), 1u);
     EXPECT_EQ(boxes_.boxes[0].text, "Playback is currently by another user!");
     EXPECT_EQ(boxes_.boxes[0].owner, platform::kNoWindow);
-    EXPECT_TRUE(Targets(13).empty());
+    EXPECT_TRUE(Targets(sim::Request::GetRecordListPage).empty());
   });
 }
 

@@ -29,8 +29,8 @@ class SelectionQueriesTest : public ::testing::Test {
     for (const auto& r : recorder_->Requests()) targets.push_back(r.target);
     return targets;
   }
-  void Answer(int number, std::string body, int status = 200) {
-    recorder_->AddFault(sim::FaultRule::AnswerWith(number, status, std::move(body)));
+  void Answer(sim::Request request, std::string body, int status = 200) {
+    recorder_->AddFault(sim::FaultRule::AnswerWith(request, status, std::move(body)));
   }
 
   std::unique_ptr<sim::SimRecorder> recorder_;
@@ -53,7 +53,7 @@ TEST_F(SelectionQueriesTest, ConnectChecksTheDateAndPrivilegesFollow) {
 }
 
 TEST_F(SelectionQueriesTest, WithoutDateTheClientIsClosedAndLaterQueriesFindNothing) {
-  Answer(9, "time=2012\n");
+  Answer(sim::Request::GetDateTime, "time=2012\n");
   EXPECT_FALSE(Connect());
   EXPECT_FALSE(http_.IsConnected());
   recorder_->ClearFaults();
@@ -82,7 +82,7 @@ TEST_F(SelectionQueriesTest, PrivilegeAnswers) {
   } cases[] = {{"playprivilege=15\n", 15}, {"playprivilege=15", kDefaultPlayPrivilege},
                {"playprivilege=abc\n", 0}, {"<html>error</html>", kDefaultPlayPrivilege}};
   for (const Case& c : cases) {
-    const int id = recorder_->AddFault(sim::FaultRule::AnswerWith(10, 200, c.body, 1));
+    const int id = recorder_->AddFault(sim::FaultRule::AnswerWith(sim::Request::GetPrivileges, 200, c.body, 1));
     EXPECT_EQ(queries_.ReadPlayPrivilege(), c.mask) << c.body;
     EXPECT_EQ(recorder_->FaultHits(id), 1);
   }
@@ -97,20 +97,20 @@ TEST_F(SelectionQueriesTest, DaysOfTheMonthWithRecordings) {
   // The recorder's "no data" for a month without recordings.
   EXPECT_EQ(queries_.RecordDays(2012, 6), std::nullopt);
 
-  Answer(11, "2012,05,5\n2012,05,17");  // last line without its line feed
+  Answer(sim::Request::GetRecordDays, "2012,05,5\n2012,05,17");  // last line without its line feed
   EXPECT_EQ(queries_.RecordDays(2012, 5), std::vector<int>{5});
   recorder_->ClearFaults();
-  Answer(11, "2012,02,29\n2012,02,30\n2012,02,31\nx,40\n2012,02,99999\n2012,02,-1\n");
+  Answer(sim::Request::GetRecordDays, "2012,02,29\n2012,02,30\n2012,02,31\nx,40\n2012,02,99999\n2012,02,-1\n");
   EXPECT_EQ(queries_.RecordDays(2012, 2), std::vector<int>{29});
   recorder_->ClearFaults();
-  Answer(11, "2011,02,29\n");
+  Answer(sim::Request::GetRecordDays, "2011,02,29\n");
   EXPECT_EQ(queries_.RecordDays(2011, 2), std::vector<int>{});
 }
 
 TEST_F(SelectionQueriesTest, AnOversizedDayListIsCutWithinItsBuffer) {
   std::string body;
   for (int i = 0; i < 400; ++i) body += "2012,05," + std::to_string(i % 31 + 1) + "\n";  // about 4 KB
-  Answer(11, body);
+  Answer(sim::Request::GetRecordDays, body);
   ASSERT_TRUE(Connect());
   const auto days = queries_.RecordDays(2012, 5);
   ASSERT_TRUE(days.has_value());
@@ -127,7 +127,7 @@ TEST_F(SelectionQueriesTest, ChannelNamesFromTheRecorder) {
   EXPECT_EQ(names[1], "CH02 Yard");
 
   // UTF-8 names as bytes on the wire.
-  Answer(12, "count=2\n1;T\xC3\xBCr;a\n2;A very long name;b\n");
+  Answer(sim::Request::GetChannels, "count=2\n1;T\xC3\xBCr;a\n2;A very long name;b\n");
   ASSERT_EQ(queries_.ChannelNames(&names), SelectionQueries::Names::Refresh);
   EXPECT_EQ(names[0], QString::fromUtf8("CH01 T\xC3\xBCr"));
   EXPECT_EQ(names[1], "CH02 A very l...");
@@ -137,18 +137,18 @@ TEST_F(SelectionQueriesTest, UnavailableAndMalformedChannelListsChangeNoCaption)
   ASSERT_TRUE(Connect());
   std::array<QString, kChannels> names;
   names[0] = "CH01 Old";
-  Answer(12, "busy\n", 503);
+  Answer(sim::Request::GetChannels, "busy\n", 503);
   EXPECT_EQ(queries_.ChannelNames(&names), SelectionQueries::Names::Unavailable);
   EXPECT_EQ(names[0], "CH01 Old");  // 503: not even emptied
   recorder_->ClearFaults();
-  Answer(12, "count=2\n1;Gate;a\n2 Yard\n");
+  Answer(sim::Request::GetChannels, "count=2\n1;Gate;a\n2 Yard\n");
   EXPECT_EQ(queries_.ChannelNames(&names), SelectionQueries::Names::Unavailable);
 }
 
 TEST_F(SelectionQueriesTest, OversizedChannelListsStayWithinSixteenNamesAndTheBuffer) {
   std::string body = "avdevnum=64\n";
   for (int k = 1; k <= 64; ++k) body += std::to_string(k) + ";" + std::string(60, 'n') + ";1\n";  // about 4 KB
-  Answer(12, body);
+  Answer(sim::Request::GetChannels, body);
   ASSERT_TRUE(Connect());
   std::array<QString, kChannels> names;
   // Cut at 1024 bytes, fewer lines than channels: a malformed list.
@@ -157,7 +157,7 @@ TEST_F(SelectionQueriesTest, OversizedChannelListsStayWithinSixteenNamesAndTheBu
   recorder_->ClearFaults();
   body = "avdevnum=30\n";
   for (int k = 1; k <= 30; ++k) body += std::to_string(k) + ";c" + std::to_string(k) + ";1\n";
-  Answer(12, body);
+  Answer(sim::Request::GetChannels, body);
   ASSERT_EQ(queries_.ChannelNames(&names), SelectionQueries::Names::Refresh);
   EXPECT_EQ(names[15], "CH16 c16");
 }
@@ -193,9 +193,9 @@ TEST_F(SelectionQueriesTest, PagesFollowWhileTheStartStaysWithinTheTotal) {
   for (const Case& c : cases) {
     recorder_->ClearFaults();
     recorder_->ClearRequests();
-    Answer(13, c.body);
+    Answer(sim::Request::GetRecordListPage, c.body);
     const auto items = queries_.RecordList(7, 2012, 5, 13, 0x0001);
-    const auto requests = recorder_->Requests(13);
+    const auto requests = recorder_->Requests(sim::Request::GetRecordListPage);
     ASSERT_EQ(requests.size(), c.requests) << c.body;
     for (size_t i = 0; i < requests.size(); ++i)
       EXPECT_EQ(requests[i].target,
@@ -206,16 +206,16 @@ TEST_F(SelectionQueriesTest, PagesFollowWhileTheStartStaysWithinTheTotal) {
 
 TEST_F(SelectionQueriesTest, AnAbsurdTotalIsCappedAndOversizedPagesStayInTheirBuffer) {
   ASSERT_TRUE(Connect());
-  Answer(13, "total=2147483647\ncount=0\n");
+  Answer(sim::Request::GetRecordListPage, "total=2147483647\ncount=0\n");
   recorder_->ClearRequests();
   EXPECT_TRUE(queries_.RecordList(7, 2012, 5, 13, 0xFFFF).empty());
-  EXPECT_EQ(recorder_->RequestCount(13), static_cast<size_t>(kMaxRecordPages));
+  EXPECT_EQ(recorder_->RequestCount(sim::Request::GetRecordListPage), static_cast<size_t>(kMaxRecordPages));
 
   // A page far beyond its 22000 bytes: what is kept parses, nothing overflows.
   recorder_->ClearFaults();
   std::string body = "total=1\ncount=1000\n";
   for (int i = 0; i < 1000; ++i) body += "t1=081500;t2=093000;type=0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1\n";
-  Answer(13, body);
+  Answer(sim::Request::GetRecordListPage, body);
   const auto items = queries_.RecordList(7, 2012, 5, 13, 0xFFFF);
   EXPECT_GT(items.size(), 0u);
   EXPECT_LT(items.size(), 1000u);

@@ -1,3 +1,5 @@
+// The stream parser alone: packets cut from any split of the input, junk and
+// bad lengths skipped, its buffers never overrun.
 #include "selection/stream_packet_parser.h"
 #include "tests/stream/stream_writer.h"
 

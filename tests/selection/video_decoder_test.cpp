@@ -1,3 +1,5 @@
+// The decoder alone: codecs by picture kind, opening for an announced size,
+// decoding each codec, and input it must refuse or drop.
 #include "selection/video_decoder.h"
 #include "tests/stream/frame_encoder.h"
 

@@ -151,9 +151,9 @@ std::optional<std::string> RequestRecord::Header(std::string_view name) const {
   return std::nullopt;
 }
 
-FaultRule FaultRule::For(int request_number, FaultKind kind, int times) {
+FaultRule FaultRule::For(Request request, FaultKind kind, int times) {
   FaultRule r;
-  r.request_number = request_number;
+  r.request = request;
   r.kind = kind;
   r.times = times;
   return r;
@@ -167,8 +167,8 @@ FaultRule FaultRule::ForPrefix(std::string prefix, FaultKind kind, int times) {
   return r;
 }
 
-FaultRule FaultRule::AnswerWith(int request_number, int status, std::string body, int times) {
-  FaultRule r = For(request_number, FaultKind::Answer, times);
+FaultRule FaultRule::AnswerWith(Request request, int status, std::string body, int times) {
+  FaultRule r = For(request, FaultKind::Answer, times);
   r.status = status;
   r.body = std::move(body);
   return r;
@@ -242,7 +242,7 @@ struct SimRecorder::Impl {
   // --- serving
   void Handle(const httplib::Request& req, httplib::Response& res);
   bool Authorised(const httplib::Request& req) const;
-  Answer Normal(int number, const httplib::Request& req, bool authorised);
+  Answer Normal(Request request, const httplib::Request& req, bool authorised);
   void Send(const Answer& a, const httplib::Request& req, httplib::Response& res);
   void SendRaw(const httplib::Request& req, uint64_t sequence, Answer a, const FaultRule& rule);
   std::string BodyBytes(const Answer& a, uint64_t offset, size_t length) const;
@@ -252,7 +252,7 @@ struct SimRecorder::Impl {
 
   // --- answers (each takes the lock itself)
   Answer Login(bool authorised);
-  Answer PlayId(int number, std::string_view target);
+  Answer PlayId(Request request, std::string_view target);
   Answer BackupGrant();
   Answer BackupRenew(std::string_view target);
   Answer QueueJob(std::string_view target);
@@ -355,7 +355,7 @@ void SimRecorder::Impl::Handle(const httplib::Request& req, httplib::Response& r
   }
   rec.remote_addr = req.remote_addr;
   rec.remote_port = req.remote_port;
-  rec.number = ClassifyTarget(req.target);
+  rec.request = ClassifyTarget(req.target);
   rec.authorised = Authorised(req);
   rec.received_ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
@@ -366,9 +366,9 @@ void SimRecorder::Impl::Handle(const httplib::Request& req, httplib::Response& r
     rec.sequence = next_sequence++;
     for (Rule& r : rules) {
       if (r.rule.times == 0) continue;
-      const bool match = r.rule.request_number != 0 ? r.rule.request_number == rec.number
+      const bool match = r.rule.request                ? *r.rule.request == rec.request
                          : !r.rule.path_prefix.empty() ? rec.target.rfind(r.rule.path_prefix, 0) == 0
-                                                        : true;
+                                                       : true;
       if (!match) continue;
       if (r.rule.times > 0) --r.rule.times;
       ++r.hits;
@@ -388,7 +388,7 @@ void SimRecorder::Impl::Handle(const httplib::Request& req, httplib::Response& r
 
   Answer a;
   if (!fault) {
-    a = Normal(rec.number, req, rec.authorised);
+    a = Normal(rec.request, req, rec.authorised);
     Finish(seq, a.status, nullptr);
     Send(a, req, res);
     return;
@@ -409,7 +409,7 @@ void SimRecorder::Impl::Handle(const httplib::Request& req, httplib::Response& r
       SendRaw(req, seq, Answer{}, *fault);
       return;
     default:  // the normal answer, broken on the wire
-      a = Normal(rec.number, req, rec.authorised);
+      a = Normal(rec.request, req, rec.authorised);
       SendRaw(req, seq, std::move(a), *fault);
       return;
   }
@@ -611,37 +611,38 @@ void SimRecorder::Impl::SendRaw(const httplib::Request& req, uint64_t sequence, 
     }
 }
 
-Answer SimRecorder::Impl::Normal(int number, const httplib::Request& req, bool authorised) {
+Answer SimRecorder::Impl::Normal(Request request, const httplib::Request& req, bool authorised) {
   const std::string_view target = req.target;
   if (req.method != "GET") return Text(405, "Method not allowed\n");
   if (!authorised) {
-    if (number == 1) return Login(false);
+    if (request == Request::Login) return Login(false);
     Answer a = Text(401, "Unauthorized\n");
     a.headers.emplace_back("WWW-Authenticate", "Basic realm=\"recorder\"");
     return a;
   }
-  switch (number) {
-    case 1: return Login(true);
-    case 2: {
+  switch (request) {
+    case Request::Login: return Login(true);
+    case Request::Logout: {
       std::lock_guard<std::mutex> lock(mu);
       logged_in = false;
       return Text(200, "logout=1\n");
     }
-    case 3:
-    case 4: return PlayId(number, target);
-    case 5: return BackupGrant();
-    case 6: return BackupRenew(target);
-    case 7: return QueueJob(target);
-    case 8: return Download(target);
-    case 9: return DateTimeAnswer();
-    case 10: return Privileges();
-    case 11: return RecordDates(target);
-    case 12: return ChannelList();
-    case 13: return RecordListPage(target);
-    case 14: return Search(target);
-    case 15: return Stream(target);
-    default: return Text(404, "Not found\n");
+    case Request::GetPlayId:
+    case Request::RenewPlayId: return PlayId(request, target);
+    case Request::GetBackupId: return BackupGrant();
+    case Request::RenewBackupId: return BackupRenew(target);
+    case Request::QueueBackupJob: return QueueJob(target);
+    case Request::Download: return Download(target);
+    case Request::GetDateTime: return DateTimeAnswer();
+    case Request::GetPrivileges: return Privileges();
+    case Request::GetRecordDays: return RecordDates(target);
+    case Request::GetChannels: return ChannelList();
+    case Request::GetRecordListPage: return RecordListPage(target);
+    case Request::SeekPlayback: return Search(target);
+    case Request::GetStream: return Stream(target);
+    case Request::Unknown: break;
   }
+  return Text(404, "Not found\n");
 }
 
 Answer SimRecorder::Impl::Login(bool authorised) {
@@ -650,11 +651,11 @@ Answer SimRecorder::Impl::Login(bool authorised) {
   return Text(200, authorised ? "login=1\n" : "login=0\n");
 }
 
-Answer SimRecorder::Impl::PlayId(int number, std::string_view target) {
+Answer SimRecorder::Impl::PlayId(Request request, std::string_view target) {
   std::lock_guard<std::mutex> lock(mu);
   if (playback_busy) return Text(200, "busy\n");
   int id = -1;
-  if (number == 4) {
+  if (request == Request::RenewPlayId) {
     const auto asked = ParseInt(QueryValue(target, "id").value_or(""));
     if (!asked) return Text(400, "Bad request\n");
     if (play_ids.count(*asked)) id = *asked;
@@ -1044,19 +1045,19 @@ std::vector<RequestRecord> SimRecorder::Requests() const {
   return impl_->log;
 }
 
-std::vector<RequestRecord> SimRecorder::Requests(int number) const {
+std::vector<RequestRecord> SimRecorder::Requests(Request request) const {
   std::lock_guard<std::mutex> lock(impl_->mu);
   std::vector<RequestRecord> out;
   for (const auto& r : impl_->log)
-    if (r.number == number) out.push_back(r);
+    if (r.request == request) out.push_back(r);
   return out;
 }
 
-size_t SimRecorder::RequestCount(int number) const {
+size_t SimRecorder::RequestCount(std::optional<Request> request) const {
   std::lock_guard<std::mutex> lock(impl_->mu);
-  if (number < 0) return impl_->log.size();
+  if (!request) return impl_->log.size();
   return static_cast<size_t>(std::count_if(impl_->log.begin(), impl_->log.end(),
-                                           [number](const RequestRecord& r) { return r.number == number; }));
+                                           [request](const RequestRecord& r) { return r.request == *request; }));
 }
 
 void SimRecorder::ClearRequests() {
@@ -1064,12 +1065,12 @@ void SimRecorder::ClearRequests() {
   impl_->log.clear();
 }
 
-bool SimRecorder::WaitForRequests(size_t count, int number, int timeout_ms) const {
+bool SimRecorder::WaitForRequests(size_t count, std::optional<Request> request, int timeout_ms) const {
   std::unique_lock<std::mutex> lock(impl_->mu);
   return impl_->log_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
-    if (number < 0) return impl_->log.size() >= count;
-    return static_cast<size_t>(std::count_if(impl_->log.begin(), impl_->log.end(), [number](const RequestRecord& r) {
-             return r.number == number;
+    if (!request) return impl_->log.size() >= count;
+    return static_cast<size_t>(std::count_if(impl_->log.begin(), impl_->log.end(), [request](const RequestRecord& r) {
+             return r.request == *request;
            })) >= count;
   });
 }

@@ -6,13 +6,8 @@
 // record lists, the selection queries and the preview packet stream. Every
 // request is logged as it arrived, and any request can be told to fail.
 //
-// Requests are numbered as the client's catalogue numbers them:
-//   1 /config/login            6 /config/getbackupid?id=N    11 /play/recdate?...
-//   2 /config/logout           7 /config/tarnwell?...        12 /live/avdevlist
-//   3 /play/getid              8 /config/backupdownload?...  13 /play/reclist?...
-//   4 /play/getid?id=N         9 /config/datetime            14 /play/searchdata?...
-//   5 /config/getbackupid     10 /config/userprivileges      15 /play/mav/nvrprofilestream?...
-// Anything else is number 0 and answered 404.
+// Requests are named by the client's catalogue (sim::Request below); anything
+// else is Request::Unknown and answered 404.
 //
 // Thread safety: every public member may be called from any thread while the
 // recorder runs.
@@ -22,12 +17,36 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace sim {
+
+// The requests of the client's catalogue, named after what each asks; the
+// values are the catalogue's numbers.
+enum class Request {
+  Unknown = 0,            // none of these
+  Login = 1,              // /config/login
+  Logout = 2,             // /config/logout
+  GetPlayId = 3,          // /play/getid
+  RenewPlayId = 4,        // /play/getid?id=N
+  GetBackupId = 5,        // /config/getbackupid
+  RenewBackupId = 6,      // /config/getbackupid?id=N (renewal and query)
+  QueueBackupJob = 7,     // /config/tarnwell?...: a job, answered with its answer file
+  Download = 8,           // /config/backupdownload?...: one file of a job
+  GetDateTime = 9,        // /config/datetime
+  GetPrivileges = 10,     // /config/userprivileges
+  GetRecordDays = 11,     // /play/recdate?...
+  GetChannels = 12,       // /live/avdevlist
+  GetRecordListPage = 13, // /play/reclist?...
+  SeekPlayback = 14,      // /play/searchdata?...: where the preview stream starts
+  GetStream = 15,         // /play/mav/nvrprofilestream?...: the preview stream
+};
+// Test failures show the catalogue number.
+inline void PrintTo(Request request, std::ostream* out) { *out << static_cast<int>(request); }
 
 // ---------------------------------------------------------------- content
 
@@ -47,19 +66,19 @@ struct Recording {
   int type = 1;        // type bits as the record list reports them (> 0)
 };
 
-// Broken-down time as request 7 carries it.
+// Broken-down time as Request::QueueBackupJob carries it.
 struct DateTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   friend bool operator==(const DateTime&, const DateTime&) = default;
 };
 
-// A file the recorder can hand out with request 8.
+// A file the recorder can hand out with Request::Download.
 struct FileEntry {
   std::string path;    // recorder path, "/" separated, exactly as the answer file lists it
   uint64_t size = 0;   // bytes
 };
 
-// One NVR-side backup job, created by request 7.
+// One NVR-side backup job, created by Request::QueueBackupJob.
 struct Job {
   int number = 0;                  // 1, 2, ... in the order the requests arrived
   DateTime start;                  // as requested
@@ -75,7 +94,7 @@ struct Job {
 
 struct RequestRecord {
   uint64_t sequence = 0;           // 0, 1, 2, ... over the recorder's life
-  int number = 0;                  // catalogue number 1..15, 0 when unknown
+  Request request = Request::Unknown;
   std::string method;              // "GET"
   std::string target;              // raw request target as it came on the wire (not decoded)
   std::string version;             // "HTTP/1.1"
@@ -121,9 +140,9 @@ enum class FaultKind {
 
 struct FaultRule {
   FaultKind kind = FaultKind::NotFound;
-  // Which requests: by catalogue number (1..15) when not 0, else by raw-target
-  // prefix when not empty, else every request.
-  int request_number = 0;
+  // Which requests: by catalogue request when set, else by raw-target prefix
+  // when not empty, else every request.
+  std::optional<Request> request;
   std::string path_prefix;
   int times = -1;               // number of matching requests to hit; -1 = always
   int status = 200;             // Answer only
@@ -139,12 +158,13 @@ struct FaultRule {
                                       // follows the one above
 
   // Shorthands.
-  static FaultRule For(int request_number, FaultKind kind, int times = -1);
+  static FaultRule For(Request request, FaultKind kind, int times = -1);
   static FaultRule ForPrefix(std::string prefix, FaultKind kind, int times = -1);
-  static FaultRule AnswerWith(int request_number, int status, std::string body, int times = -1);
+  static FaultRule AnswerWith(Request request, int status, std::string body, int times = -1);
 };
 
-// What the backup-id requests (5 and 6) report about the recorder's own work.
+// What the backup-id requests (GetBackupId, RenewBackupId) report about the
+// recorder's own work.
 enum class BackupState {
   Idle,                // ids are granted and renewed
   DailyBackupRunning,  // "result=-1\nlease=0\n"
@@ -154,20 +174,21 @@ enum class BackupState {
 
 // ---------------------------------------------------------------- stream
 
-// Request 15 as received, with the preceding request 14 of the same play id.
+// A GetStream request as received, with the SeekPlayback before it of the same
+// play id.
 struct StreamRequest {
   int play_id = -1;
   std::string channel_flags;     // the avdevid value, "1,0,...,0"
   int channel = 0;               // 1..16: position of the first flag 1, 0 when none
-  std::string search_start;      // recstarttime of the last request 14 ("" when none)
-  std::string search_end;        // recendtime of the last request 14
-  std::string target;            // raw target of request 15
+  std::string search_start;      // recstarttime of the last SeekPlayback ("" when none)
+  std::string search_end;        // recendtime of the last SeekPlayback
+  std::string target;            // raw target of the GetStream request
 };
 
 // Writes bytes of the stream to the client. Returns false once the client has
 // gone or the recorder is stopping; the source should then return.
 using StreamWriter = std::function<bool(std::string_view bytes)>;
-// Produces the whole stream for one request 15; the answer ends (connection
+// Produces the whole stream for one GetStream; the answer ends (connection
 // closed) when it returns. Runs on a server thread.
 using StreamSource = std::function<void(const StreamRequest&, const StreamWriter&)>;
 
@@ -207,15 +228,15 @@ struct Config {
   int port = 0;                      // 0 = the kernel chooses
   std::string user = "admin";
   std::string password = "admin";
-  int play_privilege = 0xFFFF;       // answer of request 10
+  int play_privilege = 0xFFFF;       // answer of Request::GetPrivileges
   std::vector<std::string> channel_names;  // UTF-8; empty = 16 default names
   std::string record_root = "/rec";  // prefix of every recorder path
   uint64_t bytes_per_second = 64;    // recording size = 4096 + rate * seconds
   std::string local_root;            // when set, a recorder path P that exists as
                                      // local_root + P is served from that file
   bool default_content = true;       // recordings on a few days this month and last
-  bool require_backup_lease = true;  // request 7 answers 404 without a valid backup id
-  // An unknown or expired id in request 6: false answers "error=expired\n"
+  bool require_backup_lease = true;  // QueueBackupJob answers 404 without a valid backup id
+  // An unknown or expired id in RenewBackupId: false answers "error=expired\n"
   // (renewal fails, query gives no answer); true hands out the current or a new
   // id ("id=M\nlease=600\n"), which a query adopts.
   bool regrant_unknown_backup_id = false;
@@ -253,13 +274,13 @@ class SimRecorder {
 
   // --- request log
   std::vector<RequestRecord> Requests() const;
-  std::vector<RequestRecord> Requests(int number) const;  // only that catalogue number
-  size_t RequestCount(int number = -1) const;  // -1 = all
+  std::vector<RequestRecord> Requests(Request request) const;  // only that request
+  size_t RequestCount(std::optional<Request> request = std::nullopt) const;  // none = all
   void ClearRequests();
-  // Waits until at least `count` requests of `number` (-1 = any) have been
+  // Waits until at least `count` requests of that kind (none = any) have been
   // logged (a request is logged when it arrives, before it is answered);
   // false on time-out.
-  bool WaitForRequests(size_t count, int number = -1, int timeout_ms = 10000) const;
+  bool WaitForRequests(size_t count, std::optional<Request> request = std::nullopt, int timeout_ms = 10000) const;
 
   // Called for every request once its answer is decided (status set; 0 when
   // the connection is closed without one), on a server thread. Empty = none.
@@ -272,7 +293,7 @@ class SimRecorder {
   int FaultHits(int id) const;      // requests handled by the rule so far
   void ReleaseStalls();             // ends every running stall now
 
-  // Paces file downloads (request 8) to about this many bytes per second,
+  // Paces file downloads (Request::Download) to about this many bytes per second,
   // so a test can pause or stop one midway; 0 = as fast as possible.
   void SetDownloadRate(uint64_t bytes_per_second);
 
@@ -280,7 +301,7 @@ class SimRecorder {
   bool LoggedIn() const;            // last login succeeded and no logout since
   void SetBackupState(BackupState state);
   BackupState GetBackupState() const;
-  void SetPlaybackBusy(bool busy);  // requests 3/4 answer "busy\n" (no "=")
+  void SetPlaybackBusy(bool busy);  // GetPlayId and RenewPlayId answer "busy\n" (no "=")
   std::vector<int> ValidPlayIds() const;
   std::vector<int> ValidBackupIds() const;
   int LastPlayId() const;           // -1 when none was granted
@@ -302,7 +323,7 @@ class SimRecorder {
   // say); a job of its day lists its size.
   void AddFileContent(std::string recorder_path, std::string bytes);
   std::optional<uint64_t> FileSize(const std::string& recorder_path) const;
-  // Files of the next jobs: when set, every following request 7 lists exactly
+  // Files of the next jobs: when set, every following QueueBackupJob lists exactly
   // these (they become downloadable with generated content) instead of the
   // recordings in its span. nullopt returns to the recordings.
   void SetJobFiles(std::optional<std::vector<FileEntry>> files);

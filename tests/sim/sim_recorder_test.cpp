@@ -261,7 +261,7 @@ TEST_F(SimRecorderTest, BasicAuthorisationDecidesLoginAndEveryOtherAnswer) {
       EXPECT_EQ(other.headers["www-authenticate"], "Basic realm=\"recorder\"") << c.name;
     }
   }
-  const auto log = rec.Requests(1);
+  const auto log = rec.Requests(sim::Request::Login);
   ASSERT_EQ(log.size(), std::size(cases));
   EXPECT_TRUE(log[0].authorised);
   EXPECT_FALSE(log[1].authorised);
@@ -284,7 +284,7 @@ TEST_F(SimRecorderTest, LogKeepsTheRawTargetAndEveryHeader) {
 
   const auto log = rec.Requests();
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].number, 8);
+  EXPECT_EQ(log[0].request, sim::Request::Download);
   EXPECT_EQ(log[0].target, target);
   EXPECT_EQ(log[0].RequestLine(), "GET " + target + " HTTP/1.1");
   EXPECT_EQ(log[0].Header("user-agent"), "InetURL/1.0");
@@ -300,31 +300,33 @@ TEST_F(SimRecorderTest, LogKeepsTheRawTargetAndEveryHeader) {
 TEST_F(SimRecorderTest, RequestsAreNumberedByTheCatalogue) {
   struct Case {
     const char* target;
-    int number;
+    sim::Request request;
   } cases[] = {
-      {"/config/login", 1},
-      {"/config/logout", 2},
-      {"/play/getid", 3},
-      {"/play/getid?id=7", 4},
-      {"/config/getbackupid", 5},
-      {"/config/getbackupid?id=-1", 6},
-      {"/config/tarnwell?starttime=2012,05,03,08,00,00&endtime=2012,05,03,09,00,00&channel=1", 7},
-      {"/config/backupdownload?id=1&path=/x", 8},
-      {"/config/datetime", 9},
-      {"/config/userprivileges", 10},
-      {"/play/recdate?recyear=2012&recmonth=5", 11},
-      {"/live/avdevlist", 12},
-      {"/play/reclist?id=7&start=0&recyear=2012&recmonth=5&recday=3", 13},
-      {"/play/searchdata?id=7&recstarttime=2012,5,3,8,0,0&recendtime=2012,5,3,9,0,0&avdevids=1", 14},
-      {"/config/unknown", 0},
-      {"/config/%0D%0A?x=1", 0},
-      {"/play/mav/nvrprofilestream?id=7&avdevid=1&profile=1", 15},
+      {"/config/login", sim::Request::Login},
+      {"/config/logout", sim::Request::Logout},
+      {"/play/getid", sim::Request::GetPlayId},
+      {"/play/getid?id=7", sim::Request::RenewPlayId},
+      {"/config/getbackupid", sim::Request::GetBackupId},
+      {"/config/getbackupid?id=-1", sim::Request::RenewBackupId},
+      {"/config/tarnwell?starttime=2012,05,03,08,00,00&endtime=2012,05,03,09,00,00&channel=1",
+       sim::Request::QueueBackupJob},
+      {"/config/backupdownload?id=1&path=/x", sim::Request::Download},
+      {"/config/datetime", sim::Request::GetDateTime},
+      {"/config/userprivileges", sim::Request::GetPrivileges},
+      {"/play/recdate?recyear=2012&recmonth=5", sim::Request::GetRecordDays},
+      {"/live/avdevlist", sim::Request::GetChannels},
+      {"/play/reclist?id=7&start=0&recyear=2012&recmonth=5&recday=3", sim::Request::GetRecordListPage},
+      {"/play/searchdata?id=7&recstarttime=2012,5,3,8,0,0&recendtime=2012,5,3,9,0,0&avdevids=1",
+       sim::Request::SeekPlayback},
+      {"/config/unknown", sim::Request::Unknown},
+      {"/config/%0D%0A?x=1", sim::Request::Unknown},
+      {"/play/mav/nvrprofilestream?id=7&avdevid=1&profile=1", sim::Request::GetStream},
   };
   RawConnection c(port);  // one kept-alive connection carries them all
   for (const Case& k : cases) {
     c.Send(Get(k.target));
     ReadResponse(c);
-    if (k.number == 15) {  // a stream ends with its connection
+    if (k.request == sim::Request::GetStream) {  // a stream ends with its connection
       EXPECT_TRUE(c.Read(1000).closed);
       break;
     }
@@ -332,16 +334,16 @@ TEST_F(SimRecorderTest, RequestsAreNumberedByTheCatalogue) {
   const auto log = rec.Requests();
   ASSERT_EQ(log.size(), std::size(cases));
   for (size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(log[i].number, cases[i].number) << cases[i].target;
+    EXPECT_EQ(log[i].request, cases[i].request) << cases[i].target;
     EXPECT_EQ(log[i].sequence, i);
   }
-  EXPECT_EQ(rec.RequestCount(4), 1u);
+  EXPECT_EQ(rec.RequestCount(sim::Request::RenewPlayId), 1u);
   EXPECT_EQ(log[14].status, 404);
   EXPECT_EQ(log[15].status, 404);
   EXPECT_EQ(log[15].target, "/config/%0D%0A?x=1");
   EXPECT_EQ(log[0].remote_port, log[5].remote_port);  // same connection
-  EXPECT_TRUE(rec.WaitForRequests(1, 12, 10));
-  EXPECT_FALSE(rec.WaitForRequests(2, 12, 10));
+  EXPECT_TRUE(rec.WaitForRequests(1, sim::Request::GetChannels, 10));
+  EXPECT_FALSE(rec.WaitForRequests(2, sim::Request::GetChannels, 10));
 }
 
 // ------------------------------------------------------------------ leases
@@ -636,13 +638,16 @@ TEST_F(SimRecorderTest, AnswerFaultsReplaceTheAnswer) {
     int status;
     const char* body;
   } cases[] = {
-      {sim::FaultRule::For(1, sim::FaultKind::RefuseLogin), "/config/login", 200, "login=0\n"},
-      {sim::FaultRule::For(1, sim::FaultKind::LoginNoDecision), "/config/login", 200, "Login=1\n"},
-      {sim::FaultRule::For(9, sim::FaultKind::NotFound), "/config/datetime", 404, "Not found\n"},
-      {sim::FaultRule::For(12, sim::FaultKind::Unavailable), "/live/avdevlist", 503, "Service unavailable\n"},
+      {sim::FaultRule::For(sim::Request::Login, sim::FaultKind::RefuseLogin), "/config/login", 200, "login=0\n"},
+      {sim::FaultRule::For(sim::Request::Login, sim::FaultKind::LoginNoDecision), "/config/login", 200, "Login=1\n"},
+      {sim::FaultRule::For(sim::Request::GetDateTime, sim::FaultKind::NotFound), "/config/datetime", 404,
+       "Not found\n"},
+      {sim::FaultRule::For(sim::Request::GetChannels, sim::FaultKind::Unavailable), "/live/avdevlist", 503,
+       "Service unavailable\n"},
       {sim::FaultRule::ForPrefix("/play/rec", sim::FaultKind::Unavailable), "/play/recdate?recyear=1&recmonth=1", 503,
        "Service unavailable\n"},
-      {sim::FaultRule::AnswerWith(6, 200, "ID=1\n"), "/config/getbackupid?id=1", 200, "ID=1\n"},
+      {sim::FaultRule::AnswerWith(sim::Request::RenewBackupId, 200, "ID=1\n"), "/config/getbackupid?id=1", 200,
+       "ID=1\n"},
   };
   for (Case& c : cases) {
     const int id = rec.AddFault(c.rule);
@@ -652,7 +657,7 @@ TEST_F(SimRecorderTest, AnswerFaultsReplaceTheAnswer) {
     EXPECT_EQ(rec.FaultHits(id), 1);
     rec.RemoveFault(id);
   }
-  const int id = rec.AddFault(sim::FaultRule::For(9, sim::FaultKind::ErrorPage));
+  const int id = rec.AddFault(sim::FaultRule::For(sim::Request::GetDateTime, sim::FaultKind::ErrorPage));
   Response page = Fetch(port, "/config/datetime");
   EXPECT_EQ(page.status, 200);
   EXPECT_EQ(page.body.substr(0, 6), "<html>");
@@ -663,7 +668,7 @@ TEST_F(SimRecorderTest, AnswerFaultsReplaceTheAnswer) {
 }
 
 TEST_F(SimRecorderTest, FaultsCountTheirRequests) {
-  const int id = rec.AddFault(sim::FaultRule::For(1, sim::FaultKind::LoginNoDecision, 2));
+  const int id = rec.AddFault(sim::FaultRule::For(sim::Request::Login, sim::FaultKind::LoginNoDecision, 2));
   EXPECT_EQ(Fetch(port, "/config/login").body, "Login=1\n");
   EXPECT_EQ(Fetch(port, "/config/datetime").status, 200);  // other requests pass
   EXPECT_EQ(Fetch(port, "/config/login").body, "Login=1\n");
@@ -691,7 +696,7 @@ TEST_F(SimRecorderTest, CutShortBodies) {
       {sim::FaultKind::CutShortChunked, 100000, 100000},  // every byte, but no last chunk
   };
   for (const Case& c : cases) {
-    sim::FaultRule rule = sim::FaultRule::For(8, c.kind, 1);
+    sim::FaultRule rule = sim::FaultRule::For(sim::Request::Download, c.kind, 1);
     rule.send_bytes = c.send_bytes;
     rec.AddFault(rule);
     RawConnection conn(port);
@@ -724,7 +729,7 @@ TEST_F(SimRecorderTest, ARuleCanAnnounceTwoLengths) {
       {"22", "100000", "Content-Length: 22\r\nContent-Length: 100000\r\n"},
   };
   for (const Case& c : cases) {
-    sim::FaultRule rule = sim::FaultRule::For(8, sim::FaultKind::CutShort, 1);
+    sim::FaultRule rule = sim::FaultRule::For(sim::Request::Download, sim::FaultKind::CutShort, 1);
     rule.send_bytes = 22;
     rule.content_length = c.first;
     rule.second_content_length = c.second;
@@ -741,7 +746,7 @@ TEST_F(SimRecorderTest, ARuleCanAnnounceTwoLengths) {
 }
 
 TEST_F(SimRecorderTest, CloseWithoutAnswerSendsNothing) {
-  rec.AddFault(sim::FaultRule::For(9, sim::FaultKind::CloseWithoutAnswer, 1));
+  rec.AddFault(sim::FaultRule::For(sim::Request::GetDateTime, sim::FaultKind::CloseWithoutAnswer, 1));
   RawConnection conn(port);
   conn.Send(Get("/config/datetime"));
   RawConnection::Result got = conn.Read(3000);
@@ -765,7 +770,7 @@ TEST_F(SimRecorderTest, StallsHoldUntilReleased) {
       {sim::FaultKind::StallBody, true, 1000},
   };
   for (const Case& c : cases) {
-    sim::FaultRule rule = sim::FaultRule::For(8, c.kind, 1);
+    sim::FaultRule rule = sim::FaultRule::For(sim::Request::Download, c.kind, 1);
     rule.stall_ms = 60000;
     rule.finish_after_stall = c.finish;
     rec.AddFault(rule);
@@ -793,7 +798,7 @@ TEST_F(SimRecorderTest, StallsHoldUntilReleased) {
 TEST(SimRecorderStall, StopEndsAStallAndAStream) {
   sim::SimRecorder rec;
   ASSERT_TRUE(rec.Start());
-  sim::FaultRule rule = sim::FaultRule::For(9, sim::FaultKind::StallHeaders);
+  sim::FaultRule rule = sim::FaultRule::For(sim::Request::GetDateTime, sim::FaultKind::StallHeaders);
   rule.stall_ms = 60000;
   rec.AddFault(rule);
   rec.SetStreamSource([](const sim::StreamRequest&, const sim::StreamWriter& write) {
@@ -805,14 +810,14 @@ TEST(SimRecorderStall, StopEndsAStallAndAStream) {
   RawConnection stream(rec.Port());
   stream.Send(Get("/play/mav/nvrprofilestream?id=" + std::to_string(play) + "&avdevid=1&profile=1"));
   EXPECT_GT(stream.Read(3000, 1).bytes.size(), 0u);
-  ASSERT_TRUE(rec.WaitForRequests(1, 9));
+  ASSERT_TRUE(rec.WaitForRequests(1, sim::Request::GetDateTime));
   const auto t0 = Clock::now();
   rec.Stop();
   EXPECT_LT(Clock::now() - t0, 3s);
 }
 
 TEST_F(SimRecorderTest, DelayAnswersLate) {
-  sim::FaultRule rule = sim::FaultRule::For(9, sim::FaultKind::Delay, 1);
+  sim::FaultRule rule = sim::FaultRule::For(sim::Request::GetDateTime, sim::FaultKind::Delay, 1);
   rule.stall_ms = 300;
   rec.AddFault(rule);
   const auto t0 = Clock::now();

@@ -29,23 +29,23 @@ int Base64Value(char c) {
 
 }  // namespace
 
-int ClassifyTarget(std::string_view target) {
+Request ClassifyTarget(std::string_view target) {
   const std::string_view path = PathOf(target);
   const bool query = HasQuery(target);
-  if (path == "/config/login") return 1;
-  if (path == "/config/logout") return 2;
-  if (path == "/play/getid") return query ? 4 : 3;
-  if (path == "/config/getbackupid") return query ? 6 : 5;
-  if (path == "/config/tarnwell") return 7;
-  if (path == "/config/backupdownload") return 8;
-  if (path == "/config/datetime") return 9;
-  if (path == "/config/userprivileges") return 10;
-  if (path == "/play/recdate") return 11;
-  if (path == "/live/avdevlist") return 12;
-  if (path == "/play/reclist") return 13;
-  if (path == "/play/searchdata") return 14;
-  if (path == "/play/mav/nvrprofilestream") return 15;
-  return 0;
+  if (path == "/config/login") return Request::Login;
+  if (path == "/config/logout") return Request::Logout;
+  if (path == "/play/getid") return query ? Request::RenewPlayId : Request::GetPlayId;
+  if (path == "/config/getbackupid") return query ? Request::RenewBackupId : Request::GetBackupId;
+  if (path == "/config/tarnwell") return Request::QueueBackupJob;
+  if (path == "/config/backupdownload") return Request::Download;
+  if (path == "/config/datetime") return Request::GetDateTime;
+  if (path == "/config/userprivileges") return Request::GetPrivileges;
+  if (path == "/play/recdate") return Request::GetRecordDays;
+  if (path == "/live/avdevlist") return Request::GetChannels;
+  if (path == "/play/reclist") return Request::GetRecordListPage;
+  if (path == "/play/searchdata") return Request::SeekPlayback;
+  if (path == "/play/mav/nvrprofilestream") return Request::GetStream;
+  return Request::Unknown;
 }
 
 std::vector<std::pair<std::string, std::string>> QueryParams(std::string_view target) {

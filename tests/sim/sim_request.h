@@ -11,8 +11,8 @@
 
 namespace sim {
 
-// Catalogue number 1..15 of a raw request target, 0 when it is none of them.
-int ClassifyTarget(std::string_view target);
+// The catalogue request of a raw request target, Unknown when it is none of them.
+Request ClassifyTarget(std::string_view target);
 
 // Query of a raw target split at "&" and "=" (not decoded).
 std::vector<std::pair<std::string, std::string>> QueryParams(std::string_view target);
@@ -27,7 +27,7 @@ std::optional<int> ParseInt(std::string_view s);
 // "YYYY,MM,DD,hh,mm,ss", zero-padded to exactly those widths.
 std::optional<DateTime> ParsePaddedDateTime(std::string_view s);
 
-// The recorder path of request 8: everything after the first "&path=", decoded.
+// The recorder path of a Download: everything after the first "&path=", decoded.
 std::optional<std::string> DownloadPath(std::string_view target);
 
 // Credentials of an "Authorization: Basic ..." value; nullopt when malformed.
