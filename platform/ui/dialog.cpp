@@ -197,8 +197,17 @@ bool Dialog::BuildWindow(QWidget* childParent) {
   window_->setSizeGripEnabled(false);
   if (!icon_.isNull()) window_->setWindowIcon(icon_);
   QWidget* client = window_->Client();
-  if (childParent != nullptr) window_->resize(units_.ToPixelsX(template_.cx), units_.ToPixelsY(template_.cy));
-  else client->setFixedSize(units_.ToPixelsX(template_.cx), units_.ToPixelsY(template_.cy));
+  const QSize templateSize(units_.ToPixelsX(template_.cx), units_.ToPixelsY(template_.cy));
+  if (childParent != nullptr) {
+    window_->resize(templateSize);
+  } else if (template_.style & kMinMaxBox) {
+    // It can be maximised: the client area takes the added room, below and to
+    // the right of the controls, which keep their places from the top-left.
+    client->setMinimumSize(templateSize);
+    window_->Layout()->setSizeConstraint(QLayout::SetMinimumSize);
+  } else {
+    client->setFixedSize(templateSize);
+  }
 
   for (const ControlTemplate& c : template_.controls) {
     const QRect rect = units_.ToPixels(c.x, c.y, c.cx, c.cy);
