@@ -43,8 +43,8 @@ std::unique_ptr<QFileDialog> MakeFolderBrowser(const FolderBrowseRequest& reques
   browser->setFileMode(QFileDialog::Directory);
   browser->setOption(QFileDialog::ShowDirsOnly);
   if (request.flags & BIF_NONEWFOLDERBUTTON) {
-    // Read-only also stops renaming and deleting from the context menu.
-    browser->setOption(QFileDialog::ReadOnly);
+    // The context menu offers "New Folder" only beside a visible button; the
+    // action is disabled as well, for any other way of reaching it.
     if (auto* button = browser->findChild<QAbstractButton*>(QStringLiteral("newFolderButton"))) button->hide();
     if (auto* action = browser->findChild<QAction*>(QStringLiteral("qt_new_folder_action"))) action->setEnabled(false);
   }
