@@ -280,16 +280,14 @@ int Dialog::DoModal() {
   if (!BuildWindow()) return -1;
   if (menu_ && menu_->Widget()) window_->Layout()->setMenuBar(menu_->Widget());
 
+  // The window has its place before its initialisation runs, so that a box
+  // shown from there stands over it; again after, as the menu bar and the
+  // controls made there may have changed its size, unless it placed itself.
+  PlaceWindow();
+  const QPoint placed = window_->pos();
   OnInitDialog();
   if (!ended_) {
-    window_->adjustSize();
-    if (window_->parentWidget() == nullptr || (template_.style & kCentered)) {
-      if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        const QSize size = window_->sizeHint();
-        window_->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
-      }
-    }
+    if (window_->pos() == placed) PlaceWindow();
     ModalStack().push_back(this);
     if (ShownHook()) ShownHook()(*this);
     if (!ended_) {
@@ -302,6 +300,20 @@ int Dialog::DoModal() {
   const int result = result_;
   Teardown();
   return result;
+}
+
+void Dialog::PlaceWindow() {
+  window_->adjustSize();
+  QWidget* owner = window_->parentWidget() != nullptr ? window_->parentWidget()->window() : nullptr;
+  QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  const QSize size = window_->size();
+  const QPoint centre = owner == nullptr || (template_.style & kCentered) ? area.center() : owner->geometry().center();
+  // Centred, but kept on the screen.
+  const int x = std::clamp(centre.x() - size.width() / 2, area.left(), std::max(area.left(), area.right() + 1 - size.width()));
+  const int y = std::clamp(centre.y() - size.height() / 2, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
+  window_->move(x, y);
 }
 
 bool Dialog::Create(QWidget* parent) {
