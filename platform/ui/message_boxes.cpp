@@ -2,11 +2,41 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
 #include <QThread>
+#include <algorithm>
 
 #include "platform/ui/dialog.h"
 
 namespace platform::ui {
+namespace {
+
+// A box centred over a window, once its own size is known (as it is shown, so
+// before it appears): over its owner's window also while that one is not
+// shown yet, and kept on the screen.
+class CentredMessageBox : public QMessageBox {
+ public:
+  explicit CentredMessageBox(QWidget* owner) : QMessageBox(owner), over_(owner ? owner->window() : nullptr) {}
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    if (!over_) return;
+    QScreen* screen = over_->screen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    const QPoint centre = over_->geometry().center();
+    const int x = std::clamp(centre.x() - width() / 2, area.left(), std::max(area.left(), area.right() + 1 - width()));
+    const int y = std::clamp(centre.y() - height() / 2, area.top(), std::max(area.top(), area.bottom() + 1 - height()));
+    move(x, y);
+  }
+
+ private:
+  QPointer<QWidget> over_;
+};
+
+}  // namespace
 
 int ShowQtMessageBox(const MessageBoxRequest& request) {
   if (QApplication::instance() == nullptr || QThread::currentThread() != QApplication::instance()->thread()) {
@@ -22,7 +52,7 @@ int ShowQtMessageBox(const MessageBoxRequest& request) {
     owner = MainDialog()->Window();
   }
 
-  QMessageBox box(owner);
+  CentredMessageBox box(owner);
   box.setWindowTitle(request.title);
   box.setText(request.text);
   box.setTextFormat(Qt::PlainText);

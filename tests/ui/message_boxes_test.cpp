@@ -47,9 +47,11 @@ TEST(QtMessageBoxes, DialogAndFrameworkBoxesKeepTheirTitlesIconsAndOwners) {
   InstallMessageBoxes();
   Dialog owner(Owner());
   std::vector<std::pair<int, SeenBox>> answers;
+  QRect ownerAt;
   DialogShownHook previous = SetDialogShownHook([&](Dialog& shown) {
     if (&shown != &owner) return;
     QTimer::singleShot(0, [&] {
+      ownerAt = owner.Window()->geometry();
       SeenBox seen;
       AnswerNextBox(QMessageBox::Ok, &seen);
       answers.push_back({ShowMessageBox(owner.Id(), QStringLiteral("<b>Lobby</b>(1.2.3.4) Login failed!"),
@@ -73,6 +75,7 @@ TEST(QtMessageBoxes, DialogAndFrameworkBoxesKeepTheirTitlesIconsAndOwners) {
   EXPECT_EQ(answers[0].second.format, Qt::PlainText);  // names never render as markup
   EXPECT_EQ(answers[0].second.icon, QMessageBox::NoIcon);
   EXPECT_NE(answers[0].second.parent, nullptr);
+  EXPECT_LE((answers[0].second.frame.center() - ownerAt.center()).manhattanLength(), 2);  // over its owner
 
   EXPECT_EQ(answers[1].first, platform::IDOK);
   EXPECT_EQ(answers[1].second.title, ApplicationTitle());
@@ -159,7 +162,7 @@ TEST(QtMessageBoxes, ABoxOfAPageNotYetShownStandsOverItsDialog) {
   EXPECT_TRUE(shownAt.intersects(outerAt));
   // ...and the box over the dialog, as it will be shown.
   const QPoint offset = dialog.seen.frame.center() - shownAt.center();
-  EXPECT_LE(offset.manhattanLength(), 12) << "box centre " << dialog.seen.frame.center().x() << ","
+  EXPECT_LE(offset.manhattanLength(), 2) << "box centre " << dialog.seen.frame.center().x() << ","
                                           << dialog.seen.frame.center().y() << ", dialog centre "
                                           << shownAt.center().x() << "," << shownAt.center().y();
 }
