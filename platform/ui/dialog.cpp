@@ -8,13 +8,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
 
 #include "platform/ui/form_controls.h"
+#include "platform/ui/placement.h"
 
 namespace platform::ui {
 namespace {
@@ -304,16 +304,8 @@ int Dialog::DoModal() {
 
 void Dialog::PlaceWindow() {
   window_->adjustSize();
-  QWidget* owner = window_->parentWidget() != nullptr ? window_->parentWidget()->window() : nullptr;
-  QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
-  if (screen == nullptr) return;
-  const QRect area = screen->availableGeometry();
-  const QSize size = window_->size();
-  const QPoint centre = owner == nullptr || (template_.style & kCentered) ? area.center() : owner->geometry().center();
-  // Centred, but kept on the screen.
-  const int x = std::clamp(centre.x() - size.width() / 2, area.left(), std::max(area.left(), area.right() + 1 - size.width()));
-  const int y = std::clamp(centre.y() - size.height() / 2, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
-  window_->move(x, y);
+  const QWidget* owner = window_->parentWidget() != nullptr ? window_->parentWidget()->window() : nullptr;
+  window_->move(CentredOver((template_.style & kCentered) ? nullptr : owner, window_->size()));
 }
 
 bool Dialog::Create(QWidget* parent) {

@@ -3,11 +3,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
-#include <QScreen>
 #include <QThread>
-#include <algorithm>
 
 #include "platform/ui/dialog.h"
+#include "platform/ui/placement.h"
 
 namespace platform::ui {
 namespace {
@@ -22,14 +21,7 @@ class CentredMessageBox : public QMessageBox {
  protected:
   void showEvent(QShowEvent* event) override {
     QMessageBox::showEvent(event);
-    if (!over_) return;
-    QScreen* screen = over_->screen();
-    if (screen == nullptr) return;
-    const QRect area = screen->availableGeometry();
-    const QPoint centre = over_->geometry().center();
-    const int x = std::clamp(centre.x() - width() / 2, area.left(), std::max(area.left(), area.right() + 1 - width()));
-    const int y = std::clamp(centre.y() - height() / 2, area.top(), std::max(area.top(), area.bottom() + 1 - height()));
-    move(x, y);
+    if (over_) move(CentredOver(over_, size()));
   }
 
  private:
