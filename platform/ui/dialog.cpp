@@ -7,12 +7,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
 
 #include "platform/ui/form_controls.h"
+#include "platform/ui/placement.h"
 #include "platform/ui/window_port.h"
 
 namespace platform::ui {
@@ -165,8 +165,17 @@ bool Dialog::BuildWindow(QWidget* childParent) {
   window_->setSizeGripEnabled(false);
   if (!icon_.isNull()) window_->setWindowIcon(icon_);
   QWidget* client = window_->Client();
-  if (childParent != nullptr) window_->resize(units_.ToPixelsX(template_.cx), units_.ToPixelsY(template_.cy));
-  else client->setFixedSize(units_.ToPixelsX(template_.cx), units_.ToPixelsY(template_.cy));
+  const QSize templateSize(units_.ToPixelsX(template_.cx), units_.ToPixelsY(template_.cy));
+  if (childParent != nullptr) {
+    window_->resize(templateSize);
+  } else if (template_.style & kMinMaxBox) {
+    // It can be maximised: the client area takes the added room, below and to
+    // the right of the controls, which keep their places from the top-left.
+    client->setMinimumSize(templateSize);
+    window_->Layout()->setSizeConstraint(QLayout::SetMinimumSize);
+  } else {
+    client->setFixedSize(templateSize);
+  }
 
   for (const ControlTemplate& c : template_.controls) {
     const QRect rect = units_.ToPixels(c.x, c.y, c.cx, c.cy);
@@ -236,16 +245,14 @@ int Dialog::DoModal() {
   if (!BuildWindow()) return -1;
   if (menu_ && menu_->Widget()) window_->Layout()->setMenuBar(menu_->Widget());
 
+  // The window has its place before its initialisation runs, so that a box
+  // shown from there stands over it; again after, as the menu bar and the
+  // controls made there may have changed its size, unless it placed itself.
+  PlaceWindow();
+  const QPoint placed = window_->pos();
   OnInitDialog();
   if (!ended_) {
-    window_->adjustSize();
-    if (window_->parentWidget() == nullptr || (template_.style & kCentered)) {
-      if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        const QSize size = window_->sizeHint();
-        window_->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
-      }
-    }
+    if (window_->pos() == placed) PlaceWindow();
     ModalStack().push_back(this);
     if (ShownHook()) ShownHook()(*this);
     if (!ended_) {
@@ -258,6 +265,12 @@ int Dialog::DoModal() {
   const int result = result_;
   Teardown();
   return result;
+}
+
+void Dialog::PlaceWindow() {
+  window_->adjustSize();
+  const QWidget* owner = window_->parentWidget() != nullptr ? window_->parentWidget()->window() : nullptr;
+  window_->move(CentredOver((template_.style & kCentered) ? nullptr : owner, window_->size()));
 }
 
 bool Dialog::Create(QWidget* parent) {

@@ -124,6 +124,9 @@ class Dialog {
   void HandlePaint(QWidget* client, QPaintEvent* event);
   void HandleKey(int key, QWidget* focus);
   bool BuildWindow(QWidget* childParent = nullptr);
+  // Centres the window on the screen, or over its owner's window (a modal
+  // window opened from another, without kCentered).
+  void PlaceWindow();
   void Teardown();
 
   DialogTemplate template_;

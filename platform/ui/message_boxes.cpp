@@ -2,11 +2,33 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QThread>
 
 #include "platform/ui/dialog.h"
+#include "platform/ui/placement.h"
 
 namespace platform::ui {
+namespace {
+
+// A box centred over a window, once its own size is known (as it is shown, so
+// before it appears): over its owner's window also while that one is not
+// shown yet, and kept on the screen.
+class CentredMessageBox : public QMessageBox {
+ public:
+  explicit CentredMessageBox(QWidget* owner) : QMessageBox(owner), over_(owner ? owner->window() : nullptr) {}
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    if (over_) move(CentredOver(over_, size()));
+  }
+
+ private:
+  QPointer<QWidget> over_;
+};
+
+}  // namespace
 
 int ShowQtMessageBox(const MessageBoxRequest& request) {
   if (QApplication::instance() == nullptr || QThread::currentThread() != QApplication::instance()->thread()) {
@@ -22,7 +44,7 @@ int ShowQtMessageBox(const MessageBoxRequest& request) {
     owner = MainDialog()->Window();
   }
 
-  QMessageBox box(owner);
+  CentredMessageBox box(owner);
   box.setWindowTitle(request.title);
   box.setText(request.text);
   box.setTextFormat(Qt::PlainText);

@@ -1,10 +1,13 @@
 #include "platform/ui/toolbar.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCursor>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionToolButton>
+#include <QStylePainter>
 
 namespace platform::ui {
 
@@ -31,10 +34,27 @@ QRect DropDownToolButton::ArrowRect() {
 void DropDownToolButton::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && isEnabled() && ArrowRect().contains(event->position().toPoint())) {
     event->accept();
+    const QPointer<DropDownToolButton> self(this);
     if (onDropDown_) onDropDown_();
+    if (self) self->update();  // the pop-up has closed; the pointer may be elsewhere now
     return;
   }
   QToolButton::mousePressEvent(event);
+}
+
+bool DropDownToolButton::ShowsHoverFrame() const {
+  if (!underMouse() || !rect().contains(mapFromGlobal(QCursor::pos()))) return false;
+  const QWidget* modal = QApplication::activeModalWidget();
+  const QWidget* popup = QApplication::activePopupWidget();
+  return (modal == nullptr || modal == window()) && popup == nullptr;
+}
+
+void DropDownToolButton::paintEvent(QPaintEvent*) {
+  QStylePainter painter(this);
+  QStyleOptionToolButton option;
+  initStyleOption(&option);
+  if (!ShowsHoverFrame()) option.state &= ~QStyle::State_MouseOver;
+  painter.drawComplexControl(QStyle::CC_ToolButton, option);
 }
 
 bool ToolBar::Create(QWidget* parent, int windowId, CommandSink commands, DropDownSink dropDowns) {
@@ -60,8 +80,9 @@ void ToolBar::SetButtons(const std::vector<unsigned>& ids) {
       if (dropDowns_) dropDowns_(id);
     });
     auto* action = new QAction(button);
-    QObject::connect(action, &QAction::triggered, bar_, [this, id] {
+    QObject::connect(action, &QAction::triggered, bar_, [this, id, shown = QPointer<QToolButton>(button)] {
       if (commands_) commands_(id);
+      if (shown) shown->update();  // a dialog it opened has closed; the pointer may be elsewhere now
     }, Qt::QueuedConnection);
     button->setDefaultAction(action);
     button->setAutoRaise(true);

@@ -34,14 +34,19 @@ inline constexpr unsigned TBBS_DISABLED = 0x0004;
 inline constexpr unsigned TBSTYLE_DROPDOWN = 0x0008;
 inline constexpr unsigned TBSTYLE_AUTOSIZE = 0x0010;
 
-// A tool button whose arrow part reports a drop-down instead of opening a menu.
+// A flat tool button whose arrow part reports a drop-down instead of opening a
+// menu. Its raised frame follows the pointer itself: Qt keeps a button "under
+// the mouse" when the pointer left it while a dialog or pop-up it opened ran.
 class DropDownToolButton : public QToolButton {
  public:
   explicit DropDownToolButton(QWidget* parent, std::function<void()> onDropDown);
   QRect ArrowRect();
+  // True when the pointer is over the button and no other window holds the input.
+  bool ShowsHoverFrame() const;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   std::function<void()> onDropDown_;

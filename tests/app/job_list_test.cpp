@@ -686,7 +686,7 @@ TEST_F(JobListTest, ABackupThatCanSaveNothingKeepsItsRowAndCopiesNoProgram) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text,
               NothingSavedText(2, {"/rec/../2047/01/02/RecordList.db", "/rec/2047/01/02/ch02/"}));
-    EXPECT_EQ(recorder->RequestCount(kDownload), 0u);
+    EXPECT_EQ(recorder->RequestCount(sim::Request::Download), 0u);
     EXPECT_EQ(d.JobList()->GetItemCount(), 1);
     ASSERT_EQ(d.Session().jobs.Count(), 1);
     EXPECT_EQ(JobId(d, 0), id);

@@ -112,6 +112,41 @@ TEST(MainWindow, StartsLoggedOutWithItsListMenuAndToolbar) {
   });
 }
 
+// Maximised, the window keeps the toolbar along the top of its client area and
+// the list where the template puts it; the added room is client area below and
+// to the right, not bands around a centred block.
+TEST(MainWindow, MaximisedKeepsItsToolbarAndListAtTheTopLeft) {
+  CBrisnelDlg dlg;
+  RunDialog<CBrisnelDlg>(dlg, [](CBrisnelDlg& d) {
+    QWidget* window = d.Window();
+    QWidget* client = d.Client();
+    QWidget* bar = d.ToolBar().Widget();
+    ui::ListView* list = d.JobList();
+    ASSERT_TRUE(window && client && bar && list);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    auto placeIn = [window](QWidget* w) { return QRect(w->mapTo(window, QPoint(0, 0)), w->size()); };
+    const QRect clientBefore = placeIn(client);
+    const QRect barBefore = placeIn(bar);
+    const QRect listBefore = placeIn(list);
+    const QSize normal = window->size();
+    ASSERT_EQ(barBefore.topLeft(), clientBefore.topLeft());
+
+    window->showMaximized();
+    ASSERT_TRUE(PumpUntil([&] { return window->width() > normal.width() + 100 && window->height() > normal.height() + 100; }))
+        << "the offscreen screen should be larger than the window";
+    testing_ui::Pump(std::chrono::milliseconds(50));
+    EXPECT_EQ(placeIn(client).topLeft(), clientBefore.topLeft());
+    EXPECT_EQ(placeIn(client).bottomRight(), window->rect().bottomRight());  // the added room is client area
+    EXPECT_EQ(placeIn(bar).topLeft(), barBefore.topLeft());
+    EXPECT_EQ(placeIn(list), listBefore);
+
+    window->showNormal();
+    ASSERT_TRUE(PumpUntil([&] { return window->size() == normal; }));
+    EXPECT_EQ(placeIn(client), clientBefore);
+    EXPECT_EQ(placeIn(list), listBefore);
+  });
+}
+
 TEST(MainWindow, SetUiStateSwitchesTheCommandsForZeroAndOneOnly) {
   CBrisnelDlg dlg;
   RunDialog<CBrisnelDlg>(dlg, [](CBrisnelDlg& d) {

@@ -561,7 +561,7 @@ TEST_F(ProcessDialogSim, AJobOfWhichNothingCanBeSavedIsNeverCalledFinished) {
       EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 30s));
     });
     EXPECT_EQ(result, c.result);
-    EXPECT_EQ(recorder->Requests(8).size(), c.arrived.size());
+    EXPECT_EQ(recorder->Requests(sim::Request::Download).size(), c.arrived.size());
     for (const std::string& path : c.arrived) EXPECT_EQ(Read(Local(path)), Content(path, 3000)) << path;
     QStringList refused{QString::fromStdString(recordListPath)};
     for (const sim::FileEntry& f : c.files)
@@ -651,7 +651,7 @@ TEST_F(ProcessDialogSim, AFileWhereAnotherRowsFolderIsIsPassedOver) {
       else
         EXPECT_EQ(Read(Local(f.path)), Content(f.path, f.size)) << f.path;
     }
-    EXPECT_EQ(recorder->Requests(8).size(), c.files.size());
+    EXPECT_EQ(recorder->Requests(sim::Request::Download).size(), c.files.size());
     EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Warning"));

@@ -1,15 +1,20 @@
 // Menus, the toolbar, the list view and drawing of the window layer.
 #include <QAction>
+#include <QCursor>
 #include <QImage>
+#include <QTimer>
+#include <QWindow>
 #include <QMouseEvent>
 #include <QPainter>
 #include <gtest/gtest.h>
 
 #include "platform/ui/controls.h"
+#include "platform/ui/dialog.h"
 #include "platform/ui/drawing.h"
 #include "platform/ui/form_controls.h"
 #include "platform/ui/menu.h"
 #include "platform/ui/messages.h"
+#include "platform/ui/popup_menu.h"
 #include "platform/ui/toolbar.h"
 #include "tests/ui/qt_test_app.h"
 
@@ -27,6 +32,18 @@ MenuTemplate TwoItemMenu() {
                             {{QStringLiteral("Open"), 10}, MenuItemTemplate::Separator(), {QStringLiteral("Quit"), 11}}}};
   return m;
 }
+
+// Swallows a window's enter and leave events while the flag is set.
+class CrossingBlocker : public QObject {
+ public:
+  explicit CrossingBlocker(const bool& on) : on_(on) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    return on_ && (event->type() == QEvent::Enter || event->type() == QEvent::Leave);
+  }
+
+ private:
+  const bool& on_;
+};
 
 }  // namespace
 
@@ -115,6 +132,103 @@ TEST(ToolBarTest, ButtonsSendCommandsAndTheArrowReportsADropDown) {
   EXPECT_EQ(bar.ToolTip(1050), QStringLiteral("Add again"));
   EXPECT_EQ(bar.ToolTip(9999), QString());
   EXPECT_EQ(bar.GetButtonState(9999), 0u);
+}
+
+// A flat button shows its raised frame only while the pointer is over it: not
+// after a dialog its command opened, or the pop-up of its arrow, has closed
+// with the pointer elsewhere.
+TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
+  QWidget window;
+  window.setGeometry(20, 20, 400, 100);
+  ImageList images(32, 32);
+  QPixmap red(32, 32);
+  red.fill(Qt::red);
+  images.Add(QIcon(red));
+  const QPoint away(790, 590);  // outside every window
+  auto movePointer = [](QPoint to) {
+    QCursor::setPos(to);
+    Pump(std::chrono::milliseconds(20));
+  };
+  ToolBar bar;
+  ASSERT_TRUE(bar.Create(
+      &window, AFX_IDW_TOOLBAR,
+      [&](unsigned) {
+        DialogTemplate t;
+        t.caption = QStringLiteral("Opened");
+        t.cx = 60;
+        t.cy = 30;
+        Dialog dialog(t);
+        DialogShownHook previous = SetDialogShownHook([&](Dialog& shown) {
+          QTimer::singleShot(0, [&] {
+            movePointer(away);
+            shown.EndDialog(IDCANCEL);
+          });
+        });
+        dialog.DoModal();
+        SetDialogShownHook(previous);
+      },
+      [&](unsigned) {
+        PopupMenu menu;
+        menu.AppendMenu(32777, QStringLiteral("NVR(127.0.0.1)"));
+        QTimer::singleShot(0, [&] {
+          ASSERT_TRUE(PumpUntil([] { return QApplication::activePopupWidget() != nullptr; }));
+          movePointer(away);
+          QApplication::activePopupWidget()->close();
+        });
+        TrackPopupMenu(menu, TPM_LEFTALIGN, QPoint(30, 70), &window, QRect());
+      }));
+  bar.SetButtons({1049});
+  bar.SetButtonStyle(0, TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE);
+  bar.SetImageList(&images);
+  bar.SetSizes(QSize(40, 40), QSize(32, 32));
+  bar.RepositionAtTop();
+  window.show();
+  ASSERT_TRUE(PumpUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
+  auto* button = static_cast<DropDownToolButton*>(bar.Button(1049));
+  ASSERT_NE(button, nullptr);
+  const QPoint onButton = button->mapToGlobal(QPoint(8, button->height() / 2));
+  const QPoint onArrow = button->mapToGlobal(button->ArrowRect().center());
+
+  movePointer(away);
+  const QImage resting = button->grab().toImage();
+  // While a pop-up holds the pointer (or a dialog blocks the window), an X
+  // server tells the window nothing of the pointer leaving it; the window sees
+  // no crossing events until the pointer passes over it again.
+  bool grabbed = false;
+  CrossingBlocker blocker(grabbed);
+  window.windowHandle()->installEventFilter(&blocker);
+  struct Way {
+    const char* name;
+    QPoint hover;  // where the pointer rests when the operator opens it
+    std::function<void()> open;
+  };
+  const Way ways[] = {
+      {"its command's dialog", onButton, [&] { button->click(); }},
+      {"its arrow's pop-up", onArrow,
+       [&] {
+         QMouseEvent press(QEvent::MouseButtonPress, QPointF(button->mapFromGlobal(onArrow)), QPointF(onArrow),
+                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+         QApplication::sendEvent(button, &press);
+       }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    movePointer(way.hover);
+    ASSERT_TRUE(PumpUntil([&] { return button->underMouse(); }));
+    EXPECT_TRUE(button->ShowsHoverFrame());
+    ASSERT_NE(button->grab().toImage(), resting) << "the style draws no hover frame to look for";
+    grabbed = true;
+    way.open();
+    Pump(std::chrono::milliseconds(50));
+    grabbed = false;
+    EXPECT_EQ(QCursor::pos(), away);
+    EXPECT_FALSE(button->ShowsHoverFrame());
+    EXPECT_EQ(button->grab().toImage(), resting);
+  }
+  // Back over the button, the frame shows again.
+  movePointer(onButton);
+  EXPECT_TRUE(button->ShowsHoverFrame());
+  EXPECT_NE(button->grab().toImage(), resting);
 }
 
 TEST(ListViewTest, ReportColumnsRowsAndQuietChanges) {

@@ -1,6 +1,7 @@
 // The real message boxes: titles, icons, owners and answers.
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@ struct SeenBox {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   Qt::TextFormat format = Qt::AutoText;
   QWidget* parent = nullptr;
+  QRect frame;  // where it stood on the screen
 };
 
 // Answers the next box that opens by pressing the given button.
@@ -26,7 +28,7 @@ void AnswerNextBox(QMessageBox::StandardButton press, SeenBox* seen) {
     testing_ui::PumpUntil([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; });
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     ASSERT_NE(box, nullptr);
-    *seen = {box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->parentWidget()};
+    *seen = {box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->parentWidget(), box->frameGeometry()};
     box->button(press)->click();
   });
 }
@@ -45,9 +47,11 @@ TEST(QtMessageBoxes, DialogAndFrameworkBoxesKeepTheirTitlesIconsAndOwners) {
   InstallMessageBoxes();
   Dialog owner(Owner());
   std::vector<std::pair<int, SeenBox>> answers;
+  QRect ownerAt;
   DialogShownHook previous = SetDialogShownHook([&](Dialog& shown) {
     if (&shown != &owner) return;
     QTimer::singleShot(0, [&] {
+      ownerAt = owner.Window()->geometry();
       SeenBox seen;
       AnswerNextBox(QMessageBox::Ok, &seen);
       answers.push_back({ShowMessageBox(owner.Id(), QStringLiteral("<b>Lobby</b>(1.2.3.4) Login failed!"),
@@ -71,6 +75,7 @@ TEST(QtMessageBoxes, DialogAndFrameworkBoxesKeepTheirTitlesIconsAndOwners) {
   EXPECT_EQ(answers[0].second.format, Qt::PlainText);  // names never render as markup
   EXPECT_EQ(answers[0].second.icon, QMessageBox::NoIcon);
   EXPECT_NE(answers[0].second.parent, nullptr);
+  EXPECT_LE((answers[0].second.frame.center() - ownerAt.center()).manhattanLength(), 2);  // over its owner
 
   EXPECT_EQ(answers[1].first, platform::IDOK);
   EXPECT_EQ(answers[1].second.title, ApplicationTitle());
@@ -79,4 +84,85 @@ TEST(QtMessageBoxes, DialogAndFrameworkBoxesKeepTheirTitlesIconsAndOwners) {
 
   EXPECT_EQ(answers[2].first, platform::IDNO);
   EXPECT_EQ(answers[2].second.title, QStringLiteral("Message"));
+}
+
+namespace {
+
+// A dialog whose child page, made during its initialisation, shows a box owned
+// by the page: neither the page nor the dialog is shown yet.
+class PageOwner : public Dialog {
+ public:
+  PageOwner() : Dialog(Owner()) {}
+  Dialog page{PageTemplate()};
+  SeenBox seen;
+
+ protected:
+  bool OnInitDialog() override {
+    Dialog::OnInitDialog();
+    if (page.Create(Client())) {
+      AnswerNextBox(QMessageBox::Ok, &seen);
+      ShowMessageBox(page.Id(), QStringLiteral("The database does not exist."), QStringLiteral("Message"));
+    }
+    return true;
+  }
+
+ private:
+  static DialogTemplate Owner() {
+    DialogTemplate t;
+    t.caption = QStringLiteral("Remote Server Manager");
+    t.cx = 380;
+    t.cy = 263;
+    return t;
+  }
+  static DialogTemplate PageTemplate() {
+    DialogTemplate t;
+    t.cx = 358;
+    t.cy = 227;
+    t.style = kChild;
+    return t;
+  }
+};
+
+}  // namespace
+
+// A box stands over the window that owns it, or over that window's top-level
+// window while the owner is not shown yet, wherever that window stands.
+TEST(QtMessageBoxes, ABoxOfAPageNotYetShownStandsOverItsDialog) {
+  InstallMessageBoxes();
+  Dialog outer(Owner());
+  PageOwner dialog;
+  QRect shownAt;
+  QRect outerAt;
+  DialogShownHook previous = SetDialogShownHook([&](Dialog& shown) {
+    if (&shown == &outer) {
+      // Off the screen's centre, so that a box centred on the screen is seen.
+      QTimer::singleShot(0, [&] {
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        outer.Window()->move(area.left() + 10, area.top() + 10);
+        testing_ui::Pump(std::chrono::milliseconds(20));
+        outerAt = outer.Window()->frameGeometry();
+        dialog.DoModal();
+        outer.EndDialog(platform::ui::IDOK);
+      });
+    } else if (&shown == &dialog) {
+      QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(testing_ui::PumpUntil([&] { return dialog.Window()->isVisible(); }));
+        shownAt = dialog.Window()->frameGeometry();
+        dialog.EndDialog(platform::ui::IDOK);
+      });
+    }
+  });
+  outer.DoModal();
+  SetDialogShownHook(previous);
+  SetMessageBoxHandler(nullptr);
+
+  ASSERT_EQ(dialog.seen.text, QStringLiteral("The database does not exist."));
+  ASSERT_TRUE(shownAt.isValid());
+  // The dialog is centred over its owner, as far as the screen allows...
+  EXPECT_TRUE(shownAt.intersects(outerAt));
+  // ...and the box over the dialog, as it will be shown.
+  const QPoint offset = dialog.seen.frame.center() - shownAt.center();
+  EXPECT_LE(offset.manhattanLength(), 2) << "box centre " << dialog.seen.frame.center().x() << ","
+                                          << dialog.seen.frame.center().y() << ", dialog centre "
+                                          << shownAt.center().x() << "," << shownAt.center().y();
 }
