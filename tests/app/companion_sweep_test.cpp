@@ -75,6 +75,7 @@ TEST(CompanionCopy, CopiesExactlyTheListedFilesAndFoldersAndSkipsWhatIsMissing) 
   ASSERT_TRUE(Write(s + "images/x/z/.hidden", "hidden too"));
   ASSERT_EQ(::symlink(qPrintable(src.path() + "/images"), qPrintable(s + "images/x/loop")), 0);
   // An existing target is replaced; the destination is named with a trailing "/".
+  ASSERT_FALSE(CompanionFileNames().isEmpty());
   ASSERT_TRUE(Write(dst.path() + "/" + CompanionFileNames()[0], "old"));
 
   CopyCompanionFiles(src.path(), dst.path() + QLatin1Char('/'));

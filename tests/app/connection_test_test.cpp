@@ -155,7 +155,9 @@ TEST_F(ConnectionTest, OutcomesAndTheirTexts) {
     EXPECT_TRUE(disabledWhileRunning);
     EXPECT_EQ(recorder_.RequestCount(sim::Request::GetDateTime), c.requests);
     if (c.requests == 1) {
-      EXPECT_EQ(recorder_.Requests(sim::Request::GetDateTime)[0].authorised, !c.password.isEmpty());
+      const auto asked = recorder_.Requests(sim::Request::GetDateTime);
+      ASSERT_EQ(asked.size(), 1u);
+      EXPECT_EQ(asked[0].authorised, !c.password.isEmpty());
     }
     EXPECT_EQ(recorder_.RequestCount(), c.requests);  // nothing else was asked
   }

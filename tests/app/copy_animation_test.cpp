@@ -38,6 +38,7 @@ TEST(CopyAnimation, TheShippedClipIsPlayable) {
   EXPECT_EQ(clip.frames.size(), 16u);
   EXPECT_EQ(clip.Size(), QSize(240, 36));  // fits above the file list
   EXPECT_EQ(clip.microsecondsPerFrame, 80000);
+  ASSERT_FALSE(clip.frames.empty());
   EXPECT_NE(clip.frames.front(), clip.frames.back());
 }
 

@@ -232,6 +232,7 @@ TEST_F(JobListTest, AFinishedJobAddsItsRow) {
     ASSERT_EQ(recorder->RequestCount(sim::Request::QueueBackupJob), 1u);
     EXPECT_EQ(recorder->Requests(sim::Request::QueueBackupJob)[0].target,
               "/config/tarnwell?starttime=2031,05,13,08,15,00&endtime=2031,05,13,09,30,00&channel=32773");
+    ASSERT_TRUE(recorder->LastJob());
     ASSERT_EQ(recorder->LastJob()->total, 1572864u);
     ASSERT_EQ(d.JobList()->GetItemCount(), 1);
     EXPECT_EQ(RowTexts(d, 0), (QStringList{"2031/05/13 08:15:00", "2031/05/13 09:30:00", "1, 3, 16", "1.50 MB"}));
@@ -516,6 +517,7 @@ TEST_F(JobListTest, CancelledSettingsLeaveRowJobAndBackupIdAndStopTheLease) {
     EXPECT_EQ(settingsRuns, 1);
     EXPECT_TRUE(leaseRan);
     EXPECT_EQ(keep, 1);
+    ASSERT_TRUE(recorder->LastJob());
     EXPECT_EQ(required, recorder->LastJob()->total);
     EXPECT_EQ(progressRuns, 0);
     EXPECT_EQ(d.BackupLeaseTimer(), -1);

@@ -153,6 +153,7 @@ TEST(LoadingPageTest, AMissingOrBrokenIndicatorLeavesOnlyTheAnimationOut) {
   QFile source(kIndicator);
   ASSERT_TRUE(source.open(QIODevice::ReadOnly));
   const QByteArray whole = source.readAll();
+  ASSERT_GE(whole.size(), 80);  // room for the 40 bytes corrupted from its middle
   QByteArray corrupt = whole;
   for (int i = 0; i < 40; ++i) corrupt[whole.size() / 2 + i] = char(0xFF);
   struct Case {

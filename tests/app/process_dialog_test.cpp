@@ -128,7 +128,9 @@ class ProcessDialogSim : public ::testing::Test {
     ASSERT_EQ(session.jobs.Count(), 1);
     ASSERT_TRUE(QFileInfo::exists(answerFile));
     ASSERT_TRUE(QFileInfo::exists(clampedList));
-    job = *recorder->LastJob();
+    const auto queued = recorder->LastJob();
+    ASSERT_TRUE(queued);
+    job = *queued;
     recordListPath = job.record_list.path;
     // The clamp changed the list, so the backup's copy tells which one it got.
     ASSERT_NE(Read(clampedList).toStdString(), sim::BuildRecordList(day, recorder->RecordingsOn(day)));
@@ -1005,7 +1007,9 @@ TEST_F(ProcessDialogSim, AFullDiskNeverGivesAFinishedBackupWithABrokenRecordList
     boxes.boxes.clear();
     queue();
     ASSERT_EQ(session.jobs.Count(), 1);
-    job = *recorder->LastJob();
+    const auto queued = recorder->LastJob();
+    ASSERT_TRUE(queued);
+    job = *queued;
     recordListPath = job.record_list.path;
     clampedList = programFolder + QStringLiteral("2013_03_15_RecordList.db");
     answerFile = programFolder + QString::asprintf("%.6d.txt", session.jobs.At(0)->id);

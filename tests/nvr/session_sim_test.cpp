@@ -174,6 +174,7 @@ TEST_F(SessionSim, BackupIdGrant) {
   s.SetServer("Sim", "127.0.0.1", "admin", "admin", port, 0);
   s.backupId = -1;
   s.AcquireBackupId();
+  ASSERT_FALSE(boxes.Texts().empty());
   EXPECT_EQ(boxes.Texts().back(), "Connection to NVR failed!");
 }
 
@@ -192,8 +193,9 @@ TEST_F(SessionSim, BackupIdRenewalQueryAndPing) {
   const int id = s.backupId.load();
   ASSERT_GE(id, 0);
   EXPECT_EQ(s.RenewBackupId(), 1);
-  EXPECT_EQ(recorder->Requests(sim::Request::RenewBackupId).back().target,
-            "/config/getbackupid?id=" + std::to_string(id));
+  const auto asked = recorder->Requests(sim::Request::RenewBackupId);
+  ASSERT_FALSE(asked.empty());
+  EXPECT_EQ(asked.back().target, "/config/getbackupid?id=" + std::to_string(id));
 
   struct Renewal {
     const char* body;

@@ -663,7 +663,9 @@ TEST_F(SimRecorderTest, AnswerFaultsReplaceTheAnswer) {
   EXPECT_EQ(page.body.substr(0, 6), "<html>");
   for (const char* marker : {"date", "login=", "lease", "id", "-1", "-2", "500", "="})
     EXPECT_EQ(page.body.find(marker), std::string::npos) << marker;
-  EXPECT_EQ(rec.Requests().back().fault, "ErrorPage");
+  const auto log = rec.Requests();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().fault, "ErrorPage");
   rec.RemoveFault(id);
 }
 
@@ -752,8 +754,10 @@ TEST_F(SimRecorderTest, CloseWithoutAnswerSendsNothing) {
   RawConnection::Result got = conn.Read(3000);
   EXPECT_TRUE(got.closed);
   EXPECT_EQ(got.bytes, "");
-  EXPECT_EQ(rec.Requests().back().status, 0);
-  EXPECT_EQ(rec.Requests().back().fault, "CloseWithoutAnswer");
+  const auto log = rec.Requests();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().status, 0);
+  EXPECT_EQ(log.back().fault, "CloseWithoutAnswer");
 }
 
 TEST_F(SimRecorderTest, StallsHoldUntilReleased) {
@@ -782,7 +786,9 @@ TEST_F(SimRecorderTest, StallsHoldUntilReleased) {
     const size_t split = head.find("\r\n\r\n");
     ASSERT_NE(split, std::string::npos);
     EXPECT_EQ(head.size() - split - 4, c.before);
-    EXPECT_EQ(rec.Requests().back().status, 200);  // logged as the head went out
+    const auto log = rec.Requests();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().status, 200);  // logged as the head went out
     const auto t0 = Clock::now();
     rec.ReleaseStalls();
     RawConnection::Result rest = conn.Read(3000);
@@ -848,11 +854,13 @@ TEST_F(SimRecorderTest, DefaultStreamIsPacketsOfTheRequestedChannel) {
   int video = 0, other = 0;
   for (size_t at = 0; at < r.body.size();) {
     ASSERT_EQ(r.body.substr(at, 3), std::string("\0\0\x01", 3));
+    ASSERT_LE(at + 12, r.body.size());  // the packet's code and both lengths
     const uint8_t code = static_cast<uint8_t>(r.body[at + 3]);
     const uint32_t header = le32(at + 4), payload = le32(at + 8);
     if (code == 0xF3) {
       ++video;
       EXPECT_EQ(header, 128u);
+      ASSERT_LE(at + 116, r.body.size());
       EXPECT_EQ(le32(at + 112) & 0xFFFF, 1u << 3);  // channel 4
     } else {
       ++other;
@@ -984,6 +992,7 @@ TEST(SimContent, GeneratedBytesAreDeterministicAndPathDependent) {
   EXPECT_EQ(sim::ContentBytes("/a", 1000, 300000), sim::ContentBytes("/a", 1000, 300000));
   EXPECT_NE(sim::ContentBytes("/a", 0, 64), sim::ContentBytes("/b", 0, 64));
   const std::string run = sim::ContentBytes("/a", 0, 200000);
+  ASSERT_EQ(run.size(), 200000u);
   EXPECT_EQ(run.substr(70000, 100), sim::ContentBytes("/a", 70000, 100));
   EXPECT_EQ(static_cast<uint8_t>(run[123456]), sim::ContentByte("/a", 123456));
 }

@@ -169,7 +169,9 @@ TEST_F(ServerStoreTest, ChangeReplacesTheEntryAndListsItLast) {
   ExpectSame(Find("10.0.0.9"), edited);
   // Keeping the address works too.
   ASSERT_EQ(Change("10.0.0.2", Entry("10.0.0.2", "two again")), 0);
-  EXPECT_EQ(List().back(), (Line{"10.0.0.2", "two again"}));
+  const std::vector<Line> after = List();
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_EQ(after.back(), (Line{"10.0.0.2", "two again"}));
   EXPECT_EQ(RawRowCount(), 3);
 }
 

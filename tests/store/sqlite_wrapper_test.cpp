@@ -153,6 +153,7 @@ TEST(Utf8Conversion, BothDirections) {
   EXPECT_EQ(std::u16string(wide.data()), u"Caf\u00E9\U0001F600");
   // Bad bytes become replacement characters, and the text stays terminated.
   Utf8ToWide(wide, "\xFF\xFE\xC3");
+  ASSERT_FALSE(wide.empty());
   EXPECT_EQ(wide.back(), u'\0');
   EXPECT_FALSE(std::u16string(wide.data()).empty());
 }
