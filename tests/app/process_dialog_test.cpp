@@ -165,6 +165,20 @@ class ProcessDialogSim : public ::testing::Test {
     return true;
   }
 
+  // Runs the dialog until it ends by itself (30 s at most); a given `stopped`
+  // tells whether it waited for "Resume" on the way.
+  int RunUntilItEnds(CProcessDialog& dlg, bool* stopped = nullptr) {
+    bool waited = false;
+    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
+      EXPECT_TRUE(WaitUntil([&] {
+        waited = waited || Caption(d) == QStringLiteral("Resume");
+        return d.HasEnded();
+      }, 30s));
+    });
+    if (stopped != nullptr) *stopped = waited;
+    return result;
+  }
+
   QString Local(const std::string& recorderPath) const { return destination + QString::fromStdString(recorderPath); }
   static QString Status(CProcessDialog& d, int row) { return d.FileList()->GetItemText(row, 3); }
   static QString Caption(CProcessDialog& d) { return d.PauseResumeButton()->text(); }
@@ -490,14 +504,9 @@ TEST_F(ProcessDialogSim, RefusedPathsArePassedOverAndTheEndNamesThem) {
     boxes.boxes.clear();
     CProcessDialog dlg;
     Prepare(dlg);
+    // The backup never waits for "Resume" on the way.
     bool stopped = false;
-    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
-      // The backup never waits for "Resume" on the way.
-      EXPECT_TRUE(WaitUntil([&] {
-        stopped = stopped || Caption(d) == QStringLiteral("Resume");
-        return d.HasEnded();
-      }, 30s));
-    });
+    const int result = RunUntilItEnds(dlg, &stopped);
     EXPECT_FALSE(stopped);
     EXPECT_EQ(result, platform::ui::IDOK);
     for (int row = 0; row < dlg.Files().Count(); ++row) {
@@ -559,9 +568,7 @@ TEST_F(ProcessDialogSim, AJobOfWhichNothingCanBeSavedIsNeverCalledFinished) {
     boxes.boxes.clear();
     CProcessDialog dlg;
     Prepare(dlg);
-    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
-      EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 30s));
-    });
+    const int result = RunUntilItEnds(dlg);
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(recorder->Requests(sim::Request::Download).size(), c.arrived.size());
     for (const std::string& path : c.arrived) EXPECT_EQ(Read(Local(path)), Content(path, 3000)) << path;
@@ -632,13 +639,9 @@ TEST_F(ProcessDialogSim, AFileWhereAnotherRowsFolderIsIsPassedOver) {
     boxes.boxes.clear();
     CProcessDialog dlg;
     Prepare(dlg);
+    // The backup never waits for "Resume" on the way.
     bool stopped = false;
-    const int result = RunDialog<CProcessDialog>(dlg, [&](CProcessDialog& d) {
-      EXPECT_TRUE(WaitUntil([&] {
-        stopped = stopped || Caption(d) == QStringLiteral("Resume");
-        return d.HasEnded();
-      }, 30s));
-    });
+    const int result = RunUntilItEnds(dlg, &stopped);
     EXPECT_FALSE(stopped);
     EXPECT_EQ(result, platform::ui::IDOK);
     ASSERT_EQ(dlg.Files().Count(), int(c.files.size()) + 1);
