@@ -1,5 +1,5 @@
-// The locked queue: order, lookup by index, clearing, and producers and a
-// consumer on threads of their own losing nothing.
+// The locked queue: order, lookup by index, copies read under the lock,
+// clearing, and producers and a consumer on threads of their own losing nothing.
 #include "nvr/data_queue.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +45,19 @@ TEST(DataQueue, OrderAndIndexLookup) {
   EXPECT_EQ(q.IndexOf([](const Counted& c) { return c.value == 2; }), 1);
   EXPECT_EQ(Drain(q), (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(Counted::alive.load(), 0);
+}
+
+// A copy read under the lock, as the progress dialog and the backup command
+// read queued row numbers; an index outside the queue gives the fallback.
+TEST(DataQueue, ValueAtCopiesTheElementOrGivesTheFallback) {
+  DataQueue<int> q;
+  EXPECT_EQ(q.ValueAt(0, -1), -1);
+  for (int v : {7, 9}) q.Push(std::make_unique<int>(v));
+  struct Case {
+    int index, expected;
+  } cases[] = {{0, 7}, {1, 9}, {2, -1}, {-1, -1}};
+  for (const Case& c : cases) EXPECT_EQ(q.ValueAt(c.index, -1), c.expected) << c.index;
+  EXPECT_EQ(q.Count(), 2);  // reading takes nothing away
 }
 
 TEST(DataQueue, ClearFreesWhatIsQueuedOnlyAndIsReentrant) {
