@@ -31,6 +31,7 @@ class DownloadTask {
   DownloadTask& operator=(const DownloadTask&) = delete;
 
   void SetConnection(const QString& host, const QString& user, const QString& password, int port, int https);
+  void SetConnection(const ConnectionData& to) { connection_ = to; }
   void SetLocalPath(const QString& path) { localPath_ = path; }
   QString GetLocalPath() const { return localPath_; }
   void SetUrl(const QString& path) { url_ = path; }

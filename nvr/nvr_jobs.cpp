@@ -138,8 +138,7 @@ void NvrSession::DropJob(int jobId) {
 
 bool NvrSession::Download(const PendingFetch& fetch, const QString& localPath, const QString& request) {
   downloader.notifyWindow = platform::kNoWindow;
-  const ConnectionData& to = fetch.connection;
-  downloader.SetConnection(to.host, to.user, to.password, to.port, to.https);
+  downloader.SetConnection(fetch.connection);
   downloader.SetLocalPath(localPath);
   downloader.SetUrl(request);
   downloader.SetSizeLimit(kMaxAnswerFileBytes);
