@@ -39,9 +39,9 @@ std::int64_t ReadNumber(const char* text, qsizetype length) {
 
 }  // namespace
 
-QString ProcessFileList::ToLocalPath(const QString& recorderPath) {
-  QString local = recorderPath;
-  local.remove(QChar(13));
+QByteArray ProcessFileList::ToLocalPath(QByteArrayView recorderPath) {
+  QByteArray local = recorderPath.toByteArray();
+  local.removeIf([](char c) { return c == '\r'; });
   return local;
 }
 
@@ -57,22 +57,22 @@ void ProcessFileList::AddPathBytes(const char* path, qsizetype length, std::int6
   row.at = paths_.size();
   // The local form, made a piece at a time so that a huge line is never
   // copied whole: beyond the longest local path the rest cannot matter.
-  QString local;
+  QByteArray local;
   for (qsizetype from = 0; from < length && local.size() <= kMaxPathBytes; from += kMaxPathBytes + 1)
-    local += ToLocalPath(QString::fromLatin1(path + from, std::min(length - from, kMaxPathBytes + 1)));
+    local += ToLocalPath(QByteArrayView(path + from, std::min(length - from, kMaxPathBytes + 1)));
   // Of a path too long for a local name only as much is kept as a name may
   // hold (it is shown, never fetched). Lengths count the bytes of the local
   // (UTF-8) name.
   qsizetype utf8 = 0;
   qsizetype name = 0;
   bool namesFit = true;
-  for (const QChar c : std::as_const(local)) {
-    const int bytes = c.unicode() < 0x80 ? 1 : 2;
+  for (const char c : std::as_const(local)) {
+    const int bytes = static_cast<unsigned char>(c) < 0x80 ? 1 : 2;
     utf8 += bytes;
     if (utf8 > kMaxPathBytes) break;
-    name = c == QLatin1Char('/') ? 0 : name + bytes;
+    name = c == '/' ? 0 : name + bytes;
     if (name > kMaxNameBytes) namesFit = false;
-    paths_.append(static_cast<char>(c.unicode()));
+    paths_.append(c);
   }
   row.length = paths_.size() - row.at;
   // A path that could leave the backup folder, that names a folder (the

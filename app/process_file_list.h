@@ -9,6 +9,7 @@
 // window shows are made when asked for, so memory and time stay proportional
 // to the answer's size.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -97,9 +98,9 @@ class ProcessFileList {
   // The request that fetches a row's file with that backup id.
   QString RequestFor(int row, int backupId) const;
 
-  // The local form of a recorder path: every carriage return dropped; "/"
-  // stays the separator. Rows keep their paths in this form.
-  static QString ToLocalPath(const QString& recorderPath);
+  // The local form of a recorder path (its Latin-1 bytes): every carriage
+  // return dropped; "/" stays the separator. Rows keep their paths in this form.
+  static QByteArray ToLocalPath(QByteArrayView recorderPath);
   // The row's "Number", "Size" texts.
   static QString NumberText(int row) { return QString::number(row + 1); }
   static QString SizeText(std::int64_t size);
