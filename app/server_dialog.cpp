@@ -189,20 +189,25 @@ void CServerDialog::OnAdd() {
   if (AddServer()) AppendLine(m_strServer, m_strIp);
 }
 
+ServerEntry CServerDialog::StoredEntry() const {
+  ServerEntry entry;
+  entry.SetServerName(m_strServer);
+  entry.SetIp(m_strIp);
+  entry.SetPort(m_strPort);
+  entry.SetUserName(m_strUser);
+  // An unticked box keeps the password out of the store.
+  entry.SetSaveEnable(m_nSavePassword == 1 ? QStringLiteral("1") : QStringLiteral("0"));
+  entry.SetPassword(m_nSavePassword == 1 ? m_strPassword : QString());
+  return entry;
+}
+
 bool CServerDialog::AddServer() {
   if (!QFile::exists(kStoreFile)) {
     platform::ShowMessageBox(Id(), kDatabaseMissingText, kError);
     return false;
   }
   OpenStore store;
-  ServerEntry entry;
-  entry.SetServerName(m_strServer);
-  entry.SetIp(m_strIp);
-  entry.SetPort(m_strPort);
-  entry.SetUserName(m_strUser);
-  entry.SetSaveEnable(m_nSavePassword != 0 ? QStringLiteral("1") : QStringLiteral("0"));
-  entry.SetPassword(m_nSavePassword != 0 ? m_strPassword : QString());
-  const int result = store.result != 0 ? store.result : store.manager.AddServer(entry);
+  const int result = store.result != 0 ? store.result : store.manager.AddServer(StoredEntry());
   if (result != 0) {
     ShowStoreFailure(result);  // the edits keep their text
     return false;
@@ -301,16 +306,8 @@ void CServerDialog::EditServer() {
       return;
     }
   }
-  ServerEntry entry;
-  entry.SetIp(m_strIp);
-  entry.SetPort(m_strPort);
-  entry.SetUserName(m_strUser);
-  // As for Add: an unticked box keeps the password out of the store.
-  entry.SetPassword(m_nSavePassword == 1 ? m_strPassword : QString());
-  entry.SetServerName(m_strServer);
-  entry.SetSaveEnable(m_nSavePassword == 1 ? QStringLiteral("1") : QStringLiteral("0"));
   OpenStore store;
-  const int result = store.result != 0 ? store.result : store.manager.ChangeServer(previousIp, entry);
+  const int result = store.result != 0 ? store.result : store.manager.ChangeServer(previousIp, StoredEntry());
   if (result != 0) {
     ShowStoreFailure(result);  // the old row is still stored; the list stays
     return;

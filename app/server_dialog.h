@@ -91,6 +91,8 @@ class CServerDialog : public platform::ui::Dialog {
   // 1 stored, 0 not, -1 when the store could not tell (the operator was told).
   // Found holds the stored fields of a 1.
   int IsIpStored(const QString& ip, ServerEntry* found = nullptr);
+  // The row the page's strings make, as Add and Edit store it.
+  ServerEntry StoredEntry() const;
   // True when stored; the operator was told otherwise.
   bool AddServer();
   bool DeleteServer();
