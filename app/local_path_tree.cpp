@@ -20,7 +20,8 @@ qsizetype NameEnd(const char* bytes, qsizetype i, qsizetype end) {
 
 std::uint32_t LocalPathTree::Hash(const QByteArray& store, std::int32_t parent, Name name) const {
   // Seeded per process, so a recorder cannot choose names that all fall in one slot.
-  return static_cast<std::uint32_t>(qHashMulti(seed_, parent, QByteArrayView(store.constData() + name.at, name.length)));
+  const QByteArrayView bytes(store.constData() + name.at, name.length);
+  return static_cast<std::uint32_t>(qHashMulti(seed_, parent, bytes));
 }
 
 std::int32_t LocalPathTree::Find(const QByteArray& store, std::int32_t parent, Name name, std::uint32_t hash) const {

@@ -316,7 +316,9 @@ void Dialog::EndDialog(int result) {
 
 WindowId Dialog::Id() const { return port_ != nullptr ? port_->Id() : kNoWindow; }
 
-unsigned Dialog::SetTimer(unsigned id, int milliseconds) { return port_ != nullptr ? port_->SetTimer(id, milliseconds) : 0; }
+unsigned Dialog::SetTimer(unsigned id, int milliseconds) {
+  return port_ != nullptr ? port_->SetTimer(id, milliseconds) : 0;
+}
 
 bool Dialog::KillTimer(unsigned id) { return port_ != nullptr && port_->KillTimer(id); }
 

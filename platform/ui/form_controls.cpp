@@ -54,7 +54,6 @@ int ListBox::GetCurSel() const {
   return selected.isEmpty() ? LB_ERR : row(selected.front());
 }
 
-
 void ListBox::focusOutEvent(QFocusEvent* event) {
   QListWidget::focusOutEvent(event);
   if (notify_ && sink_) sink_(id_, LBN_KILLFOCUS);

@@ -12,9 +12,12 @@ QPoint CentredOver(const QWidget* over, QSize size) {
   if (screen == nullptr) return QPoint();
   const QRect area = screen->availableGeometry();
   const QPoint centre = over != nullptr ? over->geometry().center() : area.center();
-  const int x = std::clamp(centre.x() - size.width() / 2, area.left(), std::max(area.left(), area.right() + 1 - size.width()));
-  const int y = std::clamp(centre.y() - size.height() / 2, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
-  return QPoint(x, y);
+  // Where a span of `length` centred on `middle` starts, kept within first..last.
+  const auto start = [](int middle, int length, int first, int last) {
+    return std::clamp(middle - length / 2, first, std::max(first, last + 1 - length));
+  };
+  return QPoint(start(centre.x(), size.width(), area.left(), area.right()),
+                start(centre.y(), size.height(), area.top(), area.bottom()));
 }
 
 }  // namespace platform::ui
