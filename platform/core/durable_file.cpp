@@ -57,17 +57,19 @@ struct NewMode {
   mode_t bits;
   bool replaces;  // an old file exists: its mode is set exactly
   mode_t old;
+  bool folder;    // a folder stands where the file is to be
 };
 
 NewMode ModeFor(const QByteArray& target, FileAccess access, int executeBits) {
   struct stat st {};
-  const bool replaces = ::stat(target.constData(), &st) == 0 && S_ISREG(st.st_mode);
+  const bool exists = ::stat(target.constData(), &st) == 0;
+  const bool replaces = exists && S_ISREG(st.st_mode);
   const mode_t old = replaces ? st.st_mode & 0777 : 0;
   const mode_t execute = executeBits >= 0 ? mode_t(executeBits) & 0111 : 0;
   mode_t bits = replaces ? old : 0666 | execute;
   if (replaces && executeBits >= 0) bits = (old & 0666) | (execute & ((old & 0444) >> 2));
   if (access == FileAccess::OwnerOnly) bits &= 0600;
-  return {bits, replaces, old};
+  return {bits, replaces, old, exists && S_ISDIR(st.st_mode)};
 }
 
 // Gives a temporary the mode of the file it replaces. A filesystem that keeps
@@ -143,6 +145,10 @@ bool RewriteInPlace(const QString& path, const QByteArray& data, FileAccess acce
 
 }  // namespace
 
+qsizetype TemporaryNameBytes(qsizetype nameBytes, long nameLimit) {
+  return std::min<qsizetype>(nameBytes + kAddedBytes, std::max<qsizetype>(nameLimit, nameBytes));
+}
+
 TemporaryFile::~TemporaryFile() { Discard(); }
 
 bool TemporaryFile::Fail(int error) {
@@ -168,6 +174,8 @@ bool TemporaryFile::Make(const QString& target, FileAccess access, int executeBi
   if (name.size() > limit) return Fail(ENAMETOOLONG);
   const QByteArray stem = native.left(slash + 1) + StemOf(name, limit);
   const NewMode mode = ModeFor(native, access, executeBits);
+  // The rename at the end would fail on it: nothing is written for it first.
+  if (mode.folder) return Fail(EISDIR);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const QByteArray candidate = stem + '.' + RandomPart() + kSuffix;
     const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode.bits);

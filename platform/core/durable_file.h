@@ -32,8 +32,9 @@ class TemporaryFile {
   // Creates the temporary for `target`, with the permission bits the file is
   // to have: those of the file it replaces, or for a new file 0666 less the
   // umask; 0600 at most for FileAccess::OwnerOnly. False when none can be
-  // made (the folder is missing, read-only or full, or the target's name is
-  // longer than the folder takes: ENAMETOOLONG).
+  // made (the folder is missing, read-only or full, the target's name is
+  // longer than the folder takes: ENAMETOOLONG), or when a folder stands
+  // where the target is to be (EISDIR), which no rename could replace.
   bool Create(const QString& target, FileAccess access);
   // The same, with the execute bits `executeBits` (of 0111) in place of the
   // old file's, for the classes that may read it (a new file: less the
@@ -68,6 +69,12 @@ class TemporaryFile {
   QString path_;
   QString target_;
 };
+
+// The most bytes the name of a temporary takes beside a target whose name has
+// `nameBytes` bytes (in its UTF-8 form), in a folder whose names may have
+// `nameLimit` bytes. The temporary's whole path, like any path, must stay
+// under PATH_MAX, so a target within a few bytes of it cannot be written.
+qsizetype TemporaryNameBytes(qsizetype nameBytes, long nameLimit = 255);
 
 // Replaces `path` with `data` through a temporary. True only when every step
 // succeeded; on false the file is as it was.
