@@ -767,6 +767,8 @@ Answer SimRecorder::Impl::QueueJob(std::string_view target) {
   }
 
   list_as_given(config.extra_job_files);
+  for (const auto& [number, file] : config.nth_job_files)
+    if (number == job.number) list_as_given({file});
 
   job.record_list.path = RecordListPathLocked(day);
   if (auto crafted = files.find(job.record_list.path); crafted != files.end() && crafted->second.crafted) {

@@ -248,6 +248,9 @@ struct Config {
   // The same, listed before the recordings (two rows that clash with the
   // recordings between them, say).
   std::vector<FileEntry> first_job_files;
+  // Listed after the recordings by the job of that number alone (1: the first
+  // one queued), so that two jobs backed up into one folder can meet there.
+  std::vector<std::pair<int, FileEntry>> nth_job_files;
 };
 
 // ---------------------------------------------------------------- recorder

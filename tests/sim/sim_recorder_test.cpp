@@ -556,11 +556,13 @@ TEST_F(SimRecorderTest, JobFilesCanBeGivenAndDownloadsNeedAValidBackupId) {
 }
 
 // Files the configuration adds follow every job's recordings, exactly as
-// given, or come before them.
+// given, or come before them; a file of one job's number comes in that job
+// alone, after the others.
 TEST(SimRecorderExtraFiles, EveryJobListsThemAfterItsRecordings) {
   sim::Config config;
   config.extra_job_files = {{"/rec/2012/05/03/ch02/", 10}, {"/rec/x.avi", 20}};
   config.first_job_files = {{"/rec/ch01", 30}};
+  config.nth_job_files = {{2, {"/rec/dir/second.avi", 40}}};
   sim::SimRecorder rec(config);
   ASSERT_TRUE(rec.Start()) << rec.Error();
   const Response grant = Fetch(rec.Port(), "/config/getbackupid");
@@ -570,13 +572,17 @@ TEST(SimRecorderExtraFiles, EveryJobListsThemAfterItsRecordings) {
     Response r = Fetch(rec.Port(), "/config/tarnwell?starttime=2012,05,03,01,00,00&endtime=2012,05,03,02,00,00&channel=1");
     uint64_t total = 0;
     const auto lines = SplitAnswer(r.body, total);
-    ASSERT_GE(lines.size(), 4u);
+    ASSERT_GE(lines.size(), job == 1 ? 5u : 4u);
     EXPECT_EQ(lines[0].path, "/rec/ch01");
     EXPECT_EQ(lines[0].size, 30u);
-    EXPECT_EQ(lines[lines.size() - 3].path, "/rec/2012/05/03/ch02/");
-    EXPECT_EQ(lines[lines.size() - 2].path, "/rec/x.avi");
-    EXPECT_EQ(lines[lines.size() - 2].size, 20u);
+    const std::size_t last = lines.size() - (job == 1 ? 1 : 0);  // the second job's own file
+    EXPECT_EQ(lines[last - 3].path, "/rec/2012/05/03/ch02/");
+    EXPECT_EQ(lines[last - 2].path, "/rec/x.avi");
+    EXPECT_EQ(lines[last - 2].size, 20u);
+    EXPECT_EQ(lines[lines.size() - 2].path, job == 1 ? "/rec/dir/second.avi" : "/rec/x.avi");
   }
+  EXPECT_EQ(Fetch(rec.Port(), "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/dir/second.avi").body,
+            sim::ContentBytes("/rec/dir/second.avi", 0, 40));
   EXPECT_EQ(Fetch(rec.Port(), "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/x.avi").body,
             sim::ContentBytes("/rec/x.avi", 0, 20));
   EXPECT_EQ(Fetch(rec.Port(), "/config/backupdownload?id=" + std::to_string(id) + "&path=/rec/ch01").body,
