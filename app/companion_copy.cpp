@@ -40,6 +40,13 @@ const QStringList& CompanionFileNames() {
   return names;
 }
 
+const QStringList& CompanionFolderNames() {
+  static const QStringList names = {QStringLiteral("images"), QStringLiteral("lang")};
+  return names;
+}
+
+QStringList CompanionNames() { return CompanionFileNames() + CompanionFolderNames(); }
+
 int CopyFolder(QString source, QString destination, CompanionCopyFailure* failure) {
   // An existing folder is fine. One that could not be made is what failed
   // when a file in it then cannot be copied.
@@ -83,7 +90,7 @@ int CopyCompanionFiles(QString source, QString destination, CompanionCopyFailure
     if (!platform::CopyFileDurably(source + name, destination + name, AccessFor(name), &error))
       failed(destination + name, error);
   }
-  for (const QString& folder : {QStringLiteral("images"), QStringLiteral("lang")}) {
+  for (const QString& folder : CompanionFolderNames()) {
     CompanionCopyFailure failure;
     if (CopyFolder(source + folder, destination + folder, &failure) == 0) failed(failure.name, failure.error);
   }

@@ -10,6 +10,10 @@
 
 // The files copied, in this order.
 const QStringList& CompanionFileNames();
+// The folders copied whole after them, in this order.
+const QStringList& CompanionFolderNames();
+// Every name the copy puts at the top of the backup folder: the files, then the folders.
+QStringList CompanionNames();
 
 // What a companion copy could not copy first: a file, or a folder that could
 // not be made, and the system's error number (0 when it gave none).
