@@ -16,12 +16,27 @@ QString Printable(const QString& path) {
   return line.isEmpty() ? QStringLiteral("(no name)") : line;
 }
 
+// How many more there are than the lines shown.
+QString MoreLine(int count, int shown) {
+  return count > shown ? QStringLiteral("\n... and %1 more.").arg(count - shown) : QString();
+}
+
 // The paths, a line each, and how many more there are.
 QString PathLines(int count, const QStringList& firstPaths) {
   QString text;
   for (const QString& path : firstPaths) text += QLatin1Char('\n') + Printable(path);
-  if (count > firstPaths.size()) text += QStringLiteral("\n... and %1 more.").arg(count - firstPaths.size());
-  return text;
+  return text + MoreLine(count, int(firstPaths.size()));
+}
+
+// The paths of files left out, each with its reason.
+QString PathLines(int count, const std::vector<RefusedFile>& first) {
+  QString text;
+  for (const RefusedFile& file : first) {
+    const QString reason = RefusalReasonText(file.reason);
+    text += QLatin1Char('\n') + Printable(file.path);
+    if (!reason.isEmpty()) text += QStringLiteral(" (") + reason + QLatin1Char(')');
+  }
+  return text + MoreLine(count, int(first.size()));
 }
 
 }  // namespace
@@ -45,25 +60,32 @@ QString DownloadFailureText(int httpStatus, bool bodyBroken, int fileError, cons
   return QString();
 }
 
-QString FinishedWithoutText(int count, const QStringList& firstPaths, bool withoutRecordList) {
+QString RefusalReasonText(int reason) {
+  if (reason == RefusedFile::kRefusedName) return QString();
+  if (reason == RefusedFile::kRefusedProgramName)
+    return QStringLiteral("a file of the Vestrel Program takes this name");
+  return platform::SystemErrorText(reason);
+}
+
+QString FinishedWithoutText(int count, const std::vector<RefusedFile>& first, bool withoutRecordList) {
   QString text = count == 1 ? QStringLiteral("The backup procedure is finished without 1 file: its name on the NVR "
                                              "cannot be saved in the backup folder.")
                             : QStringLiteral("The backup procedure is finished without %1 files: their names on the "
                                              "NVR cannot be saved in the backup folder.")
                                   .arg(count);
-  text += PathLines(count, firstPaths);
+  text += PathLines(count, first);
   if (withoutRecordList)
     text += QStringLiteral("\nThe backup has no record list and will not play in the Vestrel Program.");
   return text;
 }
 
-QString NothingSavedText(int count, const QStringList& firstPaths) {
+QString NothingSavedText(int count, const std::vector<RefusedFile>& first) {
   const QString text = count == 1 ? QStringLiteral("Nothing of this job can be saved in the backup folder: the name of "
                                                    "its 1 file on the NVR cannot be saved there.")
                                   : QStringLiteral("Nothing of this job can be saved in the backup folder: the names "
                                                    "of its %1 files on the NVR cannot be saved there.")
                                         .arg(count);
-  return text + PathLines(count, firstPaths);
+  return text + PathLines(count, first);
 }
 
 QString JobLostWithConnectionText() {

@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
+#include "app/process_file_list.h"
+
 // The text for a download that ended without its file, from what the worker
 // reported: a file the backup folder could not take (with the system's
 // reason), a 404, or a recorder that did not answer or broke off mid-body.
@@ -24,15 +28,20 @@ QString LostFilesText(int count, const QStringList& firstPaths);
 inline constexpr int kLostPathsShown = 5;
 
 // The end of a backup that had to leave out `count` files whose recorder
-// paths cannot be saved in the backup folder; `firstPaths` are the first few.
-// `withoutRecordList`: the day's record list is among them, so the backup will
-// not play in the companion program, which the text then says.
-QString FinishedWithoutText(int count, const QStringList& firstPaths, bool withoutRecordList = false);
+// paths cannot be saved in the backup folder; `first` are the first few, each
+// with its reason when it has one. `withoutRecordList`: the day's record list
+// is among them, so the backup will not play in the companion program, which
+// the text then says.
+QString FinishedWithoutText(int count, const std::vector<RefusedFile>& first, bool withoutRecordList = false);
 inline constexpr int kFinishedWithoutPathsShown = 5;
 
 // A job none of whose `count` files can be saved in the backup folder: the
 // backup did not happen.
-QString NothingSavedText(int count, const QStringList& firstPaths);
+QString NothingSavedText(int count, const std::vector<RefusedFile>& first);
+
+// Why a file was left out, as its line in those texts says it ("" when the
+// head line says it all).
+QString RefusalReasonText(int reason);
 
 // The job of the row to back up is gone: the recorder's lease failed while
 // the backup settings were asked, and the session left the recorder.

@@ -192,6 +192,8 @@ void CBrisnelDlg::OnBackup() {
   progress->m_strDestination = destination;
   progress->m_rowQueue.Push(std::make_unique<int>(row));
   progress->m_pSession = &m_session;
+  // What the program copy will write must not replace a file the backup saved.
+  if (settings->m_bIncludeCompanion == 1) progress->m_programNames = CompanionNames();
 
   if (progress->DoModal() == ui::IDOK) {
     for (int k = progress->m_rowQueue.Count() - 1; k >= 0; --k) {

@@ -70,6 +70,7 @@ bool CProcessDialog::OnInitDialog() {
   // Every queued job's rows: its record list, then its files. A job that is
   // gone or whose answer file lists nothing cannot be backed up at all.
   m_files.SetDestination(m_strDestination);
+  m_files.SetProgramNames(m_programNames);
   bool listed = m_pSession != nullptr && m_rowQueue.Count() > 0;
   for (int i = 0; listed && i < m_rowQueue.Count(); ++i) {
     const int jobRow = m_rowQueue.ValueAt(i, -1);
@@ -141,7 +142,7 @@ void CProcessDialog::StartFile(int row) {
   m_task.rowIndex = row;
   m_bPausePressed = false;
   m_task.SetLocalPath(m_files.LocalPath(row));
-  m_task.SetUrl(m_files.RequestFor(row, m_pSession->backupId.load()));
+  m_task.SetUrl(ProcessFileList::RequestFor(m_pSession->backupId.load(), ToRecorderPath(m_task.GetLocalPath())));
   SetRowStatus(row, ProcessFileList::kDownload);
   if (!m_task.IsThreadActive()) m_task.Start();
 }
@@ -170,8 +171,8 @@ void CProcessDialog::Finish() {
   StopAnimation();
   // Refused files can never arrive; the operator learns which are missing.
   const int refused = m_files.RefusedCount();
-  const QStringList refusedPaths = m_files.RefusedPaths(kFinishedWithoutPathsShown);
-  if (refused == m_files.Count()) {
+  const std::vector<RefusedFile> refusedPaths = m_files.RefusedFiles(kFinishedWithoutPathsShown);
+  if (m_files.NothingToFetch()) {
     // Nothing was saved, so nothing was backed up: the row, its job and its
     // answer file stay for the operator to remove, and no program files go
     // into a backup folder that was never made.
@@ -209,8 +210,15 @@ void CProcessDialog::OnFileFinished() {
   }
   const QString localPath = m_files.LocalPath(row);
   bool arrived = state == nvr::kDownloadComplete;
+  // A file the backup folder can never take (its name too long there, a file
+  // where its folder must be, a folder where it must be) would fail on every
+  // "Resume": it is passed over, and the end names it with the reason.
+  const bool passedOver = !arrived && ProcessFileList::CanNeverBeSaved(m_task.fileError.load());
   QString failure;  // what the operator is told when the file did not arrive
-  if (arrived) {
+  if (passedOver) {
+    m_files.PassOver(row, m_task.fileError.load());
+    SetRowStatus(row, ProcessFileList::kFailed);
+  } else if (arrived) {
     SetRowStatus(row, ProcessFileList::kComplete);
     // The day's record list counts as arrived only with its clamped copy in
     // place (or none to put there).
@@ -229,7 +237,7 @@ void CProcessDialog::OnFileFinished() {
   m_task.Stop();
   std::this_thread::sleep_for(std::chrono::milliseconds(m_nRestBetweenFilesMs));
 
-  if (!arrived) {
+  if (!arrived && !passedOver) {
     if (state != nvr::kDownloadComplete)
       failure = DownloadFailureText(m_task.httpStatus.load(), m_task.bodyBroken.load() != 0, m_task.fileError.load(),
                                     localPath);

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
 
 #include "app/process_file_list.h"
 #include "nvr/data_queue.h"
@@ -29,6 +30,9 @@ class CProcessDialog : public platform::ui::Dialog {
   QString m_strDestination;
   nvr::NvrSession* m_pSession = nullptr;
   nvr::DataQueue<int> m_rowQueue;
+  // The names the program copy will put at the top of the backup folder
+  // when the operator asked for it; rows of those names are refused.
+  QStringList m_programNames;
 
   // Where the copy animation is read from, relative to the current directory.
   QString m_animationPath = QStringLiteral("images/CopyFiles.avi");
@@ -46,6 +50,9 @@ class CProcessDialog : public platform::ui::Dialog {
   // Appends one row for a recorder path and its size; the answer files' rows
   // come in whole through the file list.
   void AddFileRow(const QString& recorderPath, std::int64_t size);
+  // The recorder path a local path of the backup folder was made from, as
+  // the request for its file carries it.
+  QString ToRecorderPath(const QString& localPath) const { return m_files.ToRecorderPath(localPath); }
   // Puts the clamped copy of the day's record list in place of the one just
   // downloaded to `localPath`. False when a clamped copy exists but could not
   // be put there whole; the downloaded list then stays as it was, and `error`

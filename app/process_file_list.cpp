@@ -3,8 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QHashFunctions>
+
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -50,6 +53,16 @@ QString ProcessFileList::SizeText(std::int64_t size) {
   return QString::asprintf("%.2f MB", static_cast<double>(size) / 1024.0 / 1024.0);
 }
 
+void ProcessFileList::SetDestination(QString folder) {
+  destination_ = std::move(folder);
+  destinationBytes_ = QFile::encodeName(destination_).size();
+}
+
+void ProcessFileList::SetProgramNames(const QStringList& names) {
+  programNames_.clear();
+  for (const QString& name : names) programNames_.push_back(name.toLatin1());
+}
+
 void ProcessFileList::AddPathBytes(const char* path, qsizetype length, std::int64_t size, int job) {
   Stored row;
   row.size = size;
@@ -75,14 +88,97 @@ void ProcessFileList::AddPathBytes(const char* path, qsizetype length, std::int6
     paths_.append(c);
   }
   row.length = paths_.size() - row.at;
+  const char* kept = paths_.constData() + row.at;
+  // On the disk the file lies in the backup folder, and its download's
+  // temporary beside it; neither path may reach PATH_MAX.
+  const qsizetype onDisk = destinationBytes_ + (row.length > 0 && kept[0] == '/' ? 0 : 1) + utf8 - name +
+                           platform::TemporaryNameBytes(name);
   // A path that could leave the backup folder, that names a folder (the
   // backup folder itself among them) rather than a file, that no folder
-  // could hold, or whose file cannot lie beside an earlier row's, is listed
-  // but never fetched.
-  row.safe = row.length > 0 && utf8 <= kMaxPathBytes && namesFit && paths_.back() != '/' &&
-             nvr::IsSafeRecorderPath(QString::fromLatin1(paths_.constData() + row.at, row.length)) &&
-             files_.Admit(paths_, row.at, row.length);
+  // could hold, or that the program copy would replace, is listed but never
+  // fetched.
+  if (row.length == 0 || kept[row.length - 1] == '/' ||
+      !nvr::IsSafeRecorderPath(QString::fromLatin1(kept, row.length)))
+    row.refusal = kBadName;
+  else if (utf8 > kMaxPathBytes || !namesFit || onDisk >= PATH_MAX)
+    row.refusal = kTooLong;
+  else if (IsProgramName(kept, row.length))
+    row.refusal = kProgramName;
   rows_.push_back(row);
+  if (row.refusal != kFetched) return;
+  const int earlier = AdmitFile(Count() - 1);
+  if (earlier >= 0) {
+    rows_.back().refusal = kListedBefore;
+    listedBefore_.emplace_back(Count() - 1, earlier);
+  }
+}
+
+bool ProcessFileList::IsProgramName(const char* path, qsizetype length) const {
+  if (programNames_.empty()) return false;
+  qsizetype from = 0;
+  while (from < length && path[from] == '/') ++from;
+  const void* slash = std::memchr(path + from, '/', static_cast<std::size_t>(length - from));
+  const qsizetype end = slash != nullptr ? static_cast<const char*>(slash) - path : length;
+  for (const QByteArray& program : programNames_)
+    if (program.size() == end - from && qstrnicmp(path + from, end - from, program.constData(), program.size()) == 0)
+      return true;
+  return false;
+}
+
+QByteArrayView ProcessFileList::FileKey(const Stored& row, QByteArray& scratch) const {
+  const char* p = paths_.constData() + row.at;
+  const qsizetype n = row.length;
+  if (n > 0 && p[0] == '/' && ::memmem(p, static_cast<std::size_t>(n), "//", 2) == nullptr) return {p, n};
+  scratch.clear();
+  for (qsizetype i = 0; i < n; ++i) {
+    if (p[i] == '/') continue;
+    if (i == 0 || p[i - 1] == '/') scratch += '/';
+    scratch += p[i];
+  }
+  return scratch;
+}
+
+void ProcessFileList::ReserveFiles(std::size_t files) {
+  // At most three quarters of the slots are taken, so a probe ends soon.
+  std::size_t size = std::max<std::size_t>(slots_.size(), 64);
+  while (files * 4 > size * 3) size *= 2;
+  if (size == slots_.size()) return;
+  std::vector<Slot> table(size);
+  const std::size_t mask = size - 1;
+  for (const Slot& slot : slots_) {
+    if (slot.row < 0) continue;
+    std::size_t i = slot.hash & mask;
+    while (table[i].row >= 0) i = (i + 1) & mask;
+    table[i] = slot;
+  }
+  slots_ = std::move(table);
+}
+
+int ProcessFileList::AdmitFile(int row) {
+  ReserveFiles(files_ + 1);
+  QByteArray scratch, other;
+  const QByteArrayView key = FileKey(Entry(row), scratch);
+  // Seeded per process, so a recorder cannot choose names that all fall in one slot.
+  const auto hash = static_cast<std::uint32_t>(
+      qHashBits(key.data(), static_cast<std::size_t>(key.size()), QHashSeed::globalSeed()));
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    Slot& slot = slots_[i];
+    if (slot.row < 0) {
+      slot = Slot{row, hash};
+      ++files_;
+      return -1;
+    }
+    if (slot.hash != hash) continue;
+    const QByteArrayView known = FileKey(Entry(slot.row), other);
+    if (known.size() == key.size() && std::memcmp(known.data(), key.data(), static_cast<std::size_t>(key.size())) == 0)
+      return slot.row;
+  }
+}
+
+int ProcessFileList::EarlierRowOf(int row) const {
+  const auto it = std::lower_bound(listedBefore_.begin(), listedBefore_.end(), std::make_pair(row, -1));
+  return it != listedBefore_.end() && it->first == row ? it->second : -1;
 }
 
 int ProcessFileList::AddFileRow(const QString& recorderPath, std::int64_t size) {
@@ -113,7 +209,9 @@ bool ProcessFileList::AddJobAnswer(const QByteArray& answer, const nvr::NvrTime&
   if (firstEnd == end) return false;  // the total line alone
   const qsizetype lastStart = answer.lastIndexOf('\n', end - 1) + 1;
 
-  rows_.reserve(rows_.size() + static_cast<std::size_t>(answer.count('\n')));
+  const auto lines = static_cast<std::size_t>(answer.count('\n'));
+  rows_.reserve(rows_.size() + lines);
+  ReserveFiles(files_ + lines);
   const int job = static_cast<int>(clampedSources_.size());
   AddLine(data + lastStart, end - lastStart, -1);
   rows_.back().recordList = true;
@@ -183,7 +281,7 @@ std::vector<int> ProcessFileList::LostRows() const {
   std::vector<int> lost;
   for (int row = 0; row < Count(); ++row) {
     const Stored& r = Entry(row);
-    if (!r.safe) continue;
+    if (r.refusal != kFetched) continue;
     const QFileInfo file(LocalPath(row));
     if (r.status != kStatusComplete || !file.isFile() || file.size() != r.arrived) lost.push_back(row);
   }
@@ -194,7 +292,12 @@ int ProcessFileList::NextRowToFetch(int from) {
   int row = std::max(from, 0);
   for (; row < Count(); ++row) {
     Stored& r = rows_[static_cast<std::size_t>(row)];
-    if (!r.safe) {
+    if (r.refusal == kListedBefore) {
+      // Every earlier row has been fetched or passed over by now.
+      r.status = Entry(EarlierRowOf(row)).status == kStatusComplete ? kStatusComplete : kStatusFailed;
+      continue;
+    }
+    if (r.refusal != kFetched) {
       r.status = kStatusFailed;
       continue;
     }
@@ -203,23 +306,58 @@ int ProcessFileList::NextRowToFetch(int from) {
   return row;
 }
 
-int ProcessFileList::RefusedCount() const {
-  return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const Stored& r) { return !r.safe; }));
+bool ProcessFileList::CanNeverBeSaved(int error) {
+  switch (error) {
+    case ENAMETOOLONG:  // the name, or the whole path, is longer than the folder takes
+    case ENOTDIR:       // a file stands where one of its folders must be
+    case EISDIR:        // a folder stands where the file must be
+    case EINVAL:        // a name the filesystem cannot hold (FAT: ":", "?", "*" and the like)
+    case EILSEQ:        // bytes the filesystem's names cannot hold
+      return true;
+    default:
+      return false;
+  }
 }
 
-QStringList ProcessFileList::RefusedPaths(int max) const {
-  QStringList paths;
-  for (int row = 0; row < Count() && paths.size() < max; ++row)
-    if (!Entry(row).safe) paths << RecorderPath(row);
-  return paths;
+void ProcessFileList::PassOver(int row, int error) {
+  if (row < 0 || row >= Count()) return;
+  Stored& r = rows_[static_cast<std::size_t>(row)];
+  r.refusal = kPassedOver;
+  r.error = static_cast<std::uint8_t>(std::clamp(error, 0, 255));
+  r.status = kStatusFailed;
+}
+
+bool ProcessFileList::LeftOut(const Stored& row) { return row.refusal != kFetched && row.refusal != kListedBefore; }
+
+int ProcessFileList::RefusedCount() const {
+  return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), LeftOut));
+}
+
+std::vector<RefusedFile> ProcessFileList::RefusedFiles(int max) const {
+  std::vector<RefusedFile> files;
+  for (int row = 0; row < Count() && int(files.size()) < max; ++row) {
+    const Stored& r = Entry(row);
+    if (!LeftOut(r)) continue;
+    int reason = RefusedFile::kRefusedName;
+    if (r.refusal == kTooLong) reason = ENAMETOOLONG;
+    if (r.refusal == kProgramName) reason = RefusedFile::kRefusedProgramName;
+    if (r.refusal == kPassedOver) reason = r.error;
+    files.push_back(RefusedFile{RecorderPath(row), reason});
+  }
+  return files;
 }
 
 bool ProcessFileList::RefusedARecordList() const {
-  return std::any_of(rows_.begin(), rows_.end(), [](const Stored& r) { return r.recordList && !r.safe; });
+  return std::any_of(rows_.begin(), rows_.end(),
+                     [](const Stored& r) { return r.recordList && LeftOut(r); });
 }
 
-QString ProcessFileList::RequestFor(int row, int backupId) const {
-  return QStringLiteral("/config/backupdownload?id=%1&path=").arg(backupId) + ToRecorderPath(LocalPath(row));
+bool ProcessFileList::NothingToFetch() const {
+  return std::none_of(rows_.begin(), rows_.end(), [](const Stored& r) { return r.refusal == kFetched; });
+}
+
+QString ProcessFileList::RequestFor(int backupId, const QString& recorderPath) {
+  return QStringLiteral("/config/backupdownload?id=%1&path=").arg(backupId) + recorderPath;
 }
 
 ClampedCopy PutClampedRecordList(const QString& clampedSource, const QString& downloaded, int* error) {

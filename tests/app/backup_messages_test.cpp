@@ -21,6 +21,13 @@ QString Without(int n) {
       .arg(n);
 }
 
+// Files refused for their names alone, which need no reason of their own.
+std::vector<RefusedFile> Named(const QStringList& paths) {
+  std::vector<RefusedFile> files;
+  for (const QString& path : paths) files.push_back({path, RefusedFile::kRefusedName});
+  return files;
+}
+
 TEST(BackupMessages, RefusedPathsAreListedAsTheOperatorReadsThem) {
   const QString huge = QStringLiteral("/rec/") + QString(5016, QLatin1Char('h'));  // 5,021 bytes
   QStringList seven;
@@ -30,26 +37,38 @@ TEST(BackupMessages, RefusedPathsAreListedAsTheOperatorReadsThem) {
     QString text;
     QString expected;
   } cases[] = {
-      {"one path", FinishedWithoutText(1, {"/rec/2013/03/07/ch03/"}), kWithout1 + "\n/rec/2013/03/07/ch03/"},
-      {"two paths", FinishedWithoutText(2, {"/rec/a/", "/rec/../evil.bin"}),
+      {"one path", FinishedWithoutText(1, Named({"/rec/2013/03/07/ch03/"})), kWithout1 + "\n/rec/2013/03/07/ch03/"},
+      {"two paths", FinishedWithoutText(2, Named({"/rec/a/", "/rec/../evil.bin"})),
        Without(2) + "\n/rec/a/\n/rec/../evil.bin"},
-      {"seven paths, five shown", FinishedWithoutText(7, seven.mid(0, kFinishedWithoutPathsShown)),
+      {"seven paths, five shown", FinishedWithoutText(7, Named(seven.mid(0, kFinishedWithoutPathsShown))),
        Without(7) +
            "\n/rec/ch01/a.avi\n/rec/ch02/a.avi\n/rec/ch03/a.avi\n/rec/ch04/a.avi\n/rec/ch05/a.avi\n... and 2 more."},
-      {"a path of 5,021 bytes keeps its start and its end", FinishedWithoutText(1, {huge}),
+      {"a path of 5,021 bytes keeps its start and its end", FinishedWithoutText(1, Named({huge})),
        kWithout1 + "\n/rec/" + QString(35, QLatin1Char('h')) + "..." + QString(77, QLatin1Char('h'))},
-      {"control characters show as ?", FinishedWithoutText(1, {QStringLiteral("/rec/a\nb\x01" "c\x7F.avi")}),
+      {"control characters show as ?", FinishedWithoutText(1, Named({QStringLiteral("/rec/a\nb\x01" "c\x7F.avi")})),
        kWithout1 + "\n/rec/a?b?c?.avi"},
-      {"an empty path", FinishedWithoutText(1, {QString()}), kWithout1 + "\n(no name)"},
-      {"the record list among them", FinishedWithoutText(2, {"/rec/../RecordList.db", "/rec/a/"}, true),
+      {"an empty path", FinishedWithoutText(1, Named({QString()})), kWithout1 + "\n(no name)"},
+      {"the record list among them", FinishedWithoutText(2, Named({"/rec/../RecordList.db", "/rec/a/"}), true),
        Without(2) + "\n/rec/../RecordList.db\n/rec/a/\n"
                     "The backup has no record list and will not play in the Vestrel Program."},
-      {"nothing saved, one file", NothingSavedText(1, {"/rec/../RecordList.db"}),
+      {"nothing saved, one file", NothingSavedText(1, Named({"/rec/../RecordList.db"})),
        "Nothing of this job can be saved in the backup folder: the name of its 1 file on the NVR cannot be saved "
        "there.\n/rec/../RecordList.db"},
-      {"nothing saved, seven files", NothingSavedText(7, seven.mid(0, 5)),
+      {"nothing saved, seven files", NothingSavedText(7, Named(seven.mid(0, 5))),
        "Nothing of this job can be saved in the backup folder: the names of its 7 files on the NVR cannot be saved "
        "there.\n/rec/ch01/a.avi\n/rec/ch02/a.avi\n/rec/ch03/a.avi\n/rec/ch04/a.avi\n/rec/ch05/a.avi\n... and 2 more."},
+      // A file left out for a reason of its own has it beside its path.
+      {"with their reasons",
+       FinishedWithoutText(4, {{"/rec/dir/inner.avi", ENOTDIR},
+                               {"/rec/dir", EISDIR},
+                               {"/rec/" + QString(200, QLatin1Char('n')), ENAMETOOLONG},
+                               {"/setting.ini", RefusedFile::kRefusedProgramName}}),
+       Without(4) + "\n/rec/dir/inner.avi (Not a directory)\n/rec/dir (Is a directory)\n/rec/" +
+           QString(35, QLatin1Char('n')) + "..." + QString(77, QLatin1Char('n')) +
+           " (File name too long)\n/setting.ini (a file of the Vestrel Program takes this name)"},
+      {"nothing saved, with a reason", NothingSavedText(1, {{"/rec/a:b.avi", EINVAL}}),
+       "Nothing of this job can be saved in the backup folder: the name of its 1 file on the NVR cannot be saved "
+       "there.\n/rec/a:b.avi (Invalid argument)"},
       {"one lost file", LostFilesText(1, {"/m/backup/rec/a.avi"}),
        "The file is no longer in the backup folder as it arrived:\n/m/backup/rec/a.avi"},
       {"lost files", LostFilesText(6, seven.mid(0, 5)),

@@ -663,6 +663,57 @@ TEST_F(JobListTest, AFailedCompanionCopyIsToldAfterTheFinishedMessage) {
   });
 }
 
+// A job that lists files of the names the program copy writes ("/setting.ini"
+// beside its recordings, "/images" as a file). With "Include the Vestrel
+// Program" ticked they are refused before anything is fetched and named at
+// the end, and the copy, which replaces nothing the backup saved, puts the
+// program's own files there; without it they are saved as the recorder sent
+// them.
+TEST_F(JobListTest, TheProgramCopyReplacesNoFileTheBackupSaved) {
+  const QString bin = platform::ExecutableFolder();
+  const QString location = dir.filePath(QStringLiteral("media"));
+  ASSERT_TRUE(QDir().mkpath(location));
+  const std::string recording = "/rec/2048/04/04/ch01/a.avi";
+  int minute = 10;
+  for (const bool companion : {true, false}) {
+    SCOPED_TRACE(companion ? "with the program" : "without it");
+    Run([&](CBrisnelDlg& d) {
+      recorder->SetJobFiles(std::vector<sim::FileEntry>{{recording, 3000}, {"/setting.ini", 1000}, {"/images", 800}});
+      ASSERT_TRUE(Add(d, Span(At(2048, 4, 4, 8), At(2048, 4, 4, 9), {1})));
+      clock.hour = 16;
+      clock.minute = ++minute;
+      onSettings = AcceptLocation(location, companion);
+      ClickRow(*d.JobList(), 0);
+      boxes.boxes.clear();
+      recorder->ClearRequests();
+      d.SendCommand(ID_TOOL_BACKUP);
+      ASSERT_EQ(d.JobList()->GetItemCount(), 0);
+      const QString destination = location + QString::asprintf("/backup%.4d%.2d%.2d%.2d%.2d", clock.year,
+                                                               clock.month, clock.day, 16, minute);
+      EXPECT_EQ(test_support::ReadBytes(destination + QString::fromStdString(recording)),
+                QByteArray::fromStdString(sim::ContentBytes(recording, 0, 3000)));
+      std::vector<std::string> texts;
+      for (const auto& box : boxes.boxes) texts.push_back(box.text.toStdString());
+      if (companion) {
+        EXPECT_EQ(texts, (std::vector<std::string>{
+                             FinishedWithoutText(2, {{"/setting.ini", RefusedFile::kRefusedProgramName},
+                                                     {"/images", RefusedFile::kRefusedProgramName}})
+                                 .toStdString()}));
+        EXPECT_EQ(recorder->RequestCount(sim::Request::Download), 2u);  // the record list and the recording
+        for (const char* copied : {"setting.ini", "images/x.bmp"})
+          EXPECT_EQ(test_support::ReadBytes(destination + "/" + copied), test_support::ReadBytes(bin + copied))
+              << copied;
+      } else {
+        EXPECT_EQ(texts, (std::vector<std::string>{"The backup procedure is finished!"}));
+        EXPECT_EQ(test_support::ReadBytes(destination + "/setting.ini"),
+                  QByteArray::fromStdString(sim::ContentBytes("/setting.ini", 0, 1000)));
+        EXPECT_EQ(test_support::ReadBytes(destination + "/images"),
+                  QByteArray::fromStdString(sim::ContentBytes("/images", 0, 800)));
+      }
+    });
+  }
+}
+
 // "Backup" of a job none of whose files can be saved, with "Include the Vestrel
 // Program" ticked: one box says so, and the row, its job and its answer file
 // (the only list of what the recorder offered) stay for the operator to
@@ -687,7 +738,8 @@ TEST_F(JobListTest, ABackupThatCanSaveNothingKeepsItsRowAndCopiesNoProgram) {
     // The progress dialog ends before it is shown: it has nothing to fetch.
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text,
-              NothingSavedText(2, {"/rec/../2047/01/02/RecordList.db", "/rec/2047/01/02/ch02/"}));
+              NothingSavedText(2, {{"/rec/../2047/01/02/RecordList.db", RefusedFile::kRefusedName},
+                                   {"/rec/2047/01/02/ch02/", RefusedFile::kRefusedName}}));
     EXPECT_EQ(recorder->RequestCount(sim::Request::Download), 0u);
     EXPECT_EQ(d.JobList()->GetItemCount(), 1);
     ASSERT_EQ(d.Session().jobs.Count(), 1);

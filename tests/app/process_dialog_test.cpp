@@ -295,9 +295,14 @@ TEST_F(ProcessDialogSim, AnAddedFileRowIsShownAndFetched) {
     EXPECT_EQ(d.FileList()->GetItemText(2, 1), Local(added));
     EXPECT_EQ(d.FileList()->GetItemText(2, 2), QStringLiteral("1000 Bytes"));
     EXPECT_TRUE(d.FileList()->GetItemText(2, 3).isEmpty());
+    // The shown file name gives back the path the request asks for.
+    EXPECT_EQ(d.ToRecorderPath(d.FileList()->GetItemText(2, 1)), QString::fromStdString(added));
     EXPECT_TRUE(WaitUntil([&] { return d.HasEnded(); }, 30s));
   });
   EXPECT_EQ(result, platform::ui::IDOK);
+  ASSERT_EQ(DownloadsOf(added).size(), 1u);
+  EXPECT_EQ(DownloadsOf(added)[0].target,
+            "/config/backupdownload?id=" + std::to_string(session.backupId.load()) + "&path=" + added);
   EXPECT_EQ(Read(Local(added)), Content(added, 1000));
   EXPECT_EQ(Read(Local(listed)), Content(listed, 3000));
 }
@@ -485,6 +490,10 @@ TEST_F(ProcessDialogSim, RefusedPathsArePassedOverAndTheEndNamesThem) {
   const std::string a = "/rec/2013/03/07/ch01/080000.avi", b = "/rec/2013/03/07/ch02/x.avi";
   const std::string evil = "/rec/2013/03/07/../../../../../evil.bin", folder = "/rec/2013/03/07/ch03/";
   const std::string huge = "/rec/" + std::string(5016, 'h');  // 5021 bytes
+  // 4,090 bytes fit a path alone, but not with the backup folder's path before them.
+  std::string longer = "/rec/2013/03/07";
+  while (longer.size() < 4090 - 201) longer += "/" + std::string(200, 'l');
+  longer += "/" + std::string(4090 - longer.size() - 1, 'f');
   const sim::FileEntry fa{a, 4000}, fb{b, 10};
   struct Case {
     const char* name;
@@ -494,6 +503,7 @@ TEST_F(ProcessDialogSim, RefusedPathsArePassedOverAndTheEndNamesThem) {
       {"first", {{folder, 5}, fa, fb}, {folder}},
       {"in the middle", {fa, {evil, 100}, fb}, {evil}},
       {"last", {fa, fb, {huge, 7}}, {huge}},
+      {"too long in the backup folder", {fa, {longer, 8}, fb}, {longer}},
       {"two in a row", {fa, {folder, 5}, {evil, 100}, fb}, {folder, evil}},
   };
   int second = 20;
@@ -523,8 +533,9 @@ TEST_F(ProcessDialogSim, RefusedPathsArePassedOverAndTheEndNamesThem) {
         EXPECT_EQ(Read(Local(f.path)), Content(f.path, f.size)) << f.path;
     }
     EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
-    QStringList named;
-    for (const std::string& r : c.refused) named << QString::fromStdString(r);
+    std::vector<RefusedFile> named;
+    for (const std::string& r : c.refused)
+      named.push_back({QString::fromStdString(r), r == huge || r == longer ? ENAMETOOLONG : RefusedFile::kRefusedName});
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Warning"));
     EXPECT_EQ(boxes.boxes[0].text, FinishedWithoutText(int(c.refused.size()), named));
@@ -572,10 +583,10 @@ TEST_F(ProcessDialogSim, AJobOfWhichNothingCanBeSavedIsNeverCalledFinished) {
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(recorder->Requests(sim::Request::Download).size(), c.arrived.size());
     for (const std::string& path : c.arrived) EXPECT_EQ(Read(Local(path)), Content(path, 3000)) << path;
-    QStringList refused{QString::fromStdString(recordListPath)};
+    std::vector<RefusedFile> refused{{QString::fromStdString(recordListPath), RefusedFile::kRefusedName}};
     for (const sim::FileEntry& f : c.files)
       if (std::find(c.arrived.begin(), c.arrived.end(), f.path) == c.arrived.end())
-        refused << QString::fromStdString(f.path);
+        refused.push_back({QString::fromStdString(f.path), RefusedFile::kRefusedName});
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Warning"));
     EXPECT_EQ(boxes.boxes[0].text, c.arrived.empty() ? NothingSavedText(int(refused.size()), refused)
@@ -610,13 +621,16 @@ TEST_F(ProcessDialogSim, ResumeNeverStartsARefusedRow) {
   EXPECT_EQ(Read(Local(b)), Content(b, 5000));
   ASSERT_EQ(boxes.boxes.size(), 2u);
   EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Backup is interrupted because another backup procedure is running"));
-  EXPECT_EQ(boxes.boxes[1].text, FinishedWithoutText(1, {QString::fromStdString(folder)}));
+  EXPECT_EQ(boxes.boxes[1].text, FinishedWithoutText(1, {{QString::fromStdString(folder), RefusedFile::kRefusedName}}));
 }
 
 // A disk cannot hold "/rec/.../dir" as a file and as the folder of another
-// listed file: the later of the two rows is refused before anything is
-// fetched, so the backup never stops on it, every other file arrives and the
-// end names the one left out.
+// file: of two such rows the later one is passed over when its save fails
+// for good, before anything is asked for it, and so is a row that meets a
+// file or folder an earlier backup in the same folder (made in the same
+// minute) left there. The backup never stops on it, every other file
+// arrives, what was there stays, and the end names the one left out with
+// the reason.
 TEST_F(ProcessDialogSim, AFileWhereAnotherRowsFolderIsIsPassedOver) {
   ASSERT_NO_FATAL_FAILURE(StartRecorder());
   const std::string dir = "/rec/2013/03/19/dir", inner = "/rec/2013/03/19/dir/inner.avi";
@@ -625,17 +639,25 @@ TEST_F(ProcessDialogSim, AFileWhereAnotherRowsFolderIsIsPassedOver) {
   const sim::FileEntry fdir{dir, 3000}, finner{inner, 5000};
   struct Case {
     const char* name;
+    std::vector<std::string> present;  // what an earlier backup left in the folder
     std::vector<sim::FileEntry> files;
     std::string refused;
+    int reason;
   } cases[] = {
-      {"the file, then a file in its folder", {fdir, finner}, inner},
-      {"a file in the folder, then the file", {finner, fdir}, dir},
-      {"among other files", {fa, fdir, fb, finner, fc}, inner},
+      {"the file, then a file in its folder", {}, {fdir, finner}, inner, ENOTDIR},
+      {"a file in the folder, then the file", {}, {finner, fdir}, dir, EISDIR},
+      {"among other files", {}, {fa, fdir, fb, finner, fc}, inner, ENOTDIR},
+      {"an earlier backup's file", {dir}, {fa, finner, fb}, inner, ENOTDIR},
+      {"an earlier backup's folder", {inner}, {fa, fdir}, dir, EISDIR},
   };
   int second = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_NO_FATAL_FAILURE(QueueJob({21, 1, second++, {2013, 3, 19}}, c.files));
+    for (const std::string& path : c.present) {
+      ASSERT_TRUE(QDir().mkpath(QFileInfo(Local(path)).path()));
+      ASSERT_TRUE(Write(Local(path), "earlier"));
+    }
     boxes.boxes.clear();
     CProcessDialog dlg;
     Prepare(dlg);
@@ -656,16 +678,41 @@ TEST_F(ProcessDialogSim, AFileWhereAnotherRowsFolderIsIsPassedOver) {
       else
         EXPECT_EQ(Read(Local(f.path)), Content(f.path, f.size)) << f.path;
     }
+    for (const std::string& path : c.present) EXPECT_EQ(Read(Local(path)), QByteArray("earlier")) << path;
     EXPECT_EQ(recorder->Requests(sim::Request::Download).size(), c.files.size());
     EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Warning"));
-    EXPECT_EQ(boxes.boxes[0].text, FinishedWithoutText(1, {QString::fromStdString(c.refused)}));
+    EXPECT_EQ(boxes.boxes[0].text, FinishedWithoutText(1, {{QString::fromStdString(c.refused), c.reason}}));
     EXPECT_TRUE(NoPartialFiles());
     QDir(destination).removeRecursively();
     session.RemoveAllJobs();
     platform::DeleteFilePath(answerFile);
   }
+}
+
+// An answer that lists a file twice, or the day's record list once more
+// among its files: each file is fetched once, the record list keeps its
+// clamped copy, and the backup is finished with nothing left out.
+TEST_F(ProcessDialogSim, AFileListedTwiceIsFetchedOnce) {
+  ASSERT_NO_FATAL_FAILURE(StartRecorder());
+  const sim::FileEntry fa{"/rec/2013/03/21/ch01/080000.avi", 4000}, fb{"/rec/2013/03/21/ch02/x.avi", 10};
+  const sim::FileEntry list{"/rec/2013/03/21/RecordList.db", 131};
+  ASSERT_NO_FATAL_FAILURE(QueueJob({21, 2, 0, {2013, 3, 21}}, {fa, list, fb, fa}));
+  ASSERT_EQ(recordListPath, list.path);
+  CProcessDialog dlg;
+  Prepare(dlg);
+  bool stopped = false;
+  EXPECT_EQ(RunUntilItEnds(dlg, &stopped), platform::ui::IDOK);
+  EXPECT_FALSE(stopped);
+  ASSERT_EQ(dlg.Files().Count(), 5);
+  for (int row = 0; row < 5; ++row) EXPECT_EQ(dlg.Files().Status(row), QStringLiteral("complete")) << row;
+  EXPECT_EQ(Read(Local(recordListPath)), Read(clampedList));
+  EXPECT_EQ(Read(Local(fa.path)), Content(fa.path, fa.size));
+  EXPECT_EQ(recorder->Requests(sim::Request::Download).size(), 3u);
+  EXPECT_EQ(DownloadsOf(list.path).size(), 1u);
+  EXPECT_EQ(DownloadsOf(fa.path).size(), 1u);
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("The backup procedure is finished!")});
 }
 
 TEST_F(ProcessDialogSim, CancelDuringADownloadKeepsWhatArrivedAndNoPartialFile) {

@@ -11,6 +11,8 @@
 #include <cerrno>
 
 #include "app/process_file_list.h"
+#include "nvr/download_task.h"
+#include "platform/core/durable_file.h"
 #include "tests/support/small_disk.h"
 
 namespace {
@@ -29,6 +31,39 @@ bool Write(const QString& path, const QByteArray& bytes) {
 QByteArray Read(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList RefusedPaths(const ProcessFileList& list, int max) {
+  QStringList paths;
+  for (const RefusedFile& file : list.RefusedFiles(max)) paths << file.path;
+  return paths;
+}
+
+// Saves a file where a download puts it: its folders and a temporary beside
+// it before the request is sent, the rename after the body. 0 when it was
+// saved, else the system's error number, and `beforeRequest` tells whether
+// it failed before anything would have been asked of the recorder.
+int SaveAsADownload(const QString& path, bool* beforeRequest = nullptr) {
+  if (beforeRequest != nullptr) *beforeRequest = true;
+  const int folderError = nvr::CreateParentDirectory(path);
+  platform::TemporaryFile file;
+  if (!file.Create(path, platform::FileAccess::Default)) return folderError != 0 ? folderError : file.Error();
+  if (beforeRequest != nullptr) *beforeRequest = false;
+  return file.Write("body", 4) && file.Commit() ? 0 : file.Error();
+}
+
+// A path of `bytes` bytes whose last name has `lastName` bytes, in folders of
+// at most 200 bytes each.
+QByteArray PathOf(qsizetype bytes, qsizetype lastName) {
+  QByteArray folders;
+  const qsizetype before = bytes - lastName - 1;
+  while (folders.size() < before) {
+    const qsizetype room = before - folders.size();
+    // No folder of one byte is left for last: "/" alone would be no name.
+    const qsizetype take = room <= 201 ? room - 1 : std::min<qsizetype>(200, room - 3);
+    folders += "/" + QByteArray(take, 'f');
+  }
+  return folders + "/" + QByteArray(lastName, 'n');
 }
 
 }  // namespace
@@ -61,7 +96,8 @@ TEST(ProcessFileList, RecordListFirstThenTheFilesInOrder) {
   // Only the record list is replaced, by the job day's clamped copy.
   EXPECT_EQ(list.At(0).clampedSource, QStringLiteral("/opt/t/2012_05_13_RecordList.db"));
   for (int i = 1; i < 4; ++i) EXPECT_TRUE(list.At(i).clampedSource.isEmpty());
-  EXPECT_EQ(list.RequestFor(1, 7), QStringLiteral("/config/backupdownload?id=7&path=/d/2012/05/13/a.avi"));
+  EXPECT_EQ(ProcessFileList::RequestFor(7, list.ToRecorderPath(list.LocalPath(1))),
+            QStringLiteral("/config/backupdownload?id=7&path=/d/2012/05/13/a.avi"));
 
   // A second job's rows follow the first's.
   ASSERT_TRUE(list.AddJobAnswer("to,1\n/e/2012/05/14/x.avi,9\n/e/2012/05/14/RecordList.db,3\n", Day(2012, 5, 14),
@@ -178,7 +214,8 @@ TEST(ProcessFileList, LocalPathsMapBackToTheirRecorderPaths) {
   ASSERT_TRUE(list.AddJobAnswer("to,1\n/d/a b\r/c.avi,5\n/d/2012/05/13/RecordList.db,3\n", Day(2012, 5, 13), QString()));
   EXPECT_EQ(list.At(1).localPath, QStringLiteral("/media/L/backup201205131430/d/a b/c.avi"));
   EXPECT_EQ(list.ToRecorderPath(list.At(1).localPath), QStringLiteral("/d/a b/c.avi"));
-  EXPECT_EQ(list.RequestFor(1, 3), QStringLiteral("/config/backupdownload?id=3&path=/d/a b/c.avi"));
+  EXPECT_EQ(ProcessFileList::RequestFor(3, list.ToRecorderPath(list.At(1).localPath)),
+            QStringLiteral("/config/backupdownload?id=3&path=/d/a b/c.avi"));
 }
 
 // The clamped copy replaces the last line's file only when that line names a
@@ -216,13 +253,13 @@ TEST(ProcessFileList, ALineWithoutACommaHasNoPath) {
   EXPECT_EQ(list.At(3).size, 77);
 }
 
-// A recorder path longer than a local path may be, or with a name longer
-// than a folder entry may be, is refused, and the row keeps no more of it
-// than the path limit.
+// A recorder path longer than a local path may be in the backup folder, or
+// with a name longer than a folder entry may be, is refused for its length,
+// and the row keeps no more of it than the path limit.
 TEST(ProcessFileList, PathsLongerThanTheLocalLimitsAreRefused) {
-  QByteArray fits;  // 4096 bytes in names of 255
-  while (fits.size() < 4096) fits += "/" + QByteArray(std::min<qsizetype>(255, 4096 - fits.size() - 1), 'a');
-  const QByteArray tooLong = fits + "b";
+  // In "/b", with the 12 bytes a temporary adds to a short name: 4081 bytes.
+  const QByteArray longest = PathOf(4081, 10);
+  const QByteArray oneMore = PathOf(4082, 10);
   const QByteArray huge = "/" + QByteArray(10 * 1024 * 1024, 'b');
   const QByteArray longestName = "/r/" + QByteArray(255, 'n');
   const QByteArray nameTooLong = "/r/" + QByteArray(256, 'n');
@@ -230,16 +267,54 @@ TEST(ProcessFileList, PathsLongerThanTheLocalLimitsAreRefused) {
   const QByteArray wideName = "/r/" + QByteArray(128, '\xE9');
   const QByteArray fittingWideName = "/r/" + QByteArray(127, '\xE9') + "x";
   ProcessFileList list(QStringLiteral("/b"));
-  ASSERT_TRUE(list.AddJobAnswer("to,1\n" + fits + ",1\n" + tooLong + ",2\n" + huge + ",3\n" + longestName + ",4\n" +
-                                    nameTooLong + ",5\n" + wideName + ",6\n" + fittingWideName +
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n" + longest + ",1\n" + oneMore + ",2\n" + huge + ",3\n" + longestName +
+                                    ",4\n" + nameTooLong + ",5\n" + wideName + ",6\n" + fittingWideName +
                                     ",7\n/r/2012/05/13/RecordList.db,4\n",
                                 Day(2012, 5, 13), QStringLiteral("/t/")));
   ASSERT_EQ(list.Count(), 8);
   const bool safe[] = {true, true, false, false, true, false, false, true};
   for (int row = 1; row < 8; ++row) EXPECT_EQ(list.At(row).safe, safe[row]) << row;
-  EXPECT_EQ(list.At(1).recorderPath, QString::fromLatin1(fits));
+  EXPECT_EQ(list.At(1).recorderPath, QString::fromLatin1(longest));
   EXPECT_LE(list.At(3).localPath.size(), 2 + 4097);
   EXPECT_EQ(list.At(3).size, 3);
+  for (const RefusedFile& file : list.RefusedFiles(9)) EXPECT_EQ(file.reason, ENAMETOOLONG) << file.path.left(20).toStdString();
+}
+
+// The path limit is the filesystem's: the backup folder's own path and the
+// temporary a download writes first count. At the limit the file is saved
+// where a download saves it; one byte more is refused when the list is
+// loaded, and the filesystem would indeed refuse it for good. A name near
+// the folder's name limit gives a temporary of a shortened name.
+TEST(ProcessFileList, ThePathLimitCountsTheBackupFolderAndTheTemporary) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString destination = dir.path() + QStringLiteral("/backup201303041200");
+  const qsizetype folder = QFile::encodeName(destination).size();
+  for (const qsizetype name : {10, 243, 244, 255}) {
+    const qsizetype longest = 4095 - folder + name - std::min<qsizetype>(name + 12, 255);
+    for (const qsizetype bytes : {longest, longest + 1}) {
+      SCOPED_TRACE(testing::Message() << "name " << name << ", path " << bytes);
+      const QByteArray path = PathOf(bytes, name);
+      ASSERT_EQ(path.size(), bytes);
+      ProcessFileList list(destination);
+      const int row = list.AddFileRow(QString::fromLatin1(path), 4);
+      const bool fits = bytes == longest;
+      EXPECT_EQ(list.IsSafe(row), fits);
+      bool beforeRequest = false;
+      const int error = SaveAsADownload(list.LocalPath(row), &beforeRequest);
+      if (fits) {
+        EXPECT_EQ(error, 0);
+        EXPECT_EQ(Read(list.LocalPath(row)), QByteArray("body"));
+      } else {
+        EXPECT_EQ(error, ENAMETOOLONG);
+        EXPECT_TRUE(beforeRequest);
+        EXPECT_TRUE(ProcessFileList::CanNeverBeSaved(error));
+        ASSERT_EQ(list.RefusedFiles(9).size(), 1u);
+        EXPECT_EQ(list.RefusedFiles(9)[0].reason, ENAMETOOLONG);
+      }
+    }
+    QDir(destination).removeRecursively();
+  }
 }
 
 // Rows still to fetch pass over refused rows, marking them failed, and over
@@ -251,8 +326,8 @@ TEST(ProcessFileList, RefusedRowsArePassedOverAndCounted) {
                                 Day(2012, 5, 13), QStringLiteral("/t/")));
   ASSERT_EQ(list.Count(), 6);  // the record list, a, dir/, ../x, b, c/
   EXPECT_EQ(list.RefusedCount(), 3);
-  EXPECT_EQ(list.RefusedPaths(2), QStringList({"/r/dir/", "/r/../x"}));
-  EXPECT_EQ(list.RefusedPaths(9), QStringList({"/r/dir/", "/r/../x", "/r/c/"}));
+  EXPECT_EQ(RefusedPaths(list, 2), QStringList({"/r/dir/", "/r/../x"}));
+  EXPECT_EQ(RefusedPaths(list, 9), QStringList({"/r/dir/", "/r/../x", "/r/c/"}));
   EXPECT_EQ(list.NextRowToFetch(0), 0);
   list.SetStatus(0, ProcessFileList::kComplete);
   list.SetStatus(1, ProcessFileList::kComplete);
@@ -287,71 +362,161 @@ TEST(ProcessFileList, LostRowsAreTheFetchableOnesMissingAsTheyArrived) {
   EXPECT_EQ(list.LostRows(), (std::vector<int>{1, 4}));
 }
 
-// A disk cannot hold a file where another row's file needs a folder, or the
-// other way round: of two such rows the first listed stays and the later one
-// is refused. Names that merely begin alike, the same file listed twice and
-// rows refused for themselves clash with nothing; the local form of a path
-// (carriage returns dropped, empty names ignored) decides.
-TEST(ProcessFileList, ARowWhoseFileCannotLieBesideAnEarlierRowsIsRefused) {
+// A row whose local file is an earlier fetched row's is not fetched again:
+// the same path listed twice, or written otherwise (carriage returns, "/"
+// doubled or missing at the start). It reads as its earlier row does, and is
+// no file the backup lacks. Refused rows hold no file; names differing in
+// letter case, or a file and a folder of one name, are two files.
+TEST(ProcessFileList, ARowWhoseFileAnEarlierRowHasIsNotFetchedAgain) {
   struct Case {
     const char* name;
     std::vector<const char*> paths;
-    std::vector<bool> safe;
+    std::vector<int> earlier;  // per row: the row whose file it has, or -1
   } cases[] = {
-      {"file, then a file in a folder of its name", {"/rec/dir", "/rec/dir/inner.avi"}, {true, false}},
-      {"a file in a folder, then a file of the folder's name", {"/rec/dir/inner.avi", "/rec/dir"}, {true, false}},
-      {"among other files",
-       {"/rec/a.avi", "/rec/dir", "/rec/b.avi", "/rec/dir/inner.avi", "/rec/c.avi", "/rec/dir/more.avi"},
-       {true, true, true, false, true, false}},
-      {"deeper", {"/rec/a", "/rec/a/b/c.avi", "/rec/a/b"}, {true, false, false}},
-      {"deeper, the other way", {"/rec/a/b/c.avi", "/rec/a", "/rec/a/b", "/rec/a/b/d.avi"}, {true, false, false, true}},
-      {"the same file twice", {"/rec/x.avi", "/rec/x.avi", "/rec/x.avi/y"}, {true, true, false}},
-      {"names that begin alike", {"/rec/dir", "/rec/dir2/x", "/rec/dir.avi", "/rec/di/r", "/rec/dir-/a"},
-       {true, true, true, true, true}},
-      {"a refused row holds no file", {"/rec/dir/", "/rec/dir/x\x01.avi", "/rec/dir/../y", "/rec/dir"},
-       {false, false, false, true}},
-      {"only the rows kept count", {"/x/y/z", "/x/y", "/x", "/x/q"}, {true, false, false, true}},
-      {"the local form decides", {"/rec/d\r\rir", "rec//dir/x.avi", "/rec/dir\r/y.avi", "//rec/dir"},
-       {true, false, false, true}},
-      {"names differing in case are two files", {"/rec/Dir", "/rec/dir/x.avi"}, {true, true}},
+      {"the same file twice", {"/rec/x.avi", "/rec/x.avi"}, {-1, 0}},
+      {"the first fetched row wins", {"/a", "/b", "/a", "/c", "/b", "/a"}, {-1, -1, 0, -1, 1, 0}},
+      {"the local form decides", {"/rec/d\r\rir/x", "rec//dir/x", "/rec/dir\r/x", "//rec/dir/x/"}, {-1, 0, 0, -2}},
+      {"a refused row holds no file", {"/rec/dir/", "/rec/dir", "/rec/x\x01", "/rec/x\x01"}, {-2, -1, -2, -2}},
+      {"letter case", {"/rec/Dir/x", "/rec/dir/x"}, {-1, -1}},
+      {"a file and a folder of one name", {"/rec/dir", "/rec/dir/inner.avi", "/rec/dir2"}, {-1, -1, -1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_EQ(c.paths.size(), c.safe.size());
+    ASSERT_EQ(c.paths.size(), c.earlier.size());
     ProcessFileList list(QStringLiteral("/media/L/backup1"));
-    QStringList refused;
-    for (std::size_t i = 0; i < c.paths.size(); ++i) {
-      const int row = list.AddFileRow(QString::fromLatin1(c.paths[i]), 10);
-      EXPECT_EQ(list.IsSafe(row), c.safe[i]) << c.paths[i];
-      if (!c.safe[i]) refused << list.RecorderPath(row);
+    for (const char* path : c.paths) list.AddFileRow(QString::fromLatin1(path), 10);
+    int refused = 0;
+    for (int row = 0; row < list.Count(); ++row) {
+      EXPECT_EQ(list.IsSafe(row), c.earlier[row] == -1) << row;
+      refused += c.earlier[row] == -2;
     }
-    EXPECT_EQ(list.RefusedCount(), refused.size());
-    EXPECT_EQ(list.RefusedPaths(99), refused);
+    EXPECT_EQ(list.RefusedCount(), refused);
+    // The rows fetched arrive in order; those listed before follow them.
+    for (int row = list.NextRowToFetch(0); row < list.Count(); row = list.NextRowToFetch(row + 1))
+      list.SetStatus(row, ProcessFileList::kComplete);
+    for (int row = 0; row < list.Count(); ++row)
+      EXPECT_EQ(list.Status(row), c.earlier[row] == -2 ? QStringLiteral("failed") : QStringLiteral("complete")) << row;
   }
 }
 
-// A clash in an answer file: the day's record list comes first, and a later
-// job's row is refused when its file cannot lie beside an earlier job's.
-// The refused rows are passed over and read "failed", as any refused row.
-TEST(ProcessFileList, ClashingRowsOfAnswerFilesArePassedOver) {
+// Rows of a second answer whose files an earlier answer's rows have are not
+// fetched again, and an answer that lists its record list once more keeps
+// the first row, the one replaced by the clamped copy. A row listed before
+// one that was passed over reads "failed" with it, and only the earlier one
+// is named.
+TEST(ProcessFileList, RowsListedAgainInAnswersAreNotFetchedAgain) {
   ProcessFileList list(QStringLiteral("/b"));
-  ASSERT_TRUE(list.AddJobAnswer("to,1\n/rec/a.avi,1\n/rec/dir/inner.avi,2\n/rec/dir,3\n/rec/b.avi,4\n"
-                                "/rec/a.avi/RecordList.db,5\n",
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n/rec/a.avi,1\n/rec/2012/05/13/RecordList.db,5\n/rec/dir,3\n"
+                                "/rec/2012/05/13/RecordList.db,5\n",
                                 Day(2012, 5, 13), QStringLiteral("/t/")));
-  ASSERT_EQ(list.Count(), 5);  // the record list, a, dir/inner, dir, b
-  const bool safe[] = {true, false, true, false, true};
-  for (int row = 0; row < 5; ++row) EXPECT_EQ(list.IsSafe(row), safe[row]) << row;
-  ASSERT_TRUE(list.AddJobAnswer("to,1\n/rec/dir/inner.avi/x.avi,1\n/rec/c.avi,2\n/rec/2012/05/14/RecordList.db,5\n",
-                                Day(2012, 5, 14), QStringLiteral("/t/")));
-  ASSERT_EQ(list.Count(), 8);
-  EXPECT_TRUE(list.IsSafe(5));
-  EXPECT_FALSE(list.IsSafe(6));
-  EXPECT_TRUE(list.IsSafe(7));
-  EXPECT_EQ(list.RefusedPaths(9), QStringList({"/rec/a.avi", "/rec/dir", "/rec/dir/inner.avi/x.avi"}));
+  ASSERT_EQ(list.Count(), 4);  // the record list, a, the record list again, dir
+  EXPECT_EQ(list.At(0).clampedSource, QStringLiteral("/t/2012_05_13_RecordList.db"));
+  const bool fetched[] = {true, true, false, true};
+  for (int row = 0; row < 4; ++row) EXPECT_EQ(list.IsSafe(row), fetched[row]) << row;
+  ASSERT_TRUE(list.AddJobAnswer("to,1\n/rec/dir,1\n/rec/c.avi,2\n/rec/2012/05/14/RecordList.db,5\n", Day(2012, 5, 14),
+                                QStringLiteral("/t/")));
+  ASSERT_EQ(list.Count(), 7);  // and the second record list, dir again, c
+  EXPECT_TRUE(list.IsSafe(4));
+  EXPECT_FALSE(list.IsSafe(5));
+  EXPECT_TRUE(list.IsSafe(6));
+  EXPECT_EQ(list.RefusedCount(), 0);
+
   list.SetStatus(0, ProcessFileList::kComplete);
-  EXPECT_EQ(list.NextRowToFetch(1), 2);
-  EXPECT_EQ(list.Status(1), QStringLiteral("failed"));
-  list.SetStatus(2, ProcessFileList::kComplete);
-  EXPECT_EQ(list.NextRowToFetch(3), 4);
+  list.SetStatus(1, ProcessFileList::kComplete);
+  EXPECT_EQ(list.NextRowToFetch(2), 3);
+  EXPECT_EQ(list.Status(2), QStringLiteral("complete"));
+  list.PassOver(3, ENOTDIR);
   EXPECT_EQ(list.Status(3), QStringLiteral("failed"));
+  EXPECT_EQ(list.NextRowToFetch(4), 4);
+  list.SetStatus(4, ProcessFileList::kComplete);
+  EXPECT_EQ(list.NextRowToFetch(5), 6);
+  EXPECT_EQ(list.Status(5), QStringLiteral("failed"));
+  ASSERT_EQ(list.RefusedFiles(9).size(), 1u);
+  EXPECT_EQ(list.RefusedFiles(9)[0].path, QStringLiteral("/rec/dir"));
+  EXPECT_EQ(list.RefusedFiles(9)[0].reason, ENOTDIR);
+  EXPECT_FALSE(list.NothingToFetch());
+}
+
+// A disk cannot hold a file where another file's folder is, or the other way
+// round. Of two such rows the first one listed is saved, and the save of the
+// other fails for good, before anything would be asked of the recorder for
+// it; so does a row whose folder a file of an earlier backup in the same
+// folder holds. Names that merely begin alike do not meet.
+TEST(ProcessFileList, AFileAndAFolderOfOneNameFailForGoodBeforeTheRequest) {
+  struct Case {
+    const char* name;
+    std::vector<const char*> present;  // files the backup folder holds already
+    std::vector<const char*> paths;
+    std::vector<int> errors;
+  } cases[] = {
+      {"the file, then a file in its folder", {}, {"/rec/dir", "/rec/dir/inner.avi"}, {0, ENOTDIR}},
+      {"a file in the folder, then the file", {}, {"/rec/dir/inner.avi", "/rec/dir"}, {0, EISDIR}},
+      {"among other files",
+       {},
+       {"/rec/a.avi", "/rec/dir", "/rec/b.avi", "/rec/dir/inner.avi", "/rec/c.avi", "/rec/dir/more.avi"},
+       {0, 0, 0, ENOTDIR, 0, ENOTDIR}},
+      {"deeper", {}, {"/rec/a", "/rec/a/b/c.avi", "/rec/a/b"}, {0, ENOTDIR, ENOTDIR}},
+      {"deeper, the other way", {}, {"/rec/a/b/c.avi", "/rec/a", "/rec/a/b", "/rec/a/b/d.avi"}, {0, EISDIR, EISDIR, 0}},
+      {"names that begin alike", {}, {"/rec/dir", "/rec/dir2/x", "/rec/dir.avi", "/rec/di/r", "/rec/dir-/a"},
+       {0, 0, 0, 0, 0}},
+      {"an earlier backup's file", {"/rec/dir"}, {"/rec/a.avi", "/rec/dir/x.avi"}, {0, ENOTDIR}},
+      {"an earlier backup's folder", {"/rec/dir/x.avi"}, {"/rec/dir"}, {EISDIR}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(c.paths.size(), c.errors.size());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ProcessFileList list(dir.path() + QStringLiteral("/backup1"));
+    for (const char* path : c.present) {
+      ASSERT_TRUE(QDir().mkpath(QFileInfo(dir.path() + "/backup1" + path).path()));
+      ASSERT_TRUE(Write(dir.path() + "/backup1" + path, "earlier"));
+    }
+    for (std::size_t i = 0; i < c.paths.size(); ++i) {
+      const int row = list.AddFileRow(QString::fromLatin1(c.paths[i]), 10);
+      ASSERT_TRUE(list.IsSafe(row));
+      bool beforeRequest = false;
+      const int error = SaveAsADownload(list.LocalPath(row), &beforeRequest);
+      EXPECT_EQ(error, c.errors[i]) << c.paths[i];
+      if (error == 0) continue;
+      EXPECT_TRUE(beforeRequest) << c.paths[i];
+      EXPECT_TRUE(ProcessFileList::CanNeverBeSaved(error)) << c.paths[i];
+    }
+    for (const char* path : c.present) EXPECT_EQ(Read(dir.path() + "/backup1" + path), QByteArray("earlier"));
+  }
+}
+
+// A failure a retry can mend (a full disk, a folder the operator may make
+// writable, the network) does not pass a row over.
+TEST(ProcessFileList, OnlyFailuresNoRetryCanMendPassARowOver) {
+  for (const int error : {ENAMETOOLONG, ENOTDIR, EISDIR, EINVAL, EILSEQ}) EXPECT_TRUE(ProcessFileList::CanNeverBeSaved(error)) << error;
+  for (const int error : {0, ENOSPC, EDQUOT, EACCES, EPERM, EROFS, EIO, ENOENT, EEXIST})
+    EXPECT_FALSE(ProcessFileList::CanNeverBeSaved(error)) << error;
+}
+
+// The names the program copy takes at the top of the backup folder are
+// refused when it is to run, whatever their letter case, since the disks
+// backups often go to do not tell case apart; deeper down, or as part of a
+// longer name, they are ordinary names.
+TEST(ProcessFileList, TheProgramCopysNamesAreRefusedWhenItIsToRun) {
+  const QStringList programNames = {QStringLiteral("setting.ini"), QStringLiteral("Vestrel"), QStringLiteral("images")};
+  struct Case {
+    const char* path;
+    bool refused;
+  } cases[] = {{"/setting.ini", true},     {"/SETTING.INI", true},      {"//setting.ini", true},
+               {"setting.ini", true},      {"/images", true},           {"/images/logo.bmp", true},
+               {"/vestrel", true},         {"/rec/setting.ini", false}, {"/setting.ini.bak", false},
+               {"/imagesx/a.avi", false}, {"/rec/images/a.avi", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    ProcessFileList with(QStringLiteral("/b"));
+    with.SetProgramNames(programNames);
+    ProcessFileList without(QStringLiteral("/b"));
+    EXPECT_EQ(with.IsSafe(with.AddFileRow(QString::fromLatin1(c.path), 5)), !c.refused);
+    EXPECT_TRUE(without.IsSafe(without.AddFileRow(QString::fromLatin1(c.path), 5)));
+    if (c.refused) {
+      ASSERT_EQ(with.RefusedFiles(9).size(), 1u);
+      EXPECT_EQ(with.RefusedFiles(9)[0].reason, RefusedFile::kRefusedProgramName);
+    }
+  }
 }

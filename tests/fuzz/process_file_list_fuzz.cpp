@@ -1,13 +1,16 @@
 // Fuzz target for the progress dialog's file list: any answer file must give
 // rows whose safe local paths, and the temporaries a download makes beside
-// them, stay inside the backup folder with names a folder can hold, and whose
-// requests (the dialog's own, RequestFor) carry no raw control byte, and
-// whose files a disk can hold side by side. Refused rows are never fetched,
-// so only safe ones count.
+// them, stay inside the backup folder with names and lengths a folder can
+// hold, and whose requests (the dialog's own, RequestFor) carry no raw
+// control byte; no two fetched rows have one local file, so no fetch
+// replaces another's file. Refused rows are never fetched, so only safe
+// ones count.
 
 #include "app/process_file_list.h"
 
 #include <QDir>
+#include <QFile>
+#include <QSet>
 
 #include <cstdint>
 #include <cstdio>
@@ -47,22 +50,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString local = list.LocalPath(row);
     const QString recorder = list.RecorderPath(row);
     Check(!recorder.isEmpty() && recorder.toUtf8().size() <= ProcessFileList::kMaxPathBytes);
+    // The temporary beside the file: its name at most 12 bytes longer.
+    Check(QFile::encodeName(local).size() + 12 < 4096);
     for (const QString& name : local.split(QLatin1Char('/'))) Check(name.toUtf8().size() <= ProcessFileList::kMaxNameBytes);
     // The file and its folder, where any temporary of it lies, are inside.
     Check(Inside(local));
     const QString folder = QDir::cleanPath(local + QStringLiteral("/.."));
     Check(folder == kDestination || Inside(folder));
     Check(list.ToRecorderPath(local) == (recorder.startsWith(QLatin1Char('/')) ? recorder : QLatin1Char('/') + recorder));
-    const QString request = list.RequestFor(row, 7);
+    const QString request = ProcessFileList::RequestFor(7, list.ToRecorderPath(local));
     Check(request.startsWith(QStringLiteral("/config/backupdownload?id=7&path=")));
     for (QChar c : request) Check(c.unicode() >= 0x20 && c.unicode() != 0x7F && c.unicode() <= 0xFF);
   }
-  // A disk can hold the files of all rows that are fetched: no such file lies
-  // where another one's folder would be.
-  std::vector<QStringList> kept;
-  for (int row = 0; row < list.Count(); ++row)
-    if (list.IsSafe(row)) kept.push_back(list.RecorderPath(row).split(QLatin1Char('/'), Qt::SkipEmptyParts));
-  for (const QStringList& a : kept)
-    for (const QStringList& b : kept) Check(a.size() >= b.size() || b.mid(0, a.size()) != a);
+  // Each fetched row has a file of its own, as the filesystem reads the path.
+  QSet<QStringList> files;
+  for (int row = 0; row < list.Count(); ++row) {
+    if (!list.IsSafe(row)) continue;
+    const QStringList names = list.RecorderPath(row).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    Check(!files.contains(names));
+    files.insert(names);
+  }
   return 0;
 }
