@@ -6,8 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "platform/core/durable_file.h"
-
 // The files copied, in this order.
 const QStringList& CompanionFileNames();
 // The folders copied whole after them, in this order.

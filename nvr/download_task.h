@@ -35,7 +35,6 @@ class DownloadTask {
   void SetLocalPath(const QString& path) { localPath_ = path; }
   QString GetLocalPath() const { return localPath_; }
   void SetUrl(const QString& path) { url_ = path; }
-  QString GetUrl() const { return url_; }
   // Largest body kept, in bytes; a longer one fails as soon as it passes it.
   // 0 = no limit.
   void SetSizeLimit(qint64 bytes) { sizeLimit_ = bytes; }

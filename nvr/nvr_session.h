@@ -38,7 +38,6 @@ class NvrSession {
   QString GetUser() const { return connection_.user; }
   QString GetPassword() const { return connection_.password; }
   int GetPort() const { return connection_.port; }
-  int GetHttps() const { return connection_.https; }
 
   int Login();
   void Logout();

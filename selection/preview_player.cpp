@@ -73,7 +73,6 @@ void PreviewPlayer::SleepWhileRunning(int ms) {
 
 void PreviewPlayer::ResendStream() {
   while (m_bRunning.load() == 1) {
-    ++streamRequests_;
     if (m_http.SendGet(run_.streamPath)) return;
     SleepWhileRunning(5000);
   }
@@ -97,7 +96,6 @@ void PreviewPlayer::ReaderThread() {
   }
   SleepMs(1);
   if (m_bRunning.load() == 1) {
-    ++streamRequests_;
     if (!m_http.SendGet(run_.streamPath))
       m_bRunning = 0;
     else

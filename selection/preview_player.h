@@ -75,7 +75,6 @@ class PreviewPlayer {
   int FramesQueued() const { return framesQueued_.load(); }
   int PicturesShown() const { return picturesShown_.load(); }
   int DecoderOpens() const { return decoderOpens_.load(); }
-  int StreamRequestsSent() const { return streamRequests_.load(); }
   // The frame queue's length now.
   int QueuedFrames() const { return m_frameQueue.Count(); }
 
@@ -131,5 +130,4 @@ class PreviewPlayer {
   std::atomic<int> framesQueued_{0};
   std::atomic<int> picturesShown_{0};
   std::atomic<int> decoderOpens_{0};
-  std::atomic<int> streamRequests_{0};
 };

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "platform/core/window_post.h"
 #include "platform/ui/picture_paint.h"
 #include "platform/ui/window_port.h"
 
@@ -25,8 +26,6 @@ CPreviewWnd::CPreviewWnd(QWidget* parent, int id)
 }
 
 CPreviewWnd::~CPreviewWnd() { player_.Close(); }
-
-platform::WindowId CPreviewWnd::WindowId() const { return port_->Id(); }
 
 void CPreviewWnd::Start() {
   player_.m_strPositionPath = m_strPositionPath;

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QWidget>
 
-#include "platform/core/window_post.h"
 #include "selection/preview_player.h"
 
 namespace platform::ui {
@@ -21,7 +20,6 @@ class CPreviewWnd : public QWidget {
   ~CPreviewWnd() override;
 
   int Id() const { return id_; }
-  platform::WindowId WindowId() const;
 
   void SetServer(const QString& host, const QString& user, const QString& password, int port, int https) {
     player_.SetServer(host, user, password, port, https);

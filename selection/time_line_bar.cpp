@@ -58,8 +58,6 @@ void CTimeLineBar::InitView() {
 
 void CTimeLineBar::Invalidate() { viewport()->update(); }
 
-platform::WindowId CTimeLineBar::Id() const { return port_ ? port_->Id() : platform::kNoWindow; }
-
 void CTimeLineBar::SendMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   OnWndMsg(msg, wParam, lParam);
 }

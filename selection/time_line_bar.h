@@ -57,7 +57,6 @@ class CTimeLineBar : public QAbstractScrollArea, public selection::TimeLineModel
 
   // Repaints the view (after a load of items).
   void Invalidate();
-  platform::WindowId Id() const;
   // Delivers a window message now (WM_TIMER among them).
   void SendMessage(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
 

@@ -42,7 +42,6 @@ class TemporaryFile {
   bool Create(const QString& target, FileAccess access, unsigned executeBits);
   bool IsOpen() const { return fd_ >= 0; }
   const QString& Path() const { return path_; }
-  const QString& Target() const { return target_; }
 
   // Writes every byte; false on any error (a full disk among them).
   bool Write(const char* data, qint64 size);

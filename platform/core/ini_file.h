@@ -29,8 +29,6 @@ class IniFile {
   // Line breaks in the value are written as blanks: a value is one line.
   void SetValue(const QString& section, const QString& key, const QString& value);
 
-  const QStringList& Lines() const { return lines_; }
-
  private:
   // Index of the section's header line, -1 when there is none.
   int FindSection(const QString& section) const;

@@ -20,14 +20,14 @@ MessageBoxHandler& Handler() {
   return handler;
 }
 
+}  // namespace
+
 int FirstButton(unsigned type) {
   switch (type & 0xF) {
     case MB_YESNO: return IDYES;
     default: return IDOK;
   }
 }
-
-}  // namespace
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
   std::lock_guard<std::mutex> hold(HandlerLock());

@@ -37,6 +37,9 @@ using MessageBoxHandler = std::function<int(const MessageBoxRequest&)>;
 // written to standard error and answered with its first button.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
+// The answer of a box's first button: IDYES for MB_YESNO, IDOK for the others.
+int FirstButton(unsigned type);
+
 // A box owned by a window, with its own title ("Error", "Warning", "Message").
 int ShowMessageBox(WindowId owner, const QString& text, const QString& title, unsigned type = MB_OK);
 

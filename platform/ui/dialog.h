@@ -57,7 +57,6 @@ class Dialog {
   }
   const DialogTemplate& Template() const { return template_; }
   const DialogUnits& Units() const { return units_; }
-  QFont Font() const { return font_; }
 
   // Timers by (window, id): starting a running id restarts it. They stop
   // with the window. Returns the id, or 0 when there is no window.

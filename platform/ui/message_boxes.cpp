@@ -33,7 +33,7 @@ class CentredMessageBox : public QMessageBox {
 int ShowQtMessageBox(const MessageBoxRequest& request) {
   if (QApplication::instance() == nullptr || QThread::currentThread() != QApplication::instance()->thread()) {
     // Boxes belong to the window thread; one asked for elsewhere gets its first answer.
-    return (request.type & 0xF) == MB_YESNO ? IDYES : IDOK;
+    return FirstButton(request.type);
   }
   QWidget* owner = nullptr;
   if (request.owner != kNoWindow) {

@@ -27,7 +27,6 @@ class PopupMenu {
  public:
   void AppendMenu(unsigned id, const QString& text) { items_.push_back({id, text}); }
   const std::vector<PopupMenuItem>& Items() const { return items_; }
-  int ItemCount() const { return static_cast<int>(items_.size()); }
 
  private:
   std::vector<PopupMenuItem> items_;

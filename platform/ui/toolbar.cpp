@@ -64,7 +64,6 @@ bool ToolBar::Create(QWidget* parent, int windowId, CommandSink commands, DropDo
   bar_->setMovable(false);
   bar_->setFloatable(false);
   bar_->setContentsMargins(0, 0, 0, 0);
-  windowId_ = windowId;
   commands_ = std::move(commands);
   dropDowns_ = std::move(dropDowns);
   bar_->show();
@@ -203,7 +202,6 @@ bool ToolTipCtrl::Create(QWidget* parent) { return parent != nullptr; }
 void ToolTipCtrl::AddTool(ToolBar& toolbar, const QString& text, const QRect&, unsigned id) {
   // Qt shows a button's tip by itself; registering again replaces the text.
   toolbar.SetToolTip(id, text);
-  ++tools_;
 }
 
 }  // namespace platform::ui

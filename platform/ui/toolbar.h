@@ -13,18 +13,17 @@
 
 namespace platform::ui {
 
+// The images' size is the toolbar's (SetSizes); the list holds only the images.
 class ImageList {
  public:
   ImageList() = default;
-  ImageList(int cx, int cy) : size_(cx, cy) {}
-  void Create(int cx, int cy) { size_ = QSize(cx, cy); images_.clear(); }
+  ImageList(int /*cx*/, int /*cy*/) {}
+  void Create(int /*cx*/, int /*cy*/) { images_.clear(); }
   int Add(const QIcon& icon);  // index of the new image
   int Count() const { return static_cast<int>(images_.size()); }
-  QSize ImageSize() const { return size_; }
   QIcon Image(int index) const;
 
  private:
-  QSize size_;
   std::vector<QIcon> images_;
 };
 
@@ -81,7 +80,6 @@ class ToolBar {
   QRect ItemRect(int index) const;  // in the toolbar's coordinates
   QToolBar* Widget() const { return bar_; }
   QToolButton* Button(unsigned id) const;
-  int WindowId() const { return windowId_; }
 
  private:
   struct Entry {
@@ -92,7 +90,6 @@ class ToolBar {
   void ApplyImages();
 
   QPointer<QToolBar> bar_;
-  int windowId_ = 0;
   CommandSink commands_;
   DropDownSink dropDowns_;
   const ImageList* images_ = nullptr;
@@ -105,14 +102,9 @@ class ToolBar {
 class ToolTipCtrl {
  public:
   bool Create(QWidget* parent);
-  void Activate(bool on) { active_ = on; }
+  // Qt shows a button's tip by itself, so there is nothing to switch on.
+  void Activate(bool) {}
   void AddTool(ToolBar& toolbar, const QString& text, const QRect& rect, unsigned id);
-  bool IsActive() const { return active_; }
-  int ToolCount() const { return tools_; }
-
- private:
-  bool active_ = false;
-  int tools_ = 0;
 };
 
 }  // namespace platform::ui

@@ -31,7 +31,6 @@ class TrackBar : public QSlider {
   int GetPos() const { return value(); }
   void SetPos(int position);
   void SetTic(int position);
-  const std::vector<int>& Tics() const { return tics_; }
 
  private:
   void Report(unsigned code);

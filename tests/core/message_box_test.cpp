@@ -28,3 +28,17 @@ TEST(MessageBox, HandlerSeesTitleTextAndAnswers) {
 TEST(MessageBox, TitleDefaultsToExecutableName) {
   EXPECT_EQ(ApplicationTitle(), "core_tests");
 }
+
+// Without a handler a box is answered with its first button: Yes of a Yes/No
+// box, OK of the others, whatever icon it names.
+TEST(MessageBox, WithoutAHandlerTheFirstButtonAnswers) {
+  const MessageBoxHandler previous = SetMessageBoxHandler(nullptr);
+  EXPECT_EQ(ShowMessageBox(kNoWindow, "Resume?", "Message", MB_YESNO), IDYES);
+  EXPECT_EQ(ShowMessageBox(kNoWindow, "Resume?", "Message", MB_YESNO | MB_ICONQUESTION), IDYES);
+  EXPECT_EQ(ShowMessageBox(kNoWindow, "Delete?", "Warning", MB_OKCANCEL), IDOK);
+  EXPECT_EQ(ShowMessageBox(42, "Login failed!", "Error", MB_OK | MB_ICONERROR), IDOK);
+  EXPECT_EQ(FrameworkMessageBox("Network Failed!"), IDOK);
+  EXPECT_EQ(FirstButton(MB_YESNO | MB_ICONWARNING), IDYES);
+  EXPECT_EQ(FirstButton(MB_OKCANCEL), IDOK);
+  SetMessageBoxHandler(previous);
+}

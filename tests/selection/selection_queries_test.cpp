@@ -93,7 +93,9 @@ TEST_F(SelectionQueriesTest, DaysOfTheMonthWithRecordings) {
   recorder_->SetRecordings({2012, 5, 17}, {{2, 0, 600, 1}});
   ASSERT_TRUE(Connect());
   EXPECT_EQ(queries_.RecordDays(2012, 5), (std::vector<int>{5, 17}));
-  EXPECT_EQ(recorder_->Requests().back().target, "/play/recdate?recyear=2012&recmonth=5");
+  const auto log = recorder_->Requests();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().target, "/play/recdate?recyear=2012&recmonth=5");
   // The recorder's "no data" for a month without recordings.
   EXPECT_EQ(queries_.RecordDays(2012, 6), std::nullopt);
 
@@ -122,7 +124,9 @@ TEST_F(SelectionQueriesTest, ChannelNamesFromTheRecorder) {
   ASSERT_TRUE(Connect());
   std::array<QString, kChannels> names;
   ASSERT_EQ(queries_.ChannelNames(&names), SelectionQueries::Names::Refresh);
-  EXPECT_EQ(recorder_->Requests().back().target, "/live/avdevlist");
+  const auto log = recorder_->Requests();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().target, "/live/avdevlist");
   EXPECT_EQ(names[0], "CH01 Gate");
   EXPECT_EQ(names[1], "CH02 Yard");
 
@@ -173,7 +177,9 @@ TEST_F(SelectionQueriesTest, RecordListOfTheDayWithThePrivilegeMask) {
   auto items = queries_.RecordList(playId, 2012, 5, 13, 0xFFFF);
   std::sort(items.begin(), items.end(), [](const RecordItem& a, const RecordItem& b) { return a.channel < b.channel; });
   EXPECT_EQ(items, (std::vector<RecordItem>{{1, 29700, 34200, 1}, {3, 40000, 41000, 4}, {16, 0, 600, 2}}));
-  EXPECT_EQ(recorder_->Requests().back().target,
+  const auto log = recorder_->Requests();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().target,
             "/play/reclist?id=" + std::to_string(playId) + "&start=0&recyear=2012&recmonth=5&recday=13");
 }
 

@@ -58,6 +58,7 @@ TEST(VideoDecoder, OpenSizesTheBgrBufferForTheAnnouncedPicture) {
     EXPECT_EQ(d.bgrSize, 691200);
     EXPECT_NE(d.context, nullptr);
     EXPECT_NE(d.bgrBuffer, nullptr);
+    ASSERT_NE(d.frameBgr, nullptr) << CodecName(codec);
     EXPECT_EQ(d.frameBgr->linesize[0], 640 * 3);
   }
 }

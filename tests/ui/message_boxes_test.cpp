@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_boxes.h"
 #include "tests/ui/qt_test_app.h"
@@ -165,4 +167,21 @@ TEST(QtMessageBoxes, ABoxOfAPageNotYetShownStandsOverItsDialog) {
   EXPECT_LE(offset.manhattanLength(), 2) << "box centre " << dialog.seen.frame.center().x() << ","
                                           << dialog.seen.frame.center().y() << ", dialog centre "
                                           << shownAt.center().x() << "," << shownAt.center().y();
+}
+
+// Boxes belong to the window thread: one asked for on another thread opens
+// nothing and gets its first button's answer.
+TEST(QtMessageBoxes, ABoxAskedForOnAWorkerThreadGetsItsFirstAnswer) {
+  InstallMessageBoxes();
+  int yesNo = 0;
+  int okCancel = 0;
+  std::thread worker([&] {
+    yesNo = ShowMessageBox(kNoWindow, QStringLiteral("Resume?"), QStringLiteral("Message"), MB_YESNO);
+    okCancel = ShowMessageBox(kNoWindow, QStringLiteral("Network Failed!"), QStringLiteral("Error"), MB_OKCANCEL);
+  });
+  worker.join();
+  SetMessageBoxHandler(nullptr);
+  EXPECT_EQ(yesNo, platform::IDYES);
+  EXPECT_EQ(okCancel, platform::IDOK);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
