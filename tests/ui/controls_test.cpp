@@ -8,6 +8,9 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
+
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/drawing.h"
@@ -43,6 +46,33 @@ class CrossingBlocker : public QObject {
 
  private:
   const bool& on_;
+};
+
+// Records whether a tool button drew its hover frame the last time it painted
+// while recording: what the screen shows of it until it paints again.
+class PaintLog : public QObject {
+ public:
+  explicit PaintLog(const DropDownToolButton& button) : button_(button) {}
+  void Start() {
+    lastFrame_.reset();
+    on_ = true;
+  }
+  bool HasPainted() const { return lastFrame_.has_value(); }
+  // Whether the last paint since Start drew the frame; empty when it did not
+  // paint. Recording stops.
+  std::optional<bool> Stop() {
+    on_ = false;
+    return std::exchange(lastFrame_, std::nullopt);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (on_ && event->type() == QEvent::Paint) lastFrame_ = button_.ShowsHoverFrame();
+    return false;
+  }
+
+ private:
+  const DropDownToolButton& button_;
+  bool on_ = false;
+  std::optional<bool> lastFrame_;
 };
 
 }  // namespace
@@ -136,7 +166,9 @@ TEST(ToolBarTest, ButtonsSendCommandsAndTheArrowReportsADropDown) {
 
 // A flat button shows its raised frame only while the pointer is over it: not
 // after a dialog its command opened, or the pop-up of its arrow, has closed
-// with the pointer elsewhere.
+// with the pointer elsewhere. Nothing else tells it the pointer has gone, so it
+// must paint itself again once that window has closed, or the screen keeps the
+// frame it drew before.
 TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
   QWidget window;
   window.setGeometry(20, 20, 400, 100);
@@ -149,6 +181,7 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
     QCursor::setPos(to);
     Pump(std::chrono::milliseconds(20));
   };
+  PaintLog* paints = nullptr;  // made with the button, started as each window closes
   ToolBar bar;
   ASSERT_TRUE(bar.Create(
       &window, AFX_IDW_TOOLBAR,
@@ -166,6 +199,7 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
         });
         dialog.DoModal();
         SetDialogShownHook(previous);
+        paints->Start();
       },
       [&](unsigned) {
         PopupMenu menu;
@@ -176,6 +210,7 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
           QApplication::activePopupWidget()->close();
         });
         TrackPopupMenu(menu, TPM_LEFTALIGN, QPoint(30, 70), &window, QRect());
+        paints->Start();
       }));
   bar.SetButtons({1049});
   bar.SetButtonStyle(0, TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE);
@@ -186,6 +221,9 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
   ASSERT_TRUE(PumpUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
   auto* button = static_cast<DropDownToolButton*>(bar.Button(1049));
   ASSERT_NE(button, nullptr);
+  PaintLog log(*button);
+  paints = &log;
+  button->installEventFilter(&log);
   const QPoint onButton = button->mapToGlobal(QPoint(8, button->height() / 2));
   const QPoint onArrow = button->mapToGlobal(button->ArrowRect().center());
 
@@ -219,10 +257,14 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
     ASSERT_NE(button->grab().toImage(), resting) << "the style draws no hover frame to look for";
     grabbed = true;
     way.open();
+    // A loaded machine may take a while to close the window and paint.
+    PumpUntil([&] { return log.HasPainted(); });
     Pump(std::chrono::milliseconds(50));
     grabbed = false;
+    const std::optional<bool> paintedSinceClosed = log.Stop();
     EXPECT_EQ(QCursor::pos(), away);
     EXPECT_FALSE(button->ShowsHoverFrame());
+    EXPECT_EQ(paintedSinceClosed, std::optional<bool>(false)) << "painted again without the frame once it closed";
     EXPECT_EQ(button->grab().toImage(), resting);
   }
   // Back over the button, the frame shows again.
