@@ -273,6 +273,128 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
   EXPECT_NE(button->grab().toImage(), resting);
 }
 
+// The frame shows while the pointer rests on the button and the button's own
+// window takes the input, also when that window is the running modal dialog,
+// as the program's main window is. While another dialog runs or a pop-up is
+// open, a click would not reach the button, so it shows none, though the
+// pointer rests on it and its window is told nothing of the other.
+TEST(ToolBarTest, TheHoverFrameShowsOnlyWhileItsWindowTakesTheInput) {
+  DialogTemplate hostTemplate;
+  hostTemplate.caption = QStringLiteral("Host");
+  hostTemplate.cx = 200;
+  hostTemplate.cy = 80;
+  Dialog host(hostTemplate);
+  ImageList images(32, 32);
+  QPixmap red(32, 32);
+  red.fill(Qt::red);
+  images.Add(QIcon(red));
+  ToolBar bar;
+  bool grabbed = false;
+  CrossingBlocker blocker(grabbed);
+  auto movePointer = [](QPoint to) {
+    QCursor::setPos(to);
+    Pump(std::chrono::milliseconds(20));
+  };
+  std::size_t checked = 0;
+
+  struct Seen {
+    bool underMouse = false;
+    bool pointerOver = false;
+    bool frame = false;
+  };
+  // Opens what the case names, calls `check` while it is open, and closes it.
+  using Opener = std::function<void(const std::function<void()>& check)>;
+  struct Case {
+    const char* name;
+    Opener open;
+    bool frame;
+  };
+  const Case cases[] = {
+      {"nothing else open", [](const std::function<void()>& check) { check(); }, true},
+      {"another modal dialog runs",
+       [](const std::function<void()>& check) {
+         DialogTemplate t;
+         t.caption = QStringLiteral("Other");
+         t.cx = 60;
+         t.cy = 30;
+         Dialog other(t);
+         DialogShownHook outer = SetDialogShownHook([&](Dialog& shown) {
+           QTimer::singleShot(0, [&] {
+             if (PumpUntil([&] { return QApplication::activeModalWidget() == other.Window(); })) check();
+             shown.EndDialog(IDCANCEL);
+           });
+         });
+         other.DoModal();
+         SetDialogShownHook(outer);
+       },
+       false},
+      {"a pop-up menu is open",
+       [&](const std::function<void()>& check) {
+         PopupMenu menu;
+         menu.AppendMenu(32777, QStringLiteral("NVR(127.0.0.1)"));
+         QWidget* button = bar.Button(1049);
+         QTimer::singleShot(0, [&] {
+           if (PumpUntil([] { return QApplication::activePopupWidget() != nullptr; })) check();
+           if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+         });
+         TrackPopupMenu(menu, TPM_LEFTALIGN, button->mapToGlobal(QPoint(0, button->height())), host.Window(),
+                        QRect());
+       },
+       false},
+  };
+
+  DialogShownHook previous = SetDialogShownHook([&](Dialog& shown) {
+    if (&shown != &host) return;
+    if (!bar.Create(host.Client(), AFX_IDW_TOOLBAR, [](unsigned) {}, [](unsigned) {})) {
+      ADD_FAILURE() << "no toolbar";
+      host.EndDialog(IDCANCEL);
+      return;
+    }
+    bar.SetButtons({1049});
+    bar.SetButtonStyle(0, TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE);
+    bar.SetImageList(&images);
+    bar.SetSizes(QSize(40, 40), QSize(32, 32));
+    bar.RepositionAtTop();
+    QTimer::singleShot(0, [&] {
+      auto* button = static_cast<DropDownToolButton*>(bar.Button(1049));
+      QWindow* handle = host.Window()->windowHandle();
+      if (button != nullptr && PumpUntil([&] { return handle != nullptr && handle->isExposed(); })) {
+        handle->installEventFilter(&blocker);
+        const QPoint away(790, 590);  // outside every window
+        const QPoint onButton = button->mapToGlobal(QPoint(8, button->height() / 2));
+        for (const Case& c : cases) {
+          SCOPED_TRACE(c.name);
+          movePointer(away);
+          movePointer(onButton);
+          EXPECT_TRUE(PumpUntil([&] { return button->underMouse(); }));
+          std::optional<Seen> seen;
+          grabbed = true;
+          c.open([&] {
+            seen = Seen{button->underMouse(), button->rect().contains(button->mapFromGlobal(QCursor::pos())),
+                        button->ShowsHoverFrame()};
+          });
+          grabbed = false;
+          if (!seen) {
+            ADD_FAILURE() << "it did not open";
+            continue;
+          }
+          ++checked;
+          // The pointer rests on the button, and the button still counts it as there...
+          EXPECT_TRUE(seen->underMouse);
+          EXPECT_TRUE(seen->pointerOver);
+          // ...so only who takes the input decides.
+          EXPECT_EQ(seen->frame, c.frame);
+        }
+        movePointer(away);
+      }
+      host.EndDialog(IDOK);
+    });
+  });
+  host.DoModal();
+  SetDialogShownHook(previous);
+  EXPECT_EQ(checked, std::size(cases));
+}
+
 TEST(ListViewTest, ReportColumnsRowsAndQuietChanges) {
   QWidget window;
   ListView list(&window, 1000);
