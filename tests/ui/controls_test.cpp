@@ -8,6 +8,9 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
+
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/drawing.h"
@@ -43,6 +46,33 @@ class CrossingBlocker : public QObject {
 
  private:
   const bool& on_;
+};
+
+// Records whether a tool button drew its hover frame the last time it painted
+// while recording: what the screen shows of it until it paints again.
+class PaintLog : public QObject {
+ public:
+  explicit PaintLog(const DropDownToolButton& button) : button_(button) {}
+  void Start() {
+    lastFrame_.reset();
+    on_ = true;
+  }
+  bool HasPainted() const { return lastFrame_.has_value(); }
+  // Whether the last paint since Start drew the frame; empty when it did not
+  // paint. Recording stops.
+  std::optional<bool> Stop() {
+    on_ = false;
+    return std::exchange(lastFrame_, std::nullopt);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (on_ && event->type() == QEvent::Paint) lastFrame_ = button_.ShowsHoverFrame();
+    return false;
+  }
+
+ private:
+  const DropDownToolButton& button_;
+  bool on_ = false;
+  std::optional<bool> lastFrame_;
 };
 
 }  // namespace
@@ -136,7 +166,9 @@ TEST(ToolBarTest, ButtonsSendCommandsAndTheArrowReportsADropDown) {
 
 // A flat button shows its raised frame only while the pointer is over it: not
 // after a dialog its command opened, or the pop-up of its arrow, has closed
-// with the pointer elsewhere.
+// with the pointer elsewhere. Nothing else tells it the pointer has gone, so it
+// must paint itself again once that window has closed, or the screen keeps the
+// frame it drew before.
 TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
   QWidget window;
   window.setGeometry(20, 20, 400, 100);
@@ -149,6 +181,7 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
     QCursor::setPos(to);
     Pump(std::chrono::milliseconds(20));
   };
+  PaintLog* paints = nullptr;  // made with the button, started as each window closes
   ToolBar bar;
   ASSERT_TRUE(bar.Create(
       &window, AFX_IDW_TOOLBAR,
@@ -166,6 +199,7 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
         });
         dialog.DoModal();
         SetDialogShownHook(previous);
+        paints->Start();
       },
       [&](unsigned) {
         PopupMenu menu;
@@ -176,6 +210,7 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
           QApplication::activePopupWidget()->close();
         });
         TrackPopupMenu(menu, TPM_LEFTALIGN, QPoint(30, 70), &window, QRect());
+        paints->Start();
       }));
   bar.SetButtons({1049});
   bar.SetButtonStyle(0, TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE);
@@ -186,6 +221,9 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
   ASSERT_TRUE(PumpUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
   auto* button = static_cast<DropDownToolButton*>(bar.Button(1049));
   ASSERT_NE(button, nullptr);
+  PaintLog log(*button);
+  paints = &log;
+  button->installEventFilter(&log);
   const QPoint onButton = button->mapToGlobal(QPoint(8, button->height() / 2));
   const QPoint onArrow = button->mapToGlobal(button->ArrowRect().center());
 
@@ -219,16 +257,142 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
     ASSERT_NE(button->grab().toImage(), resting) << "the style draws no hover frame to look for";
     grabbed = true;
     way.open();
+    // A loaded machine may take a while to close the window and paint.
+    PumpUntil([&] { return log.HasPainted(); });
     Pump(std::chrono::milliseconds(50));
     grabbed = false;
+    const std::optional<bool> paintedSinceClosed = log.Stop();
     EXPECT_EQ(QCursor::pos(), away);
     EXPECT_FALSE(button->ShowsHoverFrame());
+    EXPECT_EQ(paintedSinceClosed, std::optional<bool>(false)) << "painted again without the frame once it closed";
     EXPECT_EQ(button->grab().toImage(), resting);
   }
   // Back over the button, the frame shows again.
   movePointer(onButton);
   EXPECT_TRUE(button->ShowsHoverFrame());
   EXPECT_NE(button->grab().toImage(), resting);
+}
+
+// The frame shows while the pointer rests on the button and the button's own
+// window takes the input, also when that window is the running modal dialog,
+// as the program's main window is. While another dialog runs or a pop-up is
+// open, a click would not reach the button, so it shows none, though the
+// pointer rests on it and its window is told nothing of the other.
+TEST(ToolBarTest, TheHoverFrameShowsOnlyWhileItsWindowTakesTheInput) {
+  DialogTemplate hostTemplate;
+  hostTemplate.caption = QStringLiteral("Host");
+  hostTemplate.cx = 200;
+  hostTemplate.cy = 80;
+  Dialog host(hostTemplate);
+  ImageList images(32, 32);
+  QPixmap red(32, 32);
+  red.fill(Qt::red);
+  images.Add(QIcon(red));
+  ToolBar bar;
+  bool grabbed = false;
+  CrossingBlocker blocker(grabbed);
+  auto movePointer = [](QPoint to) {
+    QCursor::setPos(to);
+    Pump(std::chrono::milliseconds(20));
+  };
+  std::size_t checked = 0;
+
+  struct Seen {
+    bool underMouse = false;
+    bool pointerOver = false;
+    bool frame = false;
+  };
+  // Opens what the case names, calls `check` while it is open, and closes it.
+  using Opener = std::function<void(const std::function<void()>& check)>;
+  struct Case {
+    const char* name;
+    Opener open;
+    bool frame;
+  };
+  const Case cases[] = {
+      {"nothing else open", [](const std::function<void()>& check) { check(); }, true},
+      {"another modal dialog runs",
+       [](const std::function<void()>& check) {
+         DialogTemplate t;
+         t.caption = QStringLiteral("Other");
+         t.cx = 60;
+         t.cy = 30;
+         Dialog other(t);
+         DialogShownHook outer = SetDialogShownHook([&](Dialog& shown) {
+           QTimer::singleShot(0, [&] {
+             if (PumpUntil([&] { return QApplication::activeModalWidget() == other.Window(); })) check();
+             shown.EndDialog(IDCANCEL);
+           });
+         });
+         other.DoModal();
+         SetDialogShownHook(outer);
+       },
+       false},
+      {"a pop-up menu is open",
+       [&](const std::function<void()>& check) {
+         PopupMenu menu;
+         menu.AppendMenu(32777, QStringLiteral("NVR(127.0.0.1)"));
+         QWidget* button = bar.Button(1049);
+         QTimer::singleShot(0, [&] {
+           if (PumpUntil([] { return QApplication::activePopupWidget() != nullptr; })) check();
+           if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+         });
+         TrackPopupMenu(menu, TPM_LEFTALIGN, button->mapToGlobal(QPoint(0, button->height())), host.Window(),
+                        QRect());
+       },
+       false},
+  };
+
+  DialogShownHook previous = SetDialogShownHook([&](Dialog& shown) {
+    if (&shown != &host) return;
+    if (!bar.Create(host.Client(), AFX_IDW_TOOLBAR, [](unsigned) {}, [](unsigned) {})) {
+      ADD_FAILURE() << "no toolbar";
+      host.EndDialog(IDCANCEL);
+      return;
+    }
+    bar.SetButtons({1049});
+    bar.SetButtonStyle(0, TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE);
+    bar.SetImageList(&images);
+    bar.SetSizes(QSize(40, 40), QSize(32, 32));
+    bar.RepositionAtTop();
+    QTimer::singleShot(0, [&] {
+      auto* button = static_cast<DropDownToolButton*>(bar.Button(1049));
+      QWindow* handle = host.Window()->windowHandle();
+      if (button != nullptr && PumpUntil([&] { return handle != nullptr && handle->isExposed(); })) {
+        handle->installEventFilter(&blocker);
+        const QPoint away(790, 590);  // outside every window
+        const QPoint onButton = button->mapToGlobal(QPoint(8, button->height() / 2));
+        for (const Case& c : cases) {
+          SCOPED_TRACE(c.name);
+          movePointer(away);
+          movePointer(onButton);
+          EXPECT_TRUE(PumpUntil([&] { return button->underMouse(); }));
+          std::optional<Seen> seen;
+          grabbed = true;
+          c.open([&] {
+            seen = Seen{button->underMouse(), button->rect().contains(button->mapFromGlobal(QCursor::pos())),
+                        button->ShowsHoverFrame()};
+          });
+          grabbed = false;
+          if (!seen) {
+            ADD_FAILURE() << "it did not open";
+            continue;
+          }
+          ++checked;
+          // The pointer rests on the button, and the button still counts it as there...
+          EXPECT_TRUE(seen->underMouse);
+          EXPECT_TRUE(seen->pointerOver);
+          // ...so only who takes the input decides.
+          EXPECT_EQ(seen->frame, c.frame);
+        }
+        movePointer(away);
+      }
+      host.EndDialog(IDOK);
+    });
+  });
+  host.DoModal();
+  SetDialogShownHook(previous);
+  EXPECT_EQ(checked, std::size(cases));
 }
 
 TEST(ListViewTest, ReportColumnsRowsAndQuietChanges) {

@@ -135,11 +135,11 @@ TEST(QtMessageBoxes, ABoxOfAPageNotYetShownStandsOverItsDialog) {
   PageOwner dialog;
   QRect shownAt;
   QRect outerAt;
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   DialogShownHook previous = SetDialogShownHook([&](Dialog& shown) {
     if (&shown == &outer) {
       // Off the screen's centre, so that a box centred on the screen is seen.
       QTimer::singleShot(0, [&] {
-        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         outer.Window()->move(area.left() + 10, area.top() + 10);
         testing_ui::Pump(std::chrono::milliseconds(20));
         outerAt = outer.Window()->frameGeometry();
@@ -160,8 +160,10 @@ TEST(QtMessageBoxes, ABoxOfAPageNotYetShownStandsOverItsDialog) {
 
   ASSERT_EQ(dialog.seen.text, QStringLiteral("The database does not exist."));
   ASSERT_TRUE(shownAt.isValid());
-  // The dialog is centred over its owner, as far as the screen allows...
+  // The dialog is centred over its owner, as far as the screen allows: larger
+  // than its owner near the screen's corner, it is pushed back onto the screen...
   EXPECT_TRUE(shownAt.intersects(outerAt));
+  EXPECT_TRUE(area.contains(shownAt.topLeft())) << "dialog at " << shownAt.left() << "," << shownAt.top();
   // ...and the box over the dialog, as it will be shown.
   const QPoint offset = dialog.seen.frame.center() - shownAt.center();
   EXPECT_LE(offset.manhattanLength(), 2) << "box centre " << dialog.seen.frame.center().x() << ","

@@ -1,17 +1,23 @@
 // The window layer: modal loops and their teardown, posting by id from any
-// thread, timers by (window, id), the dialog keyboard and the close box.
+// thread, timers by (window, id), the dialog keyboard and the close box, and
+// where a centred window stands.
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/ui/dialog.h"
+#include "platform/ui/placement.h"
 #include "tests/ui/qt_test_app.h"
 
 using namespace platform;
@@ -317,4 +323,45 @@ TEST(DialogCommands, AButtonClickRunsItsMappedHandler) {
     d.EndDialog(IDOK);
   });
   EXPECT_EQ(clicks, 1);
+}
+
+// A window centred over another stays within the screen's available area: an
+// owner near an edge pushes it back inside, on each axis alone, and one larger
+// than the area keeps its top-left corner, and so its caption, on the screen.
+TEST(Placement, ACentredWindowStaysOnTheScreen) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  const int left = area.left(), top = area.top(), right = area.right() + 1, bottom = area.bottom() + 1;
+  const QSize owner(100, 40), size(300, 200), huge(area.width() + 100, area.height() + 60);
+  // Where `size` starts when centred over an owner whose top-left is at `at`.
+  const auto centredX = [&](int at) { return QRect(QPoint(at, 0), owner).center().x() - size.width() / 2; };
+  const auto centredY = [&](int at) { return QRect(QPoint(0, at), owner).center().y() - size.height() / 2; };
+  const int midX = area.center().x() - owner.width() / 2, midY = area.center().y() - owner.height() / 2;
+  const auto text = [](QPoint p) { return std::to_string(p.x()) + "," + std::to_string(p.y()); };
+  struct Case {
+    const char* name;
+    std::optional<QPoint> ownerAt;  // none: centred on the screen
+    QSize size;
+    QPoint expected;
+  };
+  const Case cases[] = {
+      {"over an owner in the middle", QPoint(midX, midY), size, QPoint(centredX(midX), centredY(midY))},
+      {"over an owner in the top-left corner", QPoint(left - 40, top - 10), size, QPoint(left, top)},
+      {"over an owner in the bottom-right corner", QPoint(right - 60, bottom - 30), size,
+       QPoint(right - size.width(), bottom - size.height())},
+      {"over an owner at the left edge", QPoint(left + 5, midY), size, QPoint(left, centredY(midY))},
+      {"over an owner at the right edge", QPoint(right - 70, midY), size, QPoint(right - size.width(), centredY(midY))},
+      {"over an owner at the top edge", QPoint(midX, top + 5), size, QPoint(centredX(midX), top)},
+      {"over an owner at the bottom edge", QPoint(midX, bottom - 30), size,
+       QPoint(centredX(midX), bottom - size.height())},
+      {"over an owner wholly off the screen", QPoint(right + 500, top - 400), size,
+       QPoint(right - size.width(), top)},
+      {"larger than the screen, over an owner", QPoint(midX, midY), huge, QPoint(left, top)},
+      {"larger than the screen, with no owner", std::nullopt, huge, QPoint(left, top)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QWidget over;
+    if (c.ownerAt) over.setGeometry(QRect(*c.ownerAt, owner));
+    EXPECT_EQ(text(CentredOver(c.ownerAt ? &over : nullptr, c.size)), text(c.expected));
+  }
 }
