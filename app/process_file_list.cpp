@@ -98,19 +98,13 @@ void ProcessFileList::AddPathBytes(const char* path, qsizetype length, std::int6
   // could hold, or that the program copy would replace, is listed but never
   // fetched.
   if (row.length == 0 || kept[row.length - 1] == '/' ||
-      !nvr::IsSafeRecorderPath(QString::fromLatin1(kept, row.length)))
+      !nvr::IsSafeRecorderPath(QByteArrayView(kept, row.length)))
     row.refusal = kBadName;
   else if (utf8 > kMaxPathBytes || !namesFit || onDisk >= PATH_MAX)
     row.refusal = kTooLong;
   else if (IsProgramName(kept, row.length))
     row.refusal = kProgramName;
   rows_.push_back(row);
-  if (row.refusal != kFetched) return;
-  const int earlier = AdmitFile(Count() - 1);
-  if (earlier >= 0) {
-    rows_.back().refusal = kListedBefore;
-    listedBefore_.emplace_back(Count() - 1, earlier);
-  }
 }
 
 bool ProcessFileList::IsProgramName(const char* path, qsizetype length) const {
@@ -154,25 +148,50 @@ void ProcessFileList::ReserveFiles(std::size_t files) {
   slots_ = std::move(table);
 }
 
-int ProcessFileList::AdmitFile(int row) {
+std::uint32_t ProcessFileList::FileHash(int row) const {
+  QByteArray scratch;
+  const QByteArrayView key = FileKey(Entry(row), scratch);
+  // Seeded per process, so a recorder cannot choose names that all fall in one slot.
+  return static_cast<std::uint32_t>(
+      qHashBits(key.data(), static_cast<std::size_t>(key.size()), QHashSeed::globalSeed()));
+}
+
+void ProcessFileList::AdmitFile(int row, std::uint32_t hash) {
   ReserveFiles(files_ + 1);
   QByteArray scratch, other;
   const QByteArrayView key = FileKey(Entry(row), scratch);
-  // Seeded per process, so a recorder cannot choose names that all fall in one slot.
-  const auto hash = static_cast<std::uint32_t>(
-      qHashBits(key.data(), static_cast<std::size_t>(key.size()), QHashSeed::globalSeed()));
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     Slot& slot = slots_[i];
     if (slot.row < 0) {
       slot = Slot{row, hash};
       ++files_;
-      return -1;
+      return;
     }
     if (slot.hash != hash) continue;
     const QByteArrayView known = FileKey(Entry(slot.row), other);
-    if (known.size() == key.size() && std::memcmp(known.data(), key.data(), static_cast<std::size_t>(key.size())) == 0)
-      return slot.row;
+    if (known.size() == key.size() && std::memcmp(known.data(), key.data(), static_cast<std::size_t>(key.size())) == 0) {
+      rows_[static_cast<std::size_t>(row)].refusal = kListedBefore;
+      listedBefore_.emplace_back(row, slot.row);
+      return;
+    }
+  }
+}
+
+void ProcessFileList::AdmitFiles(int first, int end) {
+  ReserveFiles(files_ + static_cast<std::size_t>(end - first));
+  // The slots of a million rows lie far apart: each row's slot is asked of
+  // memory a few rows ahead of its turn, which the rows are taken in.
+  constexpr int kAhead = 16;
+  std::uint32_t hashes[kAhead] = {};
+  const std::size_t mask = slots_.size() - 1;
+  for (int row = first; row < end + kAhead; ++row) {
+    if (row < end && Entry(row).refusal == kFetched) {
+      hashes[row % kAhead] = FileHash(row);
+      __builtin_prefetch(&slots_[hashes[row % kAhead] & mask]);
+    }
+    const int due = row - kAhead;
+    if (due >= first && Entry(due).refusal == kFetched) AdmitFile(due, hashes[due % kAhead]);
   }
 }
 
@@ -184,6 +203,7 @@ int ProcessFileList::EarlierRowOf(int row) const {
 int ProcessFileList::AddFileRow(const QString& recorderPath, std::int64_t size) {
   const QByteArray bytes = recorderPath.toLatin1();
   AddPathBytes(bytes.constData(), bytes.size(), size, -1);
+  AdmitFiles(Count() - 1, Count());
   return Count() - 1;
 }
 
@@ -211,7 +231,8 @@ bool ProcessFileList::AddJobAnswer(const QByteArray& answer, const nvr::NvrTime&
 
   const auto lines = static_cast<std::size_t>(answer.count('\n'));
   rows_.reserve(rows_.size() + lines);
-  ReserveFiles(files_ + lines);
+  paths_.reserve(paths_.size() + std::min<qsizetype>(answer.size(), qsizetype(lines) * (kMaxPathBytes + 1)));
+  const int first = Count();
   const int job = static_cast<int>(clampedSources_.size());
   AddLine(data + lastStart, end - lastStart, -1);
   rows_.back().recordList = true;
@@ -227,6 +248,7 @@ bool ProcessFileList::AddJobAnswer(const QByteArray& answer, const nvr::NvrTime&
     AddLine(data + from, lf - from, -1);
     from = lf + 1;
   }
+  AdmitFiles(first, Count());
   return true;
 }
 

@@ -165,9 +165,14 @@ class ProcessFileList {
   // The path as a filesystem reads it, the file's key: one "/" before each
   // name. `scratch` holds it when it differs from the row's own bytes.
   QByteArrayView FileKey(const Stored& row, QByteArray& scratch) const;
-  // The fetched row whose file `row` has, or -1; else `row` is added as a
-  // file of its own. Open addressing over slots_, a power of two long.
-  int AdmitFile(int row);
+  // The hash of a row's file key.
+  std::uint32_t FileHash(int row) const;
+  // A fetched row whose file an earlier fetched row has becomes one listed
+  // before; else its file is added as one of its own. Open addressing over
+  // slots_, a power of two long.
+  void AdmitFile(int row, std::uint32_t hash);
+  // AdmitFile for the fetched rows from `first` to before `end`, in order.
+  void AdmitFiles(int first, int end);
   void ReserveFiles(std::size_t files);
   // The earlier row whose file a row listed before has.
   int EarlierRowOf(int row) const;

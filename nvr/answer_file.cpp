@@ -45,11 +45,16 @@ QString RecorderPathOfLine(const QString& line) {
   return comma < 0 ? QString() : line.left(comma);
 }
 
-bool IsSafeRecorderPath(const QString& path) {
-  for (QChar c : path)
-    if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == QLatin1Char('\\')) return false;
-  for (const QString& part : path.split(QLatin1Char('/')))
-    if (part == QLatin1String(".") || part == QLatin1String("..")) return false;
+bool IsSafeRecorderPath(QByteArrayView path) {
+  qsizetype nameStart = 0;
+  for (qsizetype i = 0; i <= path.size(); ++i) {
+    const char c = i < path.size() ? path[i] : '/';
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '\\') return false;
+    if (c != '/') continue;
+    const qsizetype length = i - nameStart;
+    if ((length == 1 || length == 2) && path[nameStart] == '.' && path[i - 1] == '.') return false;
+    nameStart = i + 1;
+  }
   return true;
 }
 

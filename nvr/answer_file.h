@@ -1,6 +1,7 @@
 #pragma once
 // The recorder's answer file ("%.6d.txt": a total line, one line per file, the
 // day's record list last) and the record-list file with its end-time clamp.
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -19,9 +20,9 @@ std::int64_t ReadAnswerFileTotal(const QString& path);
 // The recorder path of a "path,size" line: the text before its first ",".
 QString RecorderPathOfLine(const QString& line);
 
-// A recorder path that may be placed under a local folder: no "." or ".."
-// component, no backslash, no control bytes.
-bool IsSafeRecorderPath(const QString& path);
+// A recorder path (its Latin-1 bytes) that may be placed under a local
+// folder: no "." or ".." component, no backslash, no control bytes.
+bool IsSafeRecorderPath(QByteArrayView path);
 
 enum class ClampResult {
   Clamped,    // the list was rewritten (also when no time changed)

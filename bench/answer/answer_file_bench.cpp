@@ -1,8 +1,13 @@
-// Opens the backup progress dialog on answer files of 16 MiB, one of many
-// short lines and one of a single huge line, and reports the time until the
-// dialog is shown with its list and the peak memory of the process.
+// Opens the backup progress dialog on answer files of 16 MiB and reports the
+// time until the dialog is shown with its list and the peak memory of the
+// process. The shapes: many short lines in one folder, many short lines of a
+// folder each, lines of about 2,000 folders each (as long as a path in the
+// backup folder may be), and a single huge line.
 //
-//   answer_file_bench [MiB]
+//   answer_file_bench [MiB] [shape]
+//
+// With a shape ("one folder", "a folder each", "deep folders", "one huge
+// line") only that one runs.
 //
 // Each case runs in a child process of its own, so one's peak does not hide
 // the other's. The dialog's first download goes to a closed loopback port and
@@ -15,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +39,32 @@ QByteArray ManyLines(qint64 bytes) {
   for (int i = 0; answer.size() < bytes - 64; ++i) {
     std::snprintf(line, sizeof line, "/a/%07d,9\n", i % 10000000);
     answer += line;
+  }
+  answer += "/rec/2013/03/04/RecordList.db,131\n";
+  return answer;
+}
+
+QByteArray AFolderEach(qint64 bytes) {
+  QByteArray answer = "to,1000000\n";
+  char line[32];
+  for (int i = 0; answer.size() < bytes - 64; ++i) {
+    std::snprintf(line, sizeof line, "/%07d/f,9\n", i % 10000000);
+    answer += line;
+  }
+  answer += "/rec/2013/03/04/RecordList.db,131\n";
+  return answer;
+}
+
+// Each line a chain of folders of its own, about 4,000 bytes long, so it
+// still fits a path in the backup folder.
+QByteArray DeepFolders(qint64 bytes) {
+  QByteArray answer = "to,1000000\n";
+  QByteArray chain;
+  for (int i = 0; i < 1995; ++i) chain += "/a";
+  char head[32];
+  for (int i = 0; answer.size() < bytes - 4200; ++i) {
+    std::snprintf(head, sizeof head, "/r%d", i);
+    answer += head + chain + "/f,9\n";
   }
   answer += "/rec/2013/03/04/RecordList.db,131\n";
   return answer;
@@ -86,7 +118,7 @@ int RunCase(int argc, char** argv, const char* name, const QByteArray& answer) {
     shown.EndDialog(platform::ui::IDCANCEL);
   });
   dlg.DoModal();
-  std::printf("%-16s answer %6.2f MiB  rows %8d  shown after %8.1f ms  peak RSS %7.1f MiB (%.1f MiB before Qt)\n", name,
+  std::printf("%-14s answer %6.2f MiB  rows %8d  shown after %8.1f ms  peak RSS %7.1f MiB (%.1f MiB before Qt)\n", name,
               double(answer.size()) / 1048576.0, rows, shownMs, double(PeakRssKiB()) / 1024.0,
               double(rssBefore) / 1024.0);
   std::fflush(stdout);
@@ -98,12 +130,17 @@ int RunCase(int argc, char** argv, const char* name, const QByteArray& answer) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   const qint64 bytes = (argc > 1 ? std::atoll(argv[1]) : 16) * 1024 * 1024;
+  const char* only = argc > 2 ? argv[2] : nullptr;
   struct Case {
     const char* name;
     QByteArray (*make)(qint64);
-  } cases[] = {{"many lines", ManyLines}, {"one huge line", OneHugeLine}};
+  } cases[] = {{"one folder", ManyLines},
+               {"a folder each", AFolderEach},
+               {"deep folders", DeepFolders},
+               {"one huge line", OneHugeLine}};
   int failed = 0;
   for (const Case& c : cases) {
+    if (only != nullptr && std::strcmp(only, c.name) != 0) continue;
     std::fflush(stdout);
     const pid_t child = fork();
     if (child == 0) _exit(RunCase(argc, argv, c.name, c.make(bytes)));

@@ -52,7 +52,7 @@ void CheckAnswerFile(const QByteArray& bytes) {
   for (const QString& line : lines) {
     const QString path = nvr::RecorderPathOfLine(line);
     Check(!path.contains(QLatin1Char(',')));
-    if (path.isEmpty() || !nvr::IsSafeRecorderPath(path)) continue;
+    if (path.isEmpty() || !nvr::IsSafeRecorderPath(path.toLatin1())) continue;
     // Placed as the progress dialog places it: under the folder, after one "/".
     const QString local = folder + (path.startsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + path;
     const QString clean = QDir::cleanPath(local);
