@@ -131,10 +131,14 @@ void CServerDialog::RemoveLine(int index) {
   m_lines.erase(m_lines.begin() + index);
 }
 
-const CServerDialog::ListLine* CServerDialog::ChosenLine() const {
-  const int selected = m_listServers != nullptr ? m_listServers->GetCurSel() : LB_ERR;
-  if (selected < 0 || selected >= static_cast<int>(m_lines.size())) return nullptr;  // LB_ERR is -1
-  return &m_lines[static_cast<std::size_t>(selected)];
+int CServerDialog::ChosenLine() const { return m_listServers != nullptr ? m_listServers->GetCurSel() : LB_ERR; }
+
+int CServerDialog::ParseListEntry(int line, QString* server, QString* ip) const {
+  if (line < 0 || line >= static_cast<int>(m_lines.size())) return 0;  // LB_ERR is -1
+  const ListLine& entry = m_lines[static_cast<std::size_t>(line)];
+  if (server != nullptr) *server = entry.server;
+  if (ip != nullptr) *ip = entry.ip;
+  return 1;
 }
 
 void CServerDialog::LoadServerList() {
@@ -217,13 +221,10 @@ bool CServerDialog::AddServer() {
 }
 
 void CServerDialog::OnSelChangeServerList() {
-  const ListLine* line = ChosenLine();
-  if (line == nullptr) return;
+  if (ParseListEntry(ChosenLine(), &m_strServer, &m_strIp) == 0) return;
   ServerEntry found;
-  // A row that has gone from the store changes nothing.
-  if (IsIpStored(line->ip, &found) != 1) return;
-  m_strServer = line->server;
-  m_strIp = line->ip;
+  // A row that has gone from the store changes neither the edits nor the buttons.
+  if (IsIpStored(m_strIp, &found) != 1) return;
   m_strPort = found.GetPort();
   m_strPassword = found.GetPassword();
   m_strUser = found.GetUserName();
@@ -265,16 +266,18 @@ void CServerDialog::OnDelete() {
 }
 
 bool CServerDialog::DeleteServer() {
-  if (const ListLine* line = ChosenLine()) {
+  const int selected = ChosenLine();
+  QString ip;
+  if (ParseListEntry(selected, nullptr, &ip) == 1) {
     // The row of the chosen line goes, whatever the IP Address edit says now;
     // the line goes only with its row.
     OpenStore store;
-    const int result = store.result != 0 ? store.result : store.manager.DeleteServer(line->ip);
+    const int result = store.result != 0 ? store.result : store.manager.DeleteServer(ip);
     if (result != 0) {
       ShowStoreFailure(result);
       return false;
     }
-    RemoveLine(m_listServers->GetCurSel());
+    RemoveLine(selected);
     ResetFields();
   }
   SetSelectionButtons(0);
@@ -287,11 +290,11 @@ void CServerDialog::OnEdit() {
 }
 
 void CServerDialog::EditServer() {
-  const ListLine* line = ChosenLine();
-  if (line == nullptr) return;
-  const int selected = m_listServers->GetCurSel();
-  // The recorder the line was made from, also one stored without an address.
-  const QString previousIp = line->ip;
+  const int selected = ChosenLine();
+  // The recorder the line was made from, also one stored without an address;
+  // the page's strings keep what the field read took from the edits.
+  QString previousIp;
+  if (ParseListEntry(selected, nullptr, &previousIp) == 0) return;
   // An edit must not store a row without an address, nor a second row of an
   // address another line has.
   if (m_strIp.isEmpty()) {

@@ -33,6 +33,13 @@ class CServerDialog : public platform::ui::Dialog {
   // enable 0: every control of the page off; 1: Add, Delete and Edit by
   // m_bSelected, the others on.
   void EnableControls(int enable);
+  // The name and address line `line` of the list was made from, into those of
+  // server and ip that are not null: 1, or 0 when there is no such line (none
+  // chosen, an index out of range), and then nothing is set. An ordinary line
+  // splits back at its first "(", but a name and an address may both hold "("
+  // and ")", or be empty, so no split of the text gives back what every line
+  // was made from: the page keeps each line's own entry and gives that.
+  int ParseListEntry(int line, QString* server, QString* ip) const;
 
   // How long the worker waits after its test, so the loading page shows.
   int m_nTestPauseMs = 3000;
@@ -103,8 +110,7 @@ class CServerDialog : public platform::ui::Dialog {
   void SetSelectionButtons(int selected);
   void ShowStoreFailure(int code);
 
-  // What one line of the list was made from. A name or an address may hold
-  // "(" and ")", or be empty, so a line's text cannot be split back into the two.
+  // What one line of the list was made from.
   struct ListLine {
     QString server;
     QString ip;
@@ -114,8 +120,8 @@ class CServerDialog : public platform::ui::Dialog {
   void AppendLine(const QString& server, const QString& ip);
   void InsertLine(int index, const QString& server, const QString& ip);
   void RemoveLine(int index);
-  // The chosen line, or null when none is chosen.
-  const ListLine* ChosenLine() const;
+  // The chosen line's index, or LB_ERR when none is chosen.
+  int ChosenLine() const;
 
   static void TestThreadProc(CServerDialog* page);
   int TestConnection();

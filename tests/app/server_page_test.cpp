@@ -294,6 +294,59 @@ TEST_F(ServerManagerTest, EveryLineCanBeChosenEditedAndDeletedWhateverItsNameAnd
   }
 }
 
+// Choosing a line takes its name and address from ParseListEntry: an ordinary
+// line gives what its split at the first "(" gives, every other line its own
+// name and address, which no split of its text gives back.
+TEST_F(ServerManagerTest, ParseListEntryGivesTheNameAndAddressEachLineWasMadeFrom) {
+  struct Case {
+    const char* what;
+    QString server, ip, line;
+  };
+  const Case cases[] = {
+      {"ordinary", "NVR", "127.0.0.1", "NVR(127.0.0.1)"},
+      {"host name", "Gate", "gate.example", "Gate(gate.example)"},
+      {"no address", "Blank", "", "Blank()"},
+      {"empty name", "", "127.0.0.7", "(127.0.0.7)"},
+      {"name with parentheses", "Cam (north)", "127.0.0.8", "Cam (north)(127.0.0.8)"},
+      {"name of parentheses only", ")(", "127.0.0.9", ")((127.0.0.9)"},
+      {"address in parentheses", "Odd", "(127.0.0.10)", "Odd((127.0.0.10))"},
+      {"address ending in a parenthesis", "Cam", "cam(2)", "Cam(cam(2))"},
+  };
+  for (const Case& c : cases) Store(Entry(c.server, c.ip, "80", "op", "", "0"));
+  CRemoteDialog dlg;
+  RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+    CServerDialog& page = d.m_serverPage;
+    const int count = static_cast<int>(std::size(cases));
+    ASSERT_EQ(page.m_listServers->GetCount(), count);
+    QString server = QStringLiteral("kept");
+    QString ip = QStringLiteral("kept");
+    // No line, or none chosen: 0, and nothing set.
+    for (int line : {platform::ui::LB_ERR, count, count + 1}) {
+      EXPECT_EQ(page.ParseListEntry(line, &server, &ip), 0) << line;
+    }
+    EXPECT_EQ(page.ParseListEntry(page.m_listServers->GetCurSel(), &server, &ip), 0);
+    EXPECT_EQ(server, QStringLiteral("kept"));
+    EXPECT_EQ(ip, QStringLiteral("kept"));
+    for (int i = 0; i < count; ++i) {
+      const Case& c = cases[i];
+      SCOPED_TRACE(c.what);
+      ASSERT_EQ(page.m_listServers->GetText(i), c.line);
+      Choose(page, i);
+      EXPECT_EQ(page.ParseListEntry(page.m_listServers->GetCurSel(), &server, &ip), 1);
+      EXPECT_EQ(server, c.server);
+      EXPECT_EQ(ip, c.ip);
+      // Choosing set the page's strings through it, and showed them.
+      EXPECT_EQ(page.m_strServer, c.server);
+      EXPECT_EQ(page.m_strIp, c.ip);
+      EXPECT_EQ(Fields(page), (QStringList{c.server, c.ip, "80", "op", ""}));
+    }
+    // A deleted line's index gives nothing any more.
+    Click(page.m_btnDelete);
+    EXPECT_EQ(page.ParseListEntry(count - 1, &server, &ip), 0);
+  });
+  EXPECT_TRUE(TakeBoxes().isEmpty());
+}
+
 TEST_F(ServerManagerTest, AFailingStoreIsReportedAndTheListStaysAsItWas) {
   Store(Entry("Lobby", "127.0.0.1", "8080", "admin", "secret", "1"));
   struct Case {
