@@ -96,8 +96,9 @@ class CServerDialog : public platform::ui::Dialog {
   void ReadFields();
   void LoadServerList();
   // 1 stored, 0 not, -1 when the store could not tell (the operator was told).
-  // Found holds the stored fields of a 1.
-  int IsIpStored(const QString& ip, ServerEntry* found = nullptr);
+  // Found holds the stored fields of a 1: of the row of ip at occurrence among
+  // the rows of ip.
+  int IsIpStored(const QString& ip, ServerEntry* found = nullptr, int occurrence = 0);
   // The row the page's strings make, as Add and Edit store it.
   ServerEntry StoredEntry() const;
   // True when stored; the operator was told otherwise.
@@ -120,6 +121,12 @@ class CServerDialog : public platform::ui::Dialog {
   void AppendLine(const QString& server, const QString& ip);
   void InsertLine(int index, const QString& server, const QString& ip);
   void RemoveLine(int index);
+  // Removes every line of ip but line keep; gives keep's index afterwards.
+  int RemoveOtherLinesOf(const QString& ip, int keep);
+  // How many lines before line have its address. The lines of one address
+  // stand in the order of its rows (only a loaded file has several, and Add
+  // and Edit never make a second), so this is its row's place among them.
+  int OccurrenceOf(int line) const;
   // The chosen line's index, or LB_ERR when none is chosen.
   int ChosenLine() const;
 
