@@ -1,6 +1,7 @@
 #include "app/server_dialog.h"
 
 #include <QFile>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -131,10 +132,30 @@ void CServerDialog::RemoveLine(int index) {
   m_lines.erase(m_lines.begin() + index);
 }
 
-const CServerDialog::ListLine* CServerDialog::ChosenLine() const {
-  const int selected = m_listServers != nullptr ? m_listServers->GetCurSel() : LB_ERR;
-  if (selected < 0 || selected >= static_cast<int>(m_lines.size())) return nullptr;  // LB_ERR is -1
-  return &m_lines[static_cast<std::size_t>(selected)];
+int CServerDialog::RemoveOtherLinesOf(const QString& ip, int keep) {
+  for (int i = static_cast<int>(m_lines.size()) - 1; i >= 0; --i) {
+    if (i == keep || m_lines[static_cast<std::size_t>(i)].ip != ip) continue;
+    RemoveLine(i);
+    if (i < keep) --keep;
+  }
+  return keep;
+}
+
+int CServerDialog::OccurrenceOf(int line) const {
+  if (line < 0 || line >= static_cast<int>(m_lines.size())) return 0;
+  const QString& ip = m_lines[static_cast<std::size_t>(line)].ip;
+  return static_cast<int>(
+      std::count_if(m_lines.begin(), m_lines.begin() + line, [&](const ListLine& l) { return l.ip == ip; }));
+}
+
+int CServerDialog::ChosenLine() const { return m_listServers != nullptr ? m_listServers->GetCurSel() : LB_ERR; }
+
+int CServerDialog::ParseListEntry(int line, QString* server, QString* ip) const {
+  if (line < 0 || line >= static_cast<int>(m_lines.size())) return 0;  // LB_ERR is -1
+  const ListLine& entry = m_lines[static_cast<std::size_t>(line)];
+  if (server != nullptr) *server = entry.server;
+  if (ip != nullptr) *ip = entry.ip;
+  return 1;
 }
 
 void CServerDialog::LoadServerList() {
@@ -162,12 +183,12 @@ void CServerDialog::LoadServerList() {
   }
 }
 
-int CServerDialog::IsIpStored(const QString& ip, ServerEntry* found) {
+int CServerDialog::IsIpStored(const QString& ip, ServerEntry* found, int occurrence) {
   OpenStore store;
   int result = store.result;
   bool stored = false;
   ServerEntry entry;
-  if (result == 0) entry = store.manager.FindServer(ip, &result, &stored);
+  if (result == 0) entry = store.manager.FindServer(ip, &result, &stored, occurrence);
   if (result != 0) {
     ShowStoreFailure(result);
     return -1;
@@ -217,13 +238,12 @@ bool CServerDialog::AddServer() {
 }
 
 void CServerDialog::OnSelChangeServerList() {
-  const ListLine* line = ChosenLine();
-  if (line == nullptr) return;
+  const int selected = ChosenLine();
+  if (ParseListEntry(selected, &m_strServer, &m_strIp) == 0) return;
   ServerEntry found;
-  // A row that has gone from the store changes nothing.
-  if (IsIpStored(line->ip, &found) != 1) return;
-  m_strServer = line->server;
-  m_strIp = line->ip;
+  // The second line of an address shows its second row. A row that has gone
+  // from the store changes neither the edits nor the buttons.
+  if (IsIpStored(m_strIp, &found, OccurrenceOf(selected)) != 1) return;
   m_strPort = found.GetPort();
   m_strPassword = found.GetPassword();
   m_strUser = found.GetUserName();
@@ -265,16 +285,19 @@ void CServerDialog::OnDelete() {
 }
 
 bool CServerDialog::DeleteServer() {
-  if (const ListLine* line = ChosenLine()) {
+  const int selected = ChosenLine();
+  QString ip;
+  if (ParseListEntry(selected, nullptr, &ip) == 1) {
     // The row of the chosen line goes, whatever the IP Address edit says now;
-    // the line goes only with its row.
+    // the line goes only with its row. Every row of the address goes, so do
+    // all its lines.
     OpenStore store;
-    const int result = store.result != 0 ? store.result : store.manager.DeleteServer(line->ip);
+    const int result = store.result != 0 ? store.result : store.manager.DeleteServer(ip);
     if (result != 0) {
       ShowStoreFailure(result);
       return false;
     }
-    RemoveLine(m_listServers->GetCurSel());
+    RemoveLine(RemoveOtherLinesOf(ip, selected));
     ResetFields();
   }
   SetSelectionButtons(0);
@@ -287,11 +310,11 @@ void CServerDialog::OnEdit() {
 }
 
 void CServerDialog::EditServer() {
-  const ListLine* line = ChosenLine();
-  if (line == nullptr) return;
-  const int selected = m_listServers->GetCurSel();
-  // The recorder the line was made from, also one stored without an address.
-  const QString previousIp = line->ip;
+  const int selected = ChosenLine();
+  // The recorder the line was made from, also one stored without an address;
+  // the page's strings keep what the field read took from the edits.
+  QString previousIp;
+  if (ParseListEntry(selected, nullptr, &previousIp) == 0) return;
   // An edit must not store a row without an address, nor a second row of an
   // address another line has.
   if (m_strIp.isEmpty()) {
@@ -312,8 +335,11 @@ void CServerDialog::EditServer() {
     ShowStoreFailure(result);  // the old row is still stored; the list stays
     return;
   }
-  RemoveLine(selected);
-  InsertLine(selected, m_strServer, m_strIp);
+  // Every row of the old address went: its other lines go, the changed one
+  // keeps its place.
+  const int changed = RemoveOtherLinesOf(previousIp, selected);
+  RemoveLine(changed);
+  InsertLine(changed, m_strServer, m_strIp);
   SetSelectionButtons(0);
   ClearFields();
 }

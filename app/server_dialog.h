@@ -33,6 +33,13 @@ class CServerDialog : public platform::ui::Dialog {
   // enable 0: every control of the page off; 1: Add, Delete and Edit by
   // m_bSelected, the others on.
   void EnableControls(int enable);
+  // The name and address line `line` of the list was made from, into those of
+  // server and ip that are not null: 1, or 0 when there is no such line (none
+  // chosen, an index out of range), and then nothing is set. An ordinary line
+  // splits back at its first "(", but a name and an address may both hold "("
+  // and ")", or be empty, so no split of the text gives back what every line
+  // was made from: the page keeps each line's own entry and gives that.
+  int ParseListEntry(int line, QString* server, QString* ip) const;
 
   // How long the worker waits after its test, so the loading page shows.
   int m_nTestPauseMs = 3000;
@@ -89,8 +96,9 @@ class CServerDialog : public platform::ui::Dialog {
   void ReadFields();
   void LoadServerList();
   // 1 stored, 0 not, -1 when the store could not tell (the operator was told).
-  // Found holds the stored fields of a 1.
-  int IsIpStored(const QString& ip, ServerEntry* found = nullptr);
+  // Found holds the stored fields of a 1: of the row of ip at occurrence among
+  // the rows of ip.
+  int IsIpStored(const QString& ip, ServerEntry* found = nullptr, int occurrence = 0);
   // The row the page's strings make, as Add and Edit store it.
   ServerEntry StoredEntry() const;
   // True when stored; the operator was told otherwise.
@@ -103,8 +111,7 @@ class CServerDialog : public platform::ui::Dialog {
   void SetSelectionButtons(int selected);
   void ShowStoreFailure(int code);
 
-  // What one line of the list was made from. A name or an address may hold
-  // "(" and ")", or be empty, so a line's text cannot be split back into the two.
+  // What one line of the list was made from.
   struct ListLine {
     QString server;
     QString ip;
@@ -114,8 +121,14 @@ class CServerDialog : public platform::ui::Dialog {
   void AppendLine(const QString& server, const QString& ip);
   void InsertLine(int index, const QString& server, const QString& ip);
   void RemoveLine(int index);
-  // The chosen line, or null when none is chosen.
-  const ListLine* ChosenLine() const;
+  // Removes every line of ip but line keep; gives keep's index afterwards.
+  int RemoveOtherLinesOf(const QString& ip, int keep);
+  // How many lines before line have its address. The lines of one address
+  // stand in the order of its rows (only a loaded file has several, and Add
+  // and Edit never make a second), so this is its row's place among them.
+  int OccurrenceOf(int line) const;
+  // The chosen line's index, or LB_ERR when none is chosen.
+  int ChosenLine() const;
 
   static void TestThreadProc(CServerDialog* page);
   int TestConnection();

@@ -49,12 +49,15 @@ int CServerManager::AddServer(const ServerEntry& entry) {
 
 int CServerManager::DeleteServer(const QString& ip) { return Delete(ip); }
 
-ServerEntry CServerManager::FindServer(const QString& ip, int* result, bool* found) {
+ServerEntry CServerManager::FindServer(const QString& ip, int* result, bool* found, int occurrence) {
   ServerEntry entry;
+  // Without an order both this query and ListServers' read the table in its
+  // own row order, so the rows of one address stand in the same order in both.
   SQLite::Table table = m_db.Query(QStringLiteral("select * from server where ip = ") + Quoted(ScrambleFixed(ip)) + u';', result);
-  if (found != nullptr) *found = table.GetRowCount() > 0;
-  if (table.GetRowCount() < 1) return entry;
-  table.SetRow(0);
+  const bool stored = occurrence >= 0 && table.GetRowCount() > occurrence;
+  if (found != nullptr) *found = stored;
+  if (!stored) return entry;
+  table.SetRow(occurrence);
   entry.SetIp(ip);
   entry.SetUserName(SaltedCell(table, QStringLiteral("user")));
   entry.SetPassword(SaltedCell(table, QStringLiteral("password")));

@@ -33,7 +33,10 @@ public:
   // the lookup failed, so a caller that must tell the two apart reads result.
   // *found tells whether there was a row, also for an empty ip, whose row
   // reads like none.
-  ServerEntry FindServer(const QString& ip, int* result = nullptr, bool* found = nullptr);
+  // occurrence picks a later row of ip instead, counted from 0 in the order
+  // ListServers gives them: a file of another build may hold one address on
+  // several rows. There is none when ip has no more rows than occurrence.
+  ServerEntry FindServer(const QString& ip, int* result = nullptr, bool* found = nullptr, int occurrence = 0);
   // Every row, all columns, in the library's order; read the cells "ip" with
   // UnscrambleFixed and "server" with UnscrambleSalted. Empty on a failure.
   SQLite::Table ListServers(int* result = nullptr);

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include "app/server_fields.h"
 #include "res/resource.h"
 #include "tests/app/server_manager_fixture.h"
 #include "tests/ui/qt_test_app.h"
@@ -291,6 +292,130 @@ TEST_F(ServerManagerTest, EveryLineCanBeChosenEditedAndDeletedWhateverItsNameAnd
     });
     EXPECT_EQ(Rows(), std::vector<ServerEntry>{lobby});
     EXPECT_TRUE(TakeBoxes().isEmpty());
+  }
+}
+
+// Choosing a line takes its name and address from ParseListEntry: an ordinary
+// line gives what its split at the first "(" gives, every other line its own
+// name and address, which no split of its text gives back.
+TEST_F(ServerManagerTest, ParseListEntryGivesTheNameAndAddressEachLineWasMadeFrom) {
+  struct Case {
+    const char* what;
+    QString server, ip, line;
+  };
+  const Case cases[] = {
+      {"ordinary", "NVR", "127.0.0.1", "NVR(127.0.0.1)"},
+      {"host name", "Gate", "gate.example", "Gate(gate.example)"},
+      {"no address", "Blank", "", "Blank()"},
+      {"empty name", "", "127.0.0.7", "(127.0.0.7)"},
+      {"name with parentheses", "Cam (north)", "127.0.0.8", "Cam (north)(127.0.0.8)"},
+      {"name of parentheses only", ")(", "127.0.0.9", ")((127.0.0.9)"},
+      {"address in parentheses", "Odd", "(127.0.0.10)", "Odd((127.0.0.10))"},
+      {"address ending in a parenthesis", "Cam", "cam(2)", "Cam(cam(2))"},
+  };
+  for (const Case& c : cases) Store(Entry(c.server, c.ip, "80", "op", "", "0"));
+  CRemoteDialog dlg;
+  RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+    CServerDialog& page = d.m_serverPage;
+    const int count = static_cast<int>(std::size(cases));
+    ASSERT_EQ(page.m_listServers->GetCount(), count);
+    QString server = QStringLiteral("kept");
+    QString ip = QStringLiteral("kept");
+    // No line, or none chosen: 0, and nothing set.
+    for (int line : {platform::ui::LB_ERR, count, count + 1}) {
+      EXPECT_EQ(page.ParseListEntry(line, &server, &ip), 0) << line;
+    }
+    EXPECT_EQ(page.ParseListEntry(page.m_listServers->GetCurSel(), &server, &ip), 0);
+    EXPECT_EQ(server, QStringLiteral("kept"));
+    EXPECT_EQ(ip, QStringLiteral("kept"));
+    for (int i = 0; i < count; ++i) {
+      const Case& c = cases[i];
+      SCOPED_TRACE(c.what);
+      ASSERT_EQ(page.m_listServers->GetText(i), c.line);
+      Choose(page, i);
+      EXPECT_EQ(page.ParseListEntry(page.m_listServers->GetCurSel(), &server, &ip), 1);
+      EXPECT_EQ(server, c.server);
+      EXPECT_EQ(ip, c.ip);
+      // Choosing set the page's strings through it, and showed them.
+      EXPECT_EQ(page.m_strServer, c.server);
+      EXPECT_EQ(page.m_strIp, c.ip);
+      EXPECT_EQ(Fields(page), (QStringList{c.server, c.ip, "80", "op", ""}));
+    }
+    // A deleted line's index gives nothing any more.
+    Click(page.m_btnDelete);
+    EXPECT_EQ(page.ParseListEntry(count - 1, &server, &ip), 0);
+  });
+  EXPECT_TRUE(TakeBoxes().isEmpty());
+}
+
+// A server.db of another build may hold one address on two rows; the page
+// never makes such rows, but lists them as they stand.
+TEST_F(ServerManagerTest, TwoRowsOfOneAddressShowTheirOwnFieldsAndDeleteOrEditLeavesTheListAsServerDbHoldsIt) {
+  const ServerEntry first = Entry("First", "127.0.0.5", "81", "alpha", "pa", "1");
+  const ServerEntry gate = Entry("Gate", "gate.example", "80", "op", "", "0");
+  const ServerEntry second = Entry("Second", "127.0.0.5", "82", "beta", "", "0");
+  struct Case {
+    const char* what;
+    int line;           // the address's first line (0) or its second (2)
+    bool edit;          // else Delete
+    QString ip;         // the IP Address edit at Edit
+    QStringList lines;  // the list afterwards
+  };
+  const Case cases[] = {
+      {"delete its first line", 0, false, "", {"Gate(gate.example)"}},
+      {"delete its second line", 2, false, "", {"Gate(gate.example)"}},
+      // A changed line keeps its place while its row goes last.
+      {"edit its first line", 0, true, "127.0.0.5", {"First(127.0.0.5)", "Gate(gate.example)"}},
+      {"edit its second line", 2, true, "127.0.0.5", {"Gate(gate.example)", "Second(127.0.0.5)"}},
+      {"edit its second line to a new address", 2, true, "127.0.0.6", {"Gate(gate.example)", "Second(127.0.0.6)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      CServerManager store;
+      store.m_db.Open();
+      ASSERT_EQ(store.m_db.Exec("delete from server;"), 0);
+    }
+    for (const ServerEntry& e : {first, gate, second}) Store(e);
+    const ServerEntry& chosen = c.line == 0 ? first : second;
+    CRemoteDialog dlg;
+    RunDialog<CRemoteDialog>(dlg, [&](CRemoteDialog& d) {
+      CServerDialog& page = d.m_serverPage;
+      ASSERT_EQ(Lines(page), (QStringList{"First(127.0.0.5)", "Gate(gate.example)", "Second(127.0.0.5)"}));
+      // Each line of the address shows its own row.
+      Choose(page, 2);
+      EXPECT_EQ(Fields(page), (QStringList{"Second", "127.0.0.5", "82", "beta", ""}));
+      EXPECT_FALSE(page.m_checkSavePassword->isChecked());
+      Choose(page, 0);
+      EXPECT_EQ(Fields(page), (QStringList{"First", "127.0.0.5", "81", "alpha", "pa"}));
+      EXPECT_TRUE(page.m_checkSavePassword->isChecked());
+
+      Choose(page, c.line);
+      EXPECT_EQ(page.m_editPort->text(), chosen.GetPort());
+      std::vector<ServerEntry> expected{gate};
+      if (c.edit) {
+        page.m_editIp->setText(c.ip);
+        page.m_editPort->setText("9000");
+        Click(page.m_btnEdit);
+        expected.push_back(Entry(chosen.GetServerName(), c.ip, "9000", chosen.GetUserName(), chosen.GetPassword(),
+                                 chosen.GetSaveEnable()));
+      } else {
+        Click(page.m_btnDelete);
+      }
+      EXPECT_TRUE(TakeBoxes().isEmpty());
+      EXPECT_EQ(Lines(page), c.lines);
+      EXPECT_EQ(page.m_listServers->GetCurSel(), platform::ui::LB_ERR);
+      EXPECT_EQ(Buttons(page), kNothingChosen);
+      // What server.db holds, line for line; an edited row stands last there.
+      const std::vector<ServerEntry> rows = Rows();
+      EXPECT_EQ(rows, expected);
+      QStringList stored;
+      for (const ServerEntry& row : rows) stored << ServerListLine(row.GetServerName(), row.GetIp());
+      QStringList listed = Lines(page);
+      listed.sort();
+      stored.sort();
+      EXPECT_EQ(listed, stored);
+    });
   }
 }
 

@@ -182,6 +182,29 @@ TEST_F(ServerStoreTest, DuplicatesFindTheFirstAndDeleteRemovesAll) {
   const ServerEntry found = Find("10.0.0.7");
   EXPECT_EQ(found.GetServerName(), "first");
   EXPECT_EQ(found.GetPassword(), "a");
+  // A later row of the address by its place among that address's rows.
+  struct Occurrence {
+    int occurrence;
+    bool found;
+    const char* name;
+  };
+  for (const Occurrence& o : {Occurrence{0, true, "first"}, Occurrence{1, true, "second"}, Occurrence{2, false, ""},
+                              Occurrence{-1, false, ""}}) {
+    SCOPED_TRACE(o.occurrence);
+    int result = -2;
+    bool stored = !o.found;
+    CServerManager store;
+    store.m_db.Open();
+    const ServerEntry e = store.FindServer("10.0.0.7", &result, &stored, o.occurrence);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(stored, o.found);
+    EXPECT_EQ(e.GetServerName(), QString::fromUtf8(o.name));
+    if (o.found) {
+      EXPECT_EQ(e.GetIp(), "10.0.0.7");
+    } else {
+      EXPECT_TRUE(IsEmpty(e));
+    }
+  }
   ASSERT_EQ(Delete("10.0.0.7"), 0);
   EXPECT_EQ(List(), (std::vector<Line>{{"10.0.0.8", "other"}}));
 }
