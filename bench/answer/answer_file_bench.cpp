@@ -33,27 +33,20 @@ namespace {
 
 constexpr int kJobId = 123456;
 
-QByteArray ManyLines(qint64 bytes) {
+// Short lines of `format` (one number in it), and the record list last.
+QByteArray ShortLines(qint64 bytes, const char* format) {
   QByteArray answer = "to,1000000\n";
   char line[32];
   for (int i = 0; answer.size() < bytes - 64; ++i) {
-    std::snprintf(line, sizeof line, "/a/%07d,9\n", i % 10000000);
+    std::snprintf(line, sizeof line, format, i % 10000000);
     answer += line;
   }
   answer += "/rec/2013/03/04/RecordList.db,131\n";
   return answer;
 }
 
-QByteArray AFolderEach(qint64 bytes) {
-  QByteArray answer = "to,1000000\n";
-  char line[32];
-  for (int i = 0; answer.size() < bytes - 64; ++i) {
-    std::snprintf(line, sizeof line, "/%07d/f,9\n", i % 10000000);
-    answer += line;
-  }
-  answer += "/rec/2013/03/04/RecordList.db,131\n";
-  return answer;
-}
+QByteArray OneFolder(qint64 bytes) { return ShortLines(bytes, "/a/%07d,9\n"); }
+QByteArray AFolderEach(qint64 bytes) { return ShortLines(bytes, "/%07d/f,9\n"); }
 
 // Each line a chain of folders of its own, about 4,000 bytes long, so it
 // still fits a path in the backup folder.
@@ -134,7 +127,7 @@ int main(int argc, char** argv) {
   struct Case {
     const char* name;
     QByteArray (*make)(qint64);
-  } cases[] = {{"one folder", ManyLines},
+  } cases[] = {{"one folder", OneFolder},
                {"a folder each", AFolderEach},
                {"deep folders", DeepFolders},
                {"one huge line", OneHugeLine}};
