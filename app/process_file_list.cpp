@@ -186,12 +186,13 @@ void ProcessFileList::AdmitFiles(int first, int end) {
   std::uint32_t hashes[kAhead] = {};
   const std::size_t mask = slots_.size() - 1;
   for (int row = first; row < end + kAhead; ++row) {
+    // The row due now is taken before its place in `hashes` is reused.
+    const int due = row - kAhead;
+    if (due >= first && Entry(due).refusal == kFetched) AdmitFile(due, hashes[due % kAhead]);
     if (row < end && Entry(row).refusal == kFetched) {
       hashes[row % kAhead] = FileHash(row);
       __builtin_prefetch(&slots_[hashes[row % kAhead] & mask]);
     }
-    const int due = row - kAhead;
-    if (due >= first && Entry(due).refusal == kFetched) AdmitFile(due, hashes[due % kAhead]);
   }
 }
 

@@ -379,12 +379,26 @@ TEST(ProcessFileList, ARowWhoseFileAnEarlierRowHasIsNotFetchedAgain) {
       {"a refused row holds no file", {"/rec/dir/", "/rec/dir", "/rec/x\x01", "/rec/x\x01"}, {-2, -1, -2, -2}},
       {"letter case", {"/rec/Dir/x", "/rec/dir/x"}, {-1, -1}},
       {"a file and a folder of one name", {"/rec/dir", "/rec/dir/inner.avi", "/rec/dir2"}, {-1, -1, -1}},
+      {"far apart",
+       {"/a", "/b", "/c", "/d", "/e", "/f", "/g", "/h", "/i", "/j", "/k", "/l", "/m", "/n", "/o", "/p", "/q", "/r",
+        "/s", "/t", "/c", "/u", "/v", "/w", "/x", "/y", "/z", "/1", "/2", "/3", "/4", "/5", "/6", "/7", "/8", "/9",
+        "/0", "/a", "/t", "//c"},
+       {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2,  -1, -1, -1, -1, -1, -1,
+        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0,  19, 2}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(c.paths.size(), c.earlier.size());
     ProcessFileList list(QStringLiteral("/media/L/backup1"));
     for (const char* path : c.paths) list.AddFileRow(QString::fromLatin1(path), 10);
+    // The same rows read from an answer at once give the same rows.
+    QByteArray answer = "to,1\n";
+    for (std::size_t i = 1; i < c.paths.size(); ++i) answer += QByteArray(c.paths[i]) + ",10\n";
+    answer += QByteArray(c.paths[0]) + ",10\n";
+    ProcessFileList read(QStringLiteral("/media/L/backup1"));
+    ASSERT_TRUE(read.AddJobAnswer(answer, Day(2012, 5, 13), QString()));
+    ASSERT_EQ(read.Count(), list.Count());
+    for (int row = 0; row < list.Count(); ++row) EXPECT_EQ(read.IsSafe(row), list.IsSafe(row)) << row;
     int refused = 0;
     for (int row = 0; row < list.Count(); ++row) {
       EXPECT_EQ(list.IsSafe(row), c.earlier[row] == -1) << row;

@@ -1,6 +1,6 @@
 // Runs the file list's fuzz checks in every build over answer files with
-// hostile paths (files where others' folders are among them) and
-// deterministic mutations of them.
+// hostile paths (files where others' folders are among them, paths listed
+// twice) and deterministic mutations of them.
 
 #include <gtest/gtest.h>
 
@@ -43,6 +43,11 @@ TEST(ProcessFileListFuzzChecks, HoldForHostileAnswersAndTheirMutations) {
   answer += "no comma line\n/rec/2013/03/04/RecordList.db,131\ntrailing";
   Feed(answer);
   for (const std::string& p : paths) Feed("to,1\n" + p + ",5\n" + p + ",6\n");
+  // Every path listed again, far from its first listing.
+  std::string twice = "to,1\n";
+  for (int copy = 0; copy < 2; ++copy)
+    for (const std::string& p : paths) twice += p + ",7\n";
+  Feed(twice + "/rec/2013/03/04/RecordList.db,131\n");
   std::mt19937 random(20130304);
   for (int round = 0; round < 2000; ++round) {
     std::string mutated = answer;
