@@ -8,7 +8,7 @@ namespace {
 // cannot break the box's lines, and a long one keeps its start and its end
 // (the file's name).
 QString Printable(const QString& path) {
-  constexpr int kLongest = 120, kHead = 40;
+  constexpr int kLongest = 60, kHead = 20;
   QString line = path.size() <= kLongest ? path
                                          : path.left(kHead) + QStringLiteral("...") + path.right(kLongest - kHead - 3);
   for (QChar& c : line)

@@ -1,9 +1,14 @@
 #include "platform/ui/message_boxes.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QThread>
+
+#include <algorithm>
 
 #include "platform/ui/dialog.h"
 #include "platform/ui/placement.h"
@@ -27,6 +32,24 @@ class CentredMessageBox : public QMessageBox {
  private:
   QPointer<QWidget> over_;
 };
+
+// QMessageBox wraps its text at blanks to a width of its choosing, and a run
+// without one (a path) that is wider is cut off. The text is given at least
+// the width of its widest run, as far as the box may grow on its screen
+// (Qt lets it take the width of a screen up to 1024 pixels, else 480 less
+// than it and at most 1000); the room is kept for the margins and the icon.
+void KeepUnbrokenRunsWhole(QMessageBox& box) {
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  const QScreen* screen = box.screen();
+  if (label == nullptr || screen == nullptr) return;
+  int widest = 0;
+  static const QRegularExpression blanks(QStringLiteral("\\s+"));
+  for (const QString& run : box.text().split(blanks, Qt::SkipEmptyParts))
+    widest = std::max(widest, label->fontMetrics().horizontalAdvance(run));
+  const int screenWidth = screen->availableGeometry().width();
+  const int boxLimit = screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000);
+  label->setMinimumWidth(std::min(widest, boxLimit - 120));
+}
 
 }  // namespace
 
@@ -59,6 +82,7 @@ int ShowQtMessageBox(const MessageBoxRequest& request) {
       if (request.owner == kNoWindow) icon = QMessageBox::Warning;
   }
   box.setIcon(icon);
+  KeepUnbrokenRunsWhole(box);
   switch (request.type & 0xF) {
     case MB_OKCANCEL:
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

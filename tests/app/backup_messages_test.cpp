@@ -1,6 +1,12 @@
 // The texts the operator reads when a backup lacks files, against the exact
 // words: how paths are listed (how many, "... and N more.", long and odd
 // names), and every reason a file, a job or a program copy is told with.
+#include <QAbstractButton>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QRegularExpression>
 #include <QString>
 #include <gtest/gtest.h>
 
@@ -8,6 +14,8 @@
 
 #include "app/backup_messages.h"
 #include "app/companion_copy.h"
+#include "platform/ui/message_boxes.h"
+#include "tests/ui/qt_test_app.h"
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
@@ -44,7 +52,7 @@ TEST(BackupMessages, RefusedPathsAreListedAsTheOperatorReadsThem) {
        Without(7) +
            "\n/rec/ch01/a.avi\n/rec/ch02/a.avi\n/rec/ch03/a.avi\n/rec/ch04/a.avi\n/rec/ch05/a.avi\n... and 2 more."},
       {"a path of 5,021 bytes keeps its start and its end", FinishedWithoutText(1, Named({huge})),
-       kWithout1 + "\n/rec/" + QString(35, QLatin1Char('h')) + "..." + QString(77, QLatin1Char('h'))},
+       kWithout1 + "\n/rec/" + QString(15, QLatin1Char('h')) + "..." + QString(37, QLatin1Char('h'))},
       {"control characters show as ?", FinishedWithoutText(1, Named({QStringLiteral("/rec/a\nb\x01" "c\x7F.avi")})),
        kWithout1 + "\n/rec/a?b?c?.avi"},
       {"an empty path", FinishedWithoutText(1, Named({QString()})), kWithout1 + "\n(no name)"},
@@ -64,7 +72,7 @@ TEST(BackupMessages, RefusedPathsAreListedAsTheOperatorReadsThem) {
                                {"/rec/" + QString(200, QLatin1Char('n')), ENAMETOOLONG},
                                {"/setting.ini", RefusedFile::kRefusedProgramName}}),
        Without(4) + "\n/rec/dir/inner.avi (Not a directory)\n/rec/dir (Is a directory)\n/rec/" +
-           QString(35, QLatin1Char('n')) + "..." + QString(77, QLatin1Char('n')) +
+           QString(15, QLatin1Char('n')) + "..." + QString(37, QLatin1Char('n')) +
            " (File name too long)\n/setting.ini (a file of the Vestrel Program takes this name)"},
       {"nothing saved, with a reason", NothingSavedText(1, {{"/rec/a:b.avi", EINVAL}}),
        "Nothing of this job can be saved in the backup folder: the name of its 1 file on the NVR cannot be saved "
@@ -76,6 +84,33 @@ TEST(BackupMessages, RefusedPathsAreListedAsTheOperatorReadsThem) {
        "/rec/ch03/a.avi\n/rec/ch04/a.avi\n/rec/ch05/a.avi\n... and 1 more."},
   };
   for (const Case& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
+// A path has no blank to wrap at: the longest line a box lists for a path,
+// with its reason, is shown whole, even on a small screen, or its end (the
+// file's name) is cut off.
+TEST(BackupMessages, TheLongestPathLineIsShownWhole) {
+  testing_ui::App();
+  for (const QChar wide : {QLatin1Char('W'), QLatin1Char('0')}) {
+    const QString text = FinishedWithoutText(1, {{"/rec/" + QString(4084, wide), ENAMETOOLONG}});
+    int checked = 0;
+    QTimer::singleShot(0, [&] {
+      testing_ui::PumpUntil([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; });
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+      if (label != nullptr) {
+        for (const QString& run : text.split(QRegularExpression(QStringLiteral("\\s")), Qt::SkipEmptyParts)) {
+          EXPECT_LE(label->fontMetrics().horizontalAdvance(run), label->contentsRect().width()) << run.toStdString();
+          ++checked;
+        }
+        EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry()));
+      }
+      box->button(QMessageBox::Ok)->click();
+    });
+    platform::ui::ShowQtMessageBox({platform::kNoWindow, QStringLiteral("Warning"), text, platform::MB_OK});
+    EXPECT_GT(checked, 0);
+  }
 }
 
 TEST(BackupMessages, EveryFailureIsToldWithItsReason) {
