@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QRegularExpression>
@@ -26,30 +27,43 @@ class CentredMessageBox : public QMessageBox {
  protected:
   void showEvent(QShowEvent* event) override {
     QMessageBox::showEvent(event);
-    if (over_) move(CentredOver(over_, size()));
+    Place();
+  }
+  // Qt sizes the box again as its layout settles after it is shown.
+  bool event(QEvent* event) override {
+    const bool handled = QMessageBox::event(event);
+    if (event->type() == QEvent::LayoutRequest && isVisible()) Place();
+    return handled;
   }
 
  private:
+  void Place() {
+    WidenForUnbrokenRuns();
+    if (over_) move(CentredOver(over_, size()));
+  }
+
+  // Qt wraps a long text at blanks to a width of its own choosing, and a run
+  // without one (a path) that is wider is cut off. The box is widened to the
+  // widest run, as far as Qt lets a box grow on its screen (the screen's
+  // width up to 1024 pixels, else 480 less than it and at most 1000).
+  void WidenForUnbrokenRuns() {
+    auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label == nullptr || screen() == nullptr || layout() == nullptr) return;
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    int widest = 0;
+    for (const QString& run : text().split(blanks, Qt::SkipEmptyParts))
+      widest = std::max(widest, label->fontMetrics().horizontalAdvance(run));
+    const int missing = widest - label->contentsRect().width();
+    if (missing <= 0) return;
+    const int screenWidth = screen()->availableGeometry().width();
+    const int limit = screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000);
+    const int w = std::min(width() + missing, std::max(limit, width()));
+    const int h = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(w) : height();
+    setFixedSize(w, std::max(h, height()));
+  }
+
   QPointer<QWidget> over_;
 };
-
-// QMessageBox wraps its text at blanks to a width of its choosing, and a run
-// without one (a path) that is wider is cut off. The text is given at least
-// the width of its widest run, as far as the box may grow on its screen
-// (Qt lets it take the width of a screen up to 1024 pixels, else 480 less
-// than it and at most 1000); the room is kept for the margins and the icon.
-void KeepUnbrokenRunsWhole(QMessageBox& box) {
-  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-  const QScreen* screen = box.screen();
-  if (label == nullptr || screen == nullptr) return;
-  int widest = 0;
-  static const QRegularExpression blanks(QStringLiteral("\\s+"));
-  for (const QString& run : box.text().split(blanks, Qt::SkipEmptyParts))
-    widest = std::max(widest, label->fontMetrics().horizontalAdvance(run));
-  const int screenWidth = screen->availableGeometry().width();
-  const int boxLimit = screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000);
-  label->setMinimumWidth(std::min(widest, boxLimit - 120));
-}
 
 }  // namespace
 
@@ -82,7 +96,6 @@ int ShowQtMessageBox(const MessageBoxRequest& request) {
       if (request.owner == kNoWindow) icon = QMessageBox::Warning;
   }
   box.setIcon(icon);
-  KeepUnbrokenRunsWhole(box);
   switch (request.type & 0xF) {
     case MB_OKCANCEL:
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

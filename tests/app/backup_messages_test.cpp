@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
-#include <QRegularExpression>
 #include <QString>
 #include <gtest/gtest.h>
 
@@ -86,30 +85,48 @@ TEST(BackupMessages, RefusedPathsAreListedAsTheOperatorReadsThem) {
   for (const Case& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
 }
 
-// A path has no blank to wrap at: the longest line a box lists for a path,
-// with its reason, is shown whole, even on a small screen, or its end (the
-// file's name) is cut off.
-TEST(BackupMessages, TheLongestPathLineIsShownWhole) {
+// Every line of a box is seen whole: a short text on its own lines, a long
+// one wrapped at its blanks, and a path, which has no blank to wrap at, with
+// its reason; the longest line a box lists for a path fits even a small
+// screen, else its end (the file's name) would be cut off.
+TEST(BackupMessages, EveryLineOfABoxIsShownWhole) {
   testing_ui::App();
-  for (const QChar wide : {QLatin1Char('W'), QLatin1Char('0')}) {
-    const QString text = FinishedWithoutText(1, {{"/rec/" + QString(4084, wide), ENAMETOOLONG}});
-    int checked = 0;
+  const QStringList texts = {
+      QStringLiteral("NVR(127.0.0.1) Login Success!"),
+      FinishedWithoutText(1, {{"/rec/" + QString(4084, QLatin1Char('W')), ENAMETOOLONG}}),
+      FinishedWithoutText(1, {{"/rec/" + QString(4084, QLatin1Char('0')), ENAMETOOLONG}}),
+      NothingSavedText(7, {{"/rec/ch01/a.avi", ENOTDIR}, {"/rec/ch02/a.avi", RefusedFile::kRefusedName}}),
+  };
+  for (const QString& text : texts) {
+    SCOPED_TRACE(text.left(40).toStdString());
+    bool checked = false;
     QTimer::singleShot(0, [&] {
       testing_ui::PumpUntil([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; });
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       ASSERT_NE(box, nullptr);
+      testing_ui::Pump(std::chrono::milliseconds(20));
       const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
       if (label != nullptr) {
-        for (const QString& run : text.split(QRegularExpression(QStringLiteral("\\s")), Qt::SkipEmptyParts)) {
-          EXPECT_LE(label->fontMetrics().horizontalAdvance(run), label->contentsRect().width()) << run.toStdString();
-          ++checked;
+        const int width = label->contentsRect().width();
+        const QFontMetrics metrics = label->fontMetrics();
+        for (const QString& line : text.split(QLatin1Char('\n'))) {
+          if (!label->wordWrap()) {
+            EXPECT_LE(metrics.horizontalAdvance(line), width) << line.toStdString();
+          }
+          for (const QString& run : line.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            EXPECT_LE(metrics.horizontalAdvance(run), width) << run.toStdString();
+        }
+        // Wrapped, all of its lines have room below one another.
+        if (label->wordWrap()) {
+          EXPECT_LE(label->heightForWidth(label->width()), label->height());
         }
         EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry()));
+        checked = true;
       }
       box->button(QMessageBox::Ok)->click();
     });
     platform::ui::ShowQtMessageBox({platform::kNoWindow, QStringLiteral("Warning"), text, platform::MB_OK});
-    EXPECT_GT(checked, 0);
+    EXPECT_TRUE(checked);
   }
 }
 
