@@ -157,9 +157,8 @@ std::uint32_t ProcessFileList::FileHash(int row) const {
 }
 
 void ProcessFileList::AdmitFile(int row, std::uint32_t hash) {
-  ReserveFiles(files_ + 1);
   QByteArray scratch, other;
-  const QByteArrayView key = FileKey(Entry(row), scratch);
+  QByteArrayView key;  // made only when a hash meets its own
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     Slot& slot = slots_[i];
@@ -169,6 +168,7 @@ void ProcessFileList::AdmitFile(int row, std::uint32_t hash) {
       return;
     }
     if (slot.hash != hash) continue;
+    if (key.isNull()) key = FileKey(Entry(row), scratch);
     const QByteArrayView known = FileKey(Entry(slot.row), other);
     if (known.size() == key.size() && std::memcmp(known.data(), key.data(), static_cast<std::size_t>(key.size())) == 0) {
       rows_[static_cast<std::size_t>(row)].refusal = kListedBefore;

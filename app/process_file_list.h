@@ -169,7 +169,7 @@ class ProcessFileList {
   std::uint32_t FileHash(int row) const;
   // A fetched row whose file an earlier fetched row has becomes one listed
   // before; else its file is added as one of its own. Open addressing over
-  // slots_, a power of two long.
+  // slots_, a power of two long, which AdmitFiles has made room in.
   void AdmitFile(int row, std::uint32_t hash);
   // AdmitFile for the fetched rows from `first` to before `end`, in order.
   void AdmitFiles(int first, int end);
