@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -34,6 +35,24 @@ MenuTemplate TwoItemMenu() {
   m.popups = {PopupTemplate{QStringLiteral("File"),
                             {{QStringLiteral("Open"), 10}, MenuItemTemplate::Separator(), {QStringLiteral("Quit"), 11}}}};
   return m;
+}
+
+// Runs a small modal dialog, calls `whileOpen` once it is shown and then
+// closes it; the dialog hook in place before is in place again after.
+void RunSmallDialog(const std::function<void(Dialog&)>& whileOpen) {
+  DialogTemplate t;
+  t.caption = QStringLiteral("Opened");
+  t.cx = 60;
+  t.cy = 30;
+  Dialog dialog(t);
+  DialogShownHook previous = SetDialogShownHook([&](Dialog& shown) {
+    QTimer::singleShot(0, [&] {
+      whileOpen(shown);
+      shown.EndDialog(IDCANCEL);
+    });
+  });
+  dialog.DoModal();
+  SetDialogShownHook(previous);
 }
 
 // Swallows a window's enter and leave events while the flag is set.
@@ -186,19 +205,7 @@ TEST(ToolBarTest, NoHoverFrameStaysAfterItsDialogOrPopUpCloses) {
   ASSERT_TRUE(bar.Create(
       &window, AFX_IDW_TOOLBAR,
       [&](unsigned) {
-        DialogTemplate t;
-        t.caption = QStringLiteral("Opened");
-        t.cx = 60;
-        t.cy = 30;
-        Dialog dialog(t);
-        DialogShownHook previous = SetDialogShownHook([&](Dialog& shown) {
-          QTimer::singleShot(0, [&] {
-            movePointer(away);
-            shown.EndDialog(IDCANCEL);
-          });
-        });
-        dialog.DoModal();
-        SetDialogShownHook(previous);
+        RunSmallDialog([&](Dialog&) { movePointer(away); });
         paints->Start();
       },
       [&](unsigned) {
@@ -313,19 +320,9 @@ TEST(ToolBarTest, TheHoverFrameShowsOnlyWhileItsWindowTakesTheInput) {
       {"nothing else open", [](const std::function<void()>& check) { check(); }, true},
       {"another modal dialog runs",
        [](const std::function<void()>& check) {
-         DialogTemplate t;
-         t.caption = QStringLiteral("Other");
-         t.cx = 60;
-         t.cy = 30;
-         Dialog other(t);
-         DialogShownHook outer = SetDialogShownHook([&](Dialog& shown) {
-           QTimer::singleShot(0, [&] {
-             if (PumpUntil([&] { return QApplication::activeModalWidget() == other.Window(); })) check();
-             shown.EndDialog(IDCANCEL);
-           });
+         RunSmallDialog([&](Dialog& other) {
+           if (PumpUntil([&] { return QApplication::activeModalWidget() == other.Window(); })) check();
          });
-         other.DoModal();
-         SetDialogShownHook(outer);
        },
        false},
       {"a pop-up menu is open",
